@@ -1,0 +1,34 @@
+#include "app/form1.h"
+#include "app/japanese.h"
+#include "platform/os_services.h"
+#include "platform/user_dialogs.h"
+
+#include <QApplication>
+#include <QIcon>
+
+#include <cstdio>
+#include <cstring>
+
+int main(int argc, char* argv[])
+{
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("Tessaro " TESSARO_VERSION);
+        return 0;
+    }
+    // Qt's own message for a missing display is a page about platform plugins.
+    if (!tessaro::os::displayAvailable()) {
+        std::fputs("tessaro: 画面 (DISPLAY) がないため起動できません。画面なしで動かすには: xvfb-run -a tessaro\n", stderr);
+        return 1;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tessaro"));
+    QApplication::setApplicationVersion(QStringLiteral(TESSARO_VERSION));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/tessaro.png")));
+    tessaro::installJapanese(app);
+
+    tessaro::QtUserDialogs dialogs;
+    tessaro::Form1 window(dialogs, QCoreApplication::applicationDirPath());
+    window.show();
+    return QApplication::exec();
+}

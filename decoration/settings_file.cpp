@@ -1,0 +1,59 @@
+#include "decoration/settings_file.h"
+
+#include "platform/native_path.h"
+#include "platform/text_output.h"
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+
+namespace tessaro {
+namespace {
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("tessaro::settings", text);
+}
+
+QString colourTextOf(const DecorationChoice& choice)
+{
+    return choice.colourText.trimmed();
+}
+
+} // namespace
+
+QString picturePath(const DecorationChoice& choice)
+{
+    return joinPath(choice.pictureFolder, choice.pictureName);
+}
+
+std::optional<QString> checkChoice(const DecorationChoice& choice)
+{
+    if (choice.pictureName.isEmpty())
+        return tr("背景にする画像ファイルを選んでください。");
+    if (!choice.pictureNameExact)
+        return tr("画像ファイルの名前をこのシステムの文字コードで表せません。\n%1").arg(picturePath(choice));
+    // The shell reads the value to the end of its line: a line break in a file name would
+    // add lines of its own to the file.
+    if (picturePath(choice).contains(QLatin1Char('\r')) || picturePath(choice).contains(QLatin1Char('\n')))
+        return tr("画像ファイルのパスに改行が含まれているため使えません。\n%1").arg(picturePath(choice));
+    static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]{1,8}$"));
+    if (!hex.match(colourTextOf(choice)).hasMatch())
+        return tr("文字色は 1～8 桁の16進数で指定してください。\n%1").arg(choice.colourText);
+    return std::nullopt;
+}
+
+QString settingsText(const DecorationChoice& choice)
+{
+    const QString colour = (QStringLiteral("00000000") + colourTextOf(choice)).right(8);
+    return QStringLiteral("[{BE098140-A513-11D0-A3A4-00C04FD706EC}]\r\n"
+                          "iconarea_image=%1\r\n"
+                          "iconarea_text=0x%2\r\n")
+        .arg(picturePath(choice), colour);
+}
+
+QByteArray settingsBytes(const QString& text, const std::string& encoding)
+{
+    return QByteArray::fromStdString(encodeForShell(text.toStdU16String(), encoding));
+}
+
+} // namespace tessaro

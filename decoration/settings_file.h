@@ -1,0 +1,34 @@
+#pragma once
+
+// desktop.ini, from which the Windows shell takes a folder's background picture and the
+// colour of its icon captions.
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace tessaro {
+
+// What the window holds when the user presses apply.
+struct DecorationChoice {
+    QString pictureFolder;       // the file list's folder
+    QString pictureName;         // the selected file's name; empty when none is selected
+    bool pictureNameExact = true; // false when the name could only be shown approximately
+    QString colourText;          // the colour box's text, as typed
+};
+
+// The picture's full path by the folder-join rule: a separator is added unless the folder
+// already ends in one (a drive root).
+QString picturePath(const DecorationChoice& choice);
+
+// Why the choice cannot be written, in Japanese, or nothing when it can.
+std::optional<QString> checkChoice(const DecorationChoice& choice);
+
+// The three lines of the file, each ended by CR LF.
+QString settingsText(const DecorationChoice& choice);
+
+// The file's bytes: the system's code page, or UTF-16LE with a byte-order mark when the
+// picture path has a character the code page lacks.
+QByteArray settingsBytes(const QString& text, const std::string& encoding);
+
+} // namespace tessaro

@@ -1,0 +1,344 @@
+#include "platform/folder_list.h"
+
+#include "platform/native_path.h"
+#include "platform/os_services.h"
+
+#include <QAbstractItemModel>
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QScopedValueRollback>
+#include <QStyle>
+
+#include <algorithm>
+#include <vector>
+
+namespace tessaro {
+
+struct FolderNode {
+    QString name;  // a root's full path, else the folder's own name
+    FolderNode* parent = nullptr;
+    int row = 0;
+    bool loaded = false;
+    std::vector<std::unique_ptr<FolderNode>> children;
+};
+
+namespace {
+
+struct Found {
+    QString name;
+    QString key;
+};
+
+// Subfolders sorted as Windows sorts them, without regard to case; hidden folders (a
+// leading dot) are left out as a file manager does.
+std::vector<Found> readSubfolders(const QString& folder)
+{
+    std::vector<Found> found;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(toPath(folder), std::filesystem::directory_options::skip_permission_denied, ec), end;
+         !ec && it != end; it.increment(ec)) {
+        const auto& native = it->path().filename().native();
+        if (native.empty() || native.front() == '.')
+            continue;
+        std::error_code typeError;
+        if (!it->is_directory(typeError))
+            continue;
+        QString name = toQString(it->path().filename());
+        QString key = name.toCaseFolded();
+        found.push_back({std::move(name), std::move(key)});
+    }
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+        if (const int byKey = QString::compare(a.key, b.key); byKey != 0)
+            return byKey < 0;
+        return a.name < b.name;
+    });
+    return found;
+}
+
+} // namespace
+
+// The folders as a lazily read tree: a folder's subfolders are read the first time it is
+// opened, so a drive with a deep tree costs nothing until the user goes there.
+class FolderModel : public QAbstractItemModel {
+public:
+    explicit FolderModel(QObject* parent)
+        : QAbstractItemModel(parent)
+    {
+        m_top.loaded = true;
+    }
+
+    void setRoot(const QString& root)
+    {
+        beginResetModel();
+        m_top.children.clear();
+        auto node = std::make_unique<FolderNode>();
+        node->name = root;
+        node->parent = &m_top;
+        m_top.children.push_back(std::move(node));
+        endResetModel();
+    }
+
+    FolderNode* root() const { return m_top.children.empty() ? nullptr : m_top.children.front().get(); }
+
+    static QString pathOf(const FolderNode* node)
+    {
+        if (!node->parent || !node->parent->parent)
+            return node->name;
+        return joinPath(pathOf(node->parent), node->name);
+    }
+
+    FolderNode* nodeOf(const QModelIndex& index) const
+    {
+        return index.isValid() ? static_cast<FolderNode*>(index.internalPointer()) : nullptr;
+    }
+
+    QModelIndex indexOf(FolderNode* node) const
+    {
+        if (!node || node == &m_top)
+            return {};
+        return createIndex(node->row, 0, node);
+    }
+
+    void load(FolderNode* node)
+    {
+        if (node->loaded)
+            return;
+        node->loaded = true;
+        std::vector<Found> found = readSubfolders(pathOf(node));
+        if (found.empty()) {
+            // The expander was shown on trust; take it away now that we know.
+            const QModelIndex index = indexOf(node);
+            Q_EMIT dataChanged(index, index);
+            return;
+        }
+        beginInsertRows(indexOf(node), 0, static_cast<int>(found.size()) - 1);
+        node->children.reserve(found.size());
+        for (Found& entry : found) {
+            auto child = std::make_unique<FolderNode>();
+            child->name = std::move(entry.name);
+            child->parent = node;
+            child->row = static_cast<int>(node->children.size());
+            node->children.push_back(std::move(child));
+        }
+        endInsertRows();
+    }
+
+    // Forgets what was read below `node`, so that its subfolders are read again.
+    void unload(FolderNode* node)
+    {
+        if (!node->children.empty()) {
+            beginRemoveRows(indexOf(node), 0, static_cast<int>(node->children.size()) - 1);
+            node->children.clear();
+            endRemoveRows();
+        }
+        node->loaded = false;
+    }
+
+    // The child of `node` named `name`, added when the listing left it out (a hidden folder,
+    // or one created since the listing was read).
+    FolderNode* child(FolderNode* node, const QString& name)
+    {
+        load(node);
+        auto& children = node->children;
+        auto it = std::find_if(children.begin(), children.end(), [&](const auto& c) { return c->name == name; });
+        if (it == children.end()) {
+            // Names that differ only in case are one folder where the filesystem says so.
+            it = std::find_if(children.begin(), children.end(), [&](const auto& c) {
+                return c->name.compare(name, Qt::CaseInsensitive) == 0
+                    && QFileInfo(joinPath(pathOf(node), c->name)) == QFileInfo(joinPath(pathOf(node), name));
+            });
+        }
+        if (it != children.end())
+            return it->get();
+
+        const QString key = name.toCaseFolded();
+        const auto at = std::find_if(children.begin(), children.end(), [&](const auto& c) {
+            return QString::compare(c->name.toCaseFolded(), key) > 0;
+        });
+        const int row = static_cast<int>(at - children.begin());
+        beginInsertRows(indexOf(node), row, row);
+        auto fresh = std::make_unique<FolderNode>();
+        fresh->name = name;
+        fresh->parent = node;
+        FolderNode* result = fresh.get();
+        children.insert(children.begin() + row, std::move(fresh));
+        for (std::size_t i = static_cast<std::size_t>(row); i < children.size(); ++i)
+            children[i]->row = static_cast<int>(i);
+        endInsertRows();
+        return result;
+    }
+
+    QModelIndex index(int row, int column, const QModelIndex& parent) const override
+    {
+        const FolderNode* node = parent.isValid() ? nodeOf(parent) : &m_top;
+        if (column != 0 || row < 0 || row >= static_cast<int>(node->children.size()))
+            return {};
+        return createIndex(row, 0, node->children[static_cast<std::size_t>(row)].get());
+    }
+
+    QModelIndex parent(const QModelIndex& index) const override
+    {
+        const FolderNode* node = nodeOf(index);
+        return node ? indexOf(node->parent) : QModelIndex();
+    }
+
+    int rowCount(const QModelIndex& parent) const override
+    {
+        const FolderNode* node = parent.isValid() ? nodeOf(parent) : &m_top;
+        return static_cast<int>(node->children.size());
+    }
+
+    int columnCount(const QModelIndex&) const override { return 1; }
+
+    bool hasChildren(const QModelIndex& parent) const override
+    {
+        const FolderNode* node = parent.isValid() ? nodeOf(parent) : &m_top;
+        return !node->loaded || !node->children.empty();
+    }
+
+    bool canFetchMore(const QModelIndex& parent) const override
+    {
+        const FolderNode* node = parent.isValid() ? nodeOf(parent) : &m_top;
+        return !node->loaded;
+    }
+
+    void fetchMore(const QModelIndex& parent) override
+    {
+        if (parent.isValid())
+            load(nodeOf(parent));
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        const FolderNode* node = nodeOf(index);
+        if (!node)
+            return {};
+        if (role == Qt::DisplayRole)
+            return node->name;
+        if (role == Qt::DecorationRole) {
+            if (m_folderIcon.isNull())
+                m_folderIcon = qobject_cast<QWidget*>(QObject::parent())->style()->standardIcon(QStyle::SP_DirIcon);
+            return m_folderIcon;
+        }
+        return {};
+    }
+
+private:
+    FolderNode m_top;
+    mutable QIcon m_folderIcon;
+};
+
+FolderList::FolderList(QWidget* parent)
+    : QTreeView(parent)
+    , m_model(new FolderModel(this))
+{
+    setModel(m_model);
+    setHeaderHidden(true);
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header()->setStretchLastSection(false);
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &FolderList::userMoved);
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &FolderList::watchedFolderChanged);
+    setPath(QDir::currentPath());
+}
+
+FolderList::~FolderList() = default;
+
+bool FolderList::setPath(const QString& requested)
+{
+    const QFileInfo info(QDir::current(), requested);
+    if (requested.isEmpty() || !info.isDir())
+        return false;
+    const QString absolute = QDir::toNativeSeparators(QDir::cleanPath(info.absoluteFilePath()));
+    if (absolute == m_path)
+        return true;
+
+    const os::Path target = toPath(absolute);
+    const os::Path root = os::volumeOf(target);
+    const QString rootText = toQString(root);
+    if (!m_model->root() || m_model->root()->name != rootText)
+        m_model->setRoot(rootText);
+
+    FolderNode* node = m_model->root();
+    for (const auto& part : target.lexically_relative(root)) {
+        if (part.empty() || part == ".")
+            continue;
+        setExpanded(m_model->indexOf(node), true);
+        node = m_model->child(node, toQString(part));
+    }
+    const QModelIndex index = m_model->indexOf(node);
+    {
+        const QScopedValueRollback moving(m_moving, true);
+        setExpanded(index, true);
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        scrollTo(index);
+    }
+
+    m_path = absolute;
+    watch(m_path);
+    Q_EMIT changed();
+    return true;
+}
+
+bool FolderList::setDrive(const QString& root)
+{
+    const QString current = QDir::toNativeSeparators(QDir::currentPath());
+    if (toQString(os::volumeOf(toPath(current))) == root && setPath(current))
+        return true;
+    return setPath(root);
+}
+
+void FolderList::userMoved(const QModelIndex& current)
+{
+    if (m_moving || !current.isValid())
+        return;
+    const QString path = FolderModel::pathOf(m_model->nodeOf(current));
+    if (!setPath(path))
+        moveToNearestExisting(path);
+}
+
+void FolderList::watchedFolderChanged()
+{
+    if (!QFileInfo(m_path).isDir())
+        moveToNearestExisting(m_path);
+}
+
+void FolderList::moveToNearestExisting(const QString& vanished)
+{
+    QString path = vanished;
+    while (!QFileInfo(path).isDir()) {
+        const QString parent = QDir::toNativeSeparators(QFileInfo(path).path());
+        if (parent == path) {
+            path = toQString(os::systemVolume());
+            break;
+        }
+        path = parent;
+    }
+    // The tree still holds the folders that went away; read the survivor's anew.
+    m_path.clear();
+    const QString root = m_model->root() ? m_model->root()->name : QString();
+    if (path.startsWith(root) && m_model->root()) {
+        FolderNode* node = m_model->root();
+        const os::Path relative = toPath(path).lexically_relative(toPath(root));
+        for (const auto& part : relative) {
+            if (part.empty() || part == ".")
+                continue;
+            node = m_model->child(node, toQString(part));
+        }
+        const QScopedValueRollback moving(m_moving, true);
+        m_model->unload(node);
+    }
+    setPath(path);
+}
+
+void FolderList::watch(const QString& path)
+{
+    if (!m_watcher.directories().isEmpty())
+        m_watcher.removePaths(m_watcher.directories());
+    m_watcher.addPath(path);
+}
+
+} // namespace tessaro

@@ -1,0 +1,190 @@
+// The window as it opens: its controls, their places, and where the picture browser starts.
+
+#include "app/form1.h"
+#include "platform/drive_list.h"
+#include "platform/file_list.h"
+#include "platform/folder_list.h"
+#include "platform/native_path.h"
+#include "platform/picture_box.h"
+#include "test_support.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace tessaro;
+using namespace tessaro::test;
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void controls_areNamedPlacedAndCaptioned_data();
+    void controls_areNamedPlacedAndCaptioned();
+    void window_isFixedAtItsClientSize();
+    void tabOrder_followsTheLayout();
+    void startup_showsDefaultColourAndHighlightedTitles();
+    void startup_withMyPictures_listsItsPictures();
+    void startup_withoutMyPictures_fallsBackQuietly_data();
+    void startup_withoutMyPictures_fallsBackQuietly();
+};
+
+void WindowTest::controls_areNamedPlacedAndCaptioned_data()
+{
+    QTest::addColumn<QString>("className");
+    QTest::addColumn<QRect>("pixels");
+    QTest::addColumn<QString>("caption");
+
+    // Pixels at 96 DPI: fifteen twips each.
+    QTest::newRow("Label3") << "QLabel" << QRect(18, 6, 334, 16) << QStringLiteral("画像ファイル選択");
+    QTest::newRow("Drive1") << "tessaro::DriveList" << QRect(15, 30, 175, 20) << QString();
+    QTest::newRow("Dir1") << "tessaro::FolderList" << QRect(15, 54, 178, 174) << QString();
+    QTest::newRow("File1") << "tessaro::FileList" << QRect(204, 33, 145, 198) << QString();
+    QTest::newRow("Command3") << "QPushButton" << QRect(18, 234, 79, 19) << QStringLiteral("文字色変更");
+    QTest::newRow("Label2") << "QLabel" << QRect(105, 234, 37, 19) << QString();
+    QTest::newRow("Text1") << "QLineEdit" << QRect(150, 234, 193, 19) << QStringLiteral("000000");
+    QTest::newRow("Image1") << "tessaro::PictureBox" << QRect(12, 258, 334, 232) << QString();
+    QTest::newRow("Label1") << "QLabel" << QRect(21, 267, 61, 19) << QStringLiteral("文字色");
+    QTest::newRow("Command1") << "QPushButton" << QRect(360, 12, 61, 481) << QStringLiteral("実行\u3000>>");
+    QTest::newRow("Label4") << "QLabel" << QRect(432, 9, 241, 16) << QStringLiteral("背景変更フォルダ");
+    QTest::newRow("Drive2") << "tessaro::DriveList" << QRect(429, 33, 250, 20) << QString();
+    QTest::newRow("Dir2") << "tessaro::FolderList" << QRect(429, 57, 247, 384) << QString();
+    QTest::newRow("Command2") << "QPushButton" << QRect(432, 456, 247, 34) << QStringLiteral("開く");
+}
+
+void WindowTest::controls_areNamedPlacedAndCaptioned()
+{
+    QFETCH(QString, className);
+    QFETCH(QRect, pixels);
+    QFETCH(QString, caption);
+
+    TempHome home;
+    FakeDialogs dialogs;
+    Form1 form(dialogs, home.path());
+    if (form.logicalDpiX() != 96)
+        QSKIP("the expected pixels are for 96 DPI");
+
+    const QList<QWidget*> named = form.findChildren<QWidget*>(QString::fromLatin1(QTest::currentDataTag()));
+    QCOMPARE(named.size(), 1);
+    QWidget* control = named.front();
+    QCOMPARE(QString::fromLatin1(control->metaObject()->className()), className);
+    QCOMPARE(control->parentWidget(), &form);
+    QCOMPARE(control->geometry(), pixels);
+    if (auto* label = qobject_cast<QLabel*>(control))
+        QCOMPARE(label->text(), caption);
+    else if (auto* button = qobject_cast<QPushButton*>(control))
+        QCOMPARE(button->text(), caption);
+    else if (auto* edit = qobject_cast<QLineEdit*>(control))
+        QCOMPARE(edit->text(), caption);
+}
+
+void WindowTest::window_isFixedAtItsClientSize()
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    Form1 form(dialogs, home.path());
+    QCOMPARE(form.windowTitle(), QStringLiteral("Tessaro"));
+    QCOMPARE(form.objectName(), QStringLiteral("Form1"));
+    if (form.logicalDpiX() == 96)
+        QCOMPARE(form.size(), QSize(699, 503));
+    QCOMPARE(form.minimumSize(), form.maximumSize());
+    QCOMPARE(form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly).size(), 14);
+}
+
+void WindowTest::tabOrder_followsTheLayout()
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    Form1 form(dialogs, home.path());
+
+    QStringList order;
+    QWidget* widget = form.findChild<QWidget*>(QStringLiteral("Dir1"));
+    do {
+        if (widget->parentWidget() == &form && widget->focusPolicy() & Qt::TabFocus)
+            order << widget->objectName();
+        widget = widget->nextInFocusChain();
+    } while (widget->objectName() != QLatin1String("Dir1"));
+    const QStringList expected{QStringLiteral("Dir1"), QStringLiteral("Drive1"), QStringLiteral("File1"),
+                               QStringLiteral("Dir2"), QStringLiteral("Drive2"), QStringLiteral("Command1"),
+                               QStringLiteral("Command2"), QStringLiteral("Command3"), QStringLiteral("Text1")};
+    QCOMPARE(order, expected);
+}
+
+void WindowTest::startup_showsDefaultColourAndHighlightedTitles()
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    Form1 form(dialogs, home.path());
+
+    QCOMPARE(form.customColors(), os::CustomColours{});
+    for (const char* name : {"Label3", "Label4"}) {
+        auto* title = form.findChild<QLabel*>(QLatin1String(name));
+        QCOMPARE(title->palette().color(title->backgroundRole()), title->palette().color(QPalette::Highlight));
+        QCOMPARE(title->palette().color(title->foregroundRole()), title->palette().color(QPalette::HighlightedText));
+        QVERIFY(title->autoFillBackground());
+        QCOMPARE(title->alignment(), Qt::AlignCenter);
+    }
+    // The sample caption lies over the preview and lets the picture show around its text.
+    auto* sample = form.findChild<QLabel*>(QStringLiteral("Label1"));
+    auto* preview = form.findChild<PictureBox*>(QStringLiteral("Image1"));
+    QVERIFY(preview->geometry().contains(sample->geometry()));
+    QVERIFY(!sample->autoFillBackground());
+    const QList<QWidget*> stack = form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    QVERIFY(stack.indexOf(sample) > stack.indexOf(preview));
+    QCOMPARE(preview->frameShape(), QFrame::Box);
+    QVERIFY(preview->picture().isNull());
+}
+
+void WindowTest::startup_withMyPictures_listsItsPictures()
+{
+    TempHome home;
+    const QString pictures = home.mkpath(QStringLiteral("Documents/My Pictures"));
+    QVERIFY(twoColourImage(QSize(8, 8), Qt::red, Qt::blue).save(pictures + QStringLiteral("/b.jpg")));
+    writeFile(pictures + QStringLiteral("/A.GIF"), makeGif(QSize(4, 4), {Qt::red}));
+    writeFile(pictures + QStringLiteral("/notes.txt"), "x");
+
+    FakeDialogs dialogs;
+    Form1 form(dialogs, home.path());
+    auto* dir1 = form.findChild<FolderList*>(QStringLiteral("Dir1"));
+    auto* file1 = form.findChild<FileList*>(QStringLiteral("File1"));
+    QCOMPARE(dir1->path(), QDir::toNativeSeparators(pictures));
+    QCOMPARE(dir1->toolTip(), dir1->path());
+    QCOMPARE(file1->path(), dir1->path());
+    QCOMPARE(file1->count(), 2);
+    QCOMPARE(file1->entry(0), QStringLiteral("A.GIF"));
+    QCOMPARE(file1->entry(1), QStringLiteral("b.jpg"));
+    QCOMPARE(file1->listIndex(), -1);
+    QCOMPARE(form.findChild<DriveList*>(QStringLiteral("Drive1"))->drive(), toQString(os::systemVolume()));
+    // The target pane starts where Tessaro was started from.
+    QCOMPARE(form.findChild<FolderList*>(QStringLiteral("Dir2"))->path(), QDir::toNativeSeparators(QDir::currentPath()));
+    QVERIFY(dialogs.messages.isEmpty());
+}
+
+void WindowTest::startup_withoutMyPictures_fallsBackQuietly_data()
+{
+    QTest::addColumn<QStringList>("folders");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("pictures folder") << QStringList{QStringLiteral("Documents"), QStringLiteral("Pictures")} << QStringLiteral("Pictures");
+    QTest::newRow("documents folder") << QStringList{QStringLiteral("Documents")} << QStringLiteral("Documents");
+    QTest::newRow("home") << QStringList{} << QString();
+}
+
+void WindowTest::startup_withoutMyPictures_fallsBackQuietly()
+{
+    QFETCH(QStringList, folders);
+    QFETCH(QString, expected);
+    TempHome home;
+    for (const QString& folder : folders)
+        home.mkpath(folder);
+
+    FakeDialogs dialogs;
+    Form1 form(dialogs, home.path());
+    auto* dir1 = form.findChild<FolderList*>(QStringLiteral("Dir1"));
+    QCOMPARE(dir1->path(), QDir::toNativeSeparators(home.path(expected)));
+    QCOMPARE(form.findChild<FileList*>(QStringLiteral("File1"))->path(), dir1->path());
+    QVERIFY(dialogs.messages.isEmpty());
+}
+
+QTEST_MAIN(WindowTest)
+#include "test_window.moc"
