@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QScopedValueRollback>
 #include <QStyle>
 
@@ -38,13 +39,13 @@ std::vector<Found> readSubfolders(const QString& folder)
     std::error_code ec;
     for (std::filesystem::directory_iterator it(toPath(folder), std::filesystem::directory_options::skip_permission_denied, ec), end;
          !ec && it != end; it.increment(ec)) {
-        const auto& native = it->path().filename().native();
-        if (native.empty() || native.front() == '.')
+        const std::filesystem::path filename = it->path().filename();
+        if (filename.native().empty() || filename.native().front() == '.')
             continue;
         std::error_code typeError;
         if (!it->is_directory(typeError))
             continue;
-        QString name = toQString(it->path().filename());
+        QString name = toQString(filename);
         QString key = name.toCaseFolded();
         found.push_back({std::move(name), std::move(key)});
     }
@@ -236,6 +237,7 @@ FolderList::FolderList(QWidget* parent)
     setModel(m_model);
     setHeaderHidden(true);
     setUniformRowHeights(true);
+    setIndentation(12);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     header()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -274,7 +276,9 @@ bool FolderList::setPath(const QString& requested)
         const QScopedValueRollback moving(m_moving, true);
         setExpanded(index, true);
         selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-        scrollTo(index);
+        scrollTo(index, QAbstractItemView::PositionAtCenter);
+        // The list is narrow: keep the tree's left edge in view rather than the deepest name.
+        horizontalScrollBar()->setValue(0);
     }
 
     m_path = absolute;

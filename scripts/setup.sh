@@ -1,0 +1,32 @@
+# Installs what building and testing Tessaro needs on Debian 12 and configures a build.
+# Sourced by start.sh and test.sh; BUILD_DIR, BUILD_TYPE and CMAKE_ARGS may be set by the caller.
+
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD_DIR="${BUILD_DIR:-$root/build}"
+BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}"
+
+packages=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev              # Qt 6 Widgets and Qt Test
+    qt6-translations-l10n     # Qt's own buttons and dialogs in Japanese
+    fonts-noto-cjk            # Japanese text on a machine without a desktop
+    attr                      # getfattr, to look at the System mark by hand
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if ((${#missing[@]})); then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# shellcheck disable=SC2086 # CMAKE_ARGS is a list of arguments
+cmake -S "$root" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE="$BUILD_TYPE" ${CMAKE_ARGS:-}
+cmake --build "$BUILD_DIR" --parallel 2
