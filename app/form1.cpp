@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include "decoration/apply_command.h"
 #include "platform/drive_list.h"
 #include "platform/file_list.h"
 #include "platform/folder_list.h"
@@ -7,6 +8,7 @@
 #include "platform/picture_box.h"
 #include "platform/twips.h"
 #include "platform/user_dialogs.h"
+#include "shell/mod_com.h"
 
 #include <QDir>
 #include <QLabel>
@@ -167,10 +169,19 @@ void Form1::File1_Click()
 
 void Form1::Command1_Click()
 {
+    DecorationChoice choice;
+    choice.pictureFolder = File1->path();
+    if (const int index = File1->listIndex(); index >= 0) {
+        choice.pictureName = File1->entry(index);
+        choice.pictureNameExact = File1->entryExact(index);
+    }
+    choice.colourText = Text1->text();
+    ApplyCommand(m_dialogs, this, m_programFolder).run(choice, Dir2->path());
 }
 
 void Form1::Command2_Click()
 {
+    Mod_Com::OpenFolder(Dir2->path(), this, m_dialogs);
 }
 
 void Form1::Command3_Click()

@@ -1,0 +1,80 @@
+#pragma once
+
+// Test helpers that reach below Qt, for the Linux side of the program.
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <optional>
+#include <string>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace tessaro::test {
+
+// Makes a folder unchangeable while it lives. Permission bits do not stop root, so root
+// gets the immutable flag instead, where the filesystem has one.
+class ReadOnlyFolder {
+public:
+    explicit ReadOnlyFolder(const QString& path)
+        : m_path(QFile::encodeName(path))
+    {
+        if (::geteuid() != 0) {
+            m_chmodded = ::chmod(m_path.constData(), 0555) == 0;
+            return;
+        }
+        m_fd = ::open(m_path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (m_fd < 0 || ::ioctl(m_fd, FS_IOC_GETFLAGS, &m_flags) != 0)
+            return;
+        int flags = m_flags | FS_IMMUTABLE_FL;
+        m_immutable = ::ioctl(m_fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ~ReadOnlyFolder()
+    {
+        if (m_immutable)
+            ::ioctl(m_fd, FS_IOC_SETFLAGS, &m_flags);
+        if (m_fd >= 0)
+            ::close(m_fd);
+        if (m_chmodded)
+            ::chmod(m_path.constData(), 0755);
+    }
+    ReadOnlyFolder(const ReadOnlyFolder&) = delete;
+    ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
+
+    bool active() const { return m_immutable || m_chmodded; }
+
+private:
+    QByteArray m_path;
+    int m_fd = -1;
+    int m_flags = 0;
+    bool m_immutable = false;
+    bool m_chmodded = false;
+};
+
+// The user.DOSATTRIB value of `path`; empty when it has none.
+inline std::optional<std::string> dosAttrib(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    char value[256];
+    const ssize_t size = ::getxattr(native.constData(), "user.DOSATTRIB", value, sizeof value);
+    if (size < 0)
+        return std::nullopt;
+    return std::string(value, static_cast<std::size_t>(size));
+}
+
+// Whether the filesystem holding `path` keeps user.* extended attributes.
+inline bool keepsUserXattrs(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (::setxattr(native.constData(), "user.tessaro-probe", "1", 1, 0) != 0)
+        return false;
+    ::removexattr(native.constData(), "user.tessaro-probe");
+    return true;
+}
+
+} // namespace tessaro::test
