@@ -186,6 +186,22 @@ void Form1::Command2_Click()
 
 void Form1::Command3_Click()
 {
+    // The dialog works on a copy, so that a cancel drops the custom colours edited in it.
+    os::CustomColours custom = CustomColors;
+    const std::optional<os::ColourRef> chosen = m_dialogs.chooseColour(this, custom);
+    if (!chosen)
+        return;
+
+    Text1->setText(QString::number(*chosen, 16).toUpper());
+    const QColor colour(static_cast<int>(*chosen & 0xFF), static_cast<int>((*chosen >> 8) & 0xFF),
+                        static_cast<int>((*chosen >> 16) & 0xFF));
+    QPalette swatch = Label2->palette();
+    swatch.setColor(QPalette::Window, colour);
+    Label2->setPalette(swatch);
+    QPalette sample = Label1->palette();
+    sample.setColor(QPalette::WindowText, colour);
+    Label1->setPalette(sample);
+    CustomColors = custom;
 }
 
 } // namespace tessaro

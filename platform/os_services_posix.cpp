@@ -5,6 +5,7 @@
 
 #include <QColorDialog>
 #include <QDesktopServices>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QUrl>
 #include <QWidget>
@@ -249,6 +250,20 @@ std::error_code openFolder(const Path& folder, NativeWindow)
 
 std::optional<ColourRef> chooseColour(NativeWindow owner, CustomColours& custom)
 {
+    // Qt's colour dialog keeps its custom colours in the user's configuration
+    // (~/.config/QtProject.conf), read on first use and written back at exit. Tessaro keeps
+    // them for one run and touches no settings, so Qt's settings are pointed at a folder that
+    // cannot exist: nothing is read, and the write fails without a trace.
+    static const bool isolated = [] {
+        const QString nowhere = QStringLiteral("/dev/null/tessaro");
+        for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+            QSettings::setPath(format, QSettings::UserScope, nowhere);
+            QSettings::setPath(format, QSettings::SystemScope, nowhere);
+        }
+        return true;
+    }();
+    Q_UNUSED(isolated);
+
     const auto colourAt = [&custom](std::size_t i) {
         return QColor(custom[4 * i], custom[4 * i + 1], custom[4 * i + 2]);
     };
