@@ -160,7 +160,9 @@ std::vector<Volume> volumes()
 {
     std::vector<Volume> result;
     for (const Mount& mount : mounts()) {
-        if (isStorage(mount))
+        // Containers bind single files (/etc/hosts) over the tree: those are no volumes.
+        std::error_code ec;
+        if (isStorage(mount) && std::filesystem::is_directory(mount.point, ec))
             result.push_back({mount.point, labelOf(mount.source)});
     }
     std::sort(result.begin(), result.end(), [](const Volume& a, const Volume& b) { return a.root < b.root; });
@@ -176,9 +178,11 @@ Path volumeOf(const Path& path)
 {
     const Path absolute = path.lexically_normal();
     Path best = "/";
-    for (const Volume& volume : volumes()) {
-        if (isUnder(absolute, volume.root) && std::distance(volume.root.begin(), volume.root.end()) > std::distance(best.begin(), best.end()))
-            best = volume.root;
+    // Labels are not needed here, and looking them up costs a walk of /dev/disk per volume.
+    for (const Mount& mount : mounts()) {
+        if (isStorage(mount) && isUnder(absolute, mount.point)
+            && std::distance(mount.point.begin(), mount.point.end()) > std::distance(best.begin(), best.end()))
+            best = mount.point;
     }
     return best;
 }
