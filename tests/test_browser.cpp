@@ -29,6 +29,8 @@ private Q_SLOTS:
     void folderList_refusesMissingFolder();
     void folderList_driveShowsItsCurrentFolder();
     void folderList_vanishedFolder_movesToNearestParent();
+    void driveList_changesOnlyToKnownDrives();
+    void driveChange_movesFolderAndFileLists();
     void preview_isStretchedToTheBox_data();
     void preview_isStretchedToTheBox();
     void preview_unreadablePicture_isReportedAndCleared_data();
@@ -173,6 +175,53 @@ void BrowserTest::folderList_vanishedFolder_movesToNearestParent()
     QCOMPARE(w.file1->path(), w.dir1->path());
     QCOMPARE(w.dir1->model()->rowCount(w.dir1->currentIndex()), 0); // "gone" is no longer listed
     QVERIFY(w.dialogs.messages.isEmpty());
+}
+
+void BrowserTest::driveList_changesOnlyToKnownDrives()
+{
+    TempHome home;
+    FakeDialogs dialogs;
+    DriveList list(dialogs);
+    QCOMPARE(list.drive(), DriveList::driveOf(QDir::currentPath()));
+    QSignalSpy changes(&list, &DriveList::changed);
+
+    // "c:" is the system drive on every system.
+    QVERIFY(list.setDrive(QStringLiteral("C:")));
+    QCOMPARE(list.drive(), toQString(os::systemVolume()));
+    const qsizetype afterSystem = changes.size();
+    QVERIFY(list.setDrive(list.drive()));
+    QCOMPARE(changes.size(), afterSystem); // the same drive again is no change
+
+    for (const QString& unknown : {QStringLiteral("q:"), home.path(QStringLiteral("work")), QString()}) {
+        QVERIFY(!list.setDrive(unknown));
+        QCOMPARE(list.drive(), toQString(os::systemVolume()));
+    }
+    QCOMPARE(changes.size(), afterSystem);
+    QVERIFY(dialogs.messages.isEmpty());
+}
+
+void BrowserTest::driveChange_movesFolderAndFileLists()
+{
+    TempHome home;
+    Window w(home);
+    auto* drive1 = w.form.findChild<DriveList*>(QStringLiteral("Drive1"));
+    const QString here = DriveList::driveOf(QDir::currentPath());
+    QString other;
+    for (const os::Volume& volume : os::volumes()) {
+        if (toQString(volume.root) != here && os::volumeReady(volume.root))
+            other = toQString(volume.root);
+    }
+    if (other.isEmpty())
+        QSKIP("this machine has one drive");
+
+    // Another drive shows its root; the drive of the working directory shows that directory.
+    QVERIFY(drive1->setDrive(other));
+    QCOMPARE(w.dir1->path(), other);
+    QCOMPARE(w.file1->path(), other);
+    QCOMPARE(drive1->toolTip(), other);
+    QVERIFY(drive1->setDrive(here));
+    QCOMPARE(w.dir1->path(), QDir::toNativeSeparators(QDir::currentPath()));
+    QCOMPARE(w.file1->path(), w.dir1->path());
 }
 
 void BrowserTest::preview_isStretchedToTheBox_data()
