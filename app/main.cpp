@@ -24,7 +24,10 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessaro"));
     QApplication::setApplicationVersion(QStringLiteral(TESSARO_VERSION));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/tessaro.png")));
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/tessaro-%1.png").arg(size));
+    QApplication::setWindowIcon(icon);
     tessaro::installJapanese(app);
 
     tessaro::QtUserDialogs dialogs;
