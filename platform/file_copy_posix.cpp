@@ -257,7 +257,7 @@ std::error_code copyInto(const Path& source, const Path& folder, const ConfirmRe
         return lastError();
 
     const Path destination = folder / name;
-    Entry entry;
+    Entry entry = Entry::Absent;
     if (auto error = lookUp(dir.get(), name, entry))
         return error;
     if (entry == Entry::Directory)

@@ -307,6 +307,8 @@ void BrowserTest::preview_unreadablePicture_isReportedAndCleared()
 
 void BrowserTest::preview_undecodableName_neverShowsAnotherFile()
 {
+    if constexpr (std::is_same_v<std::filesystem::path::value_type, wchar_t>)
+        QSKIP("Windows names are UTF-16 and always decode");
     TempHome home;
     const QString folder = home.mkpath(QStringLiteral("pics"));
     const std::filesystem::path nativeFolder = toPath(folder);

@@ -48,6 +48,13 @@ started() {
 check "it starts from the desktop entry's Exec line ($exec_line)" started
 rm -rf "$home"
 
+no_display() {
+    local out status=0
+    out="$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM tessaro 2>&1)" || status=$?
+    [ "$status" -ne 0 ] && [ "$(printf '%s\n' "$out" | wc -l)" -eq 1 ] && [[ "$out" == *xvfb-run* ]]
+}
+check "without a display it says so in one line" no_display
+
 files="$(dpkg-query -L tessaro | while read -r f; do [ -f "$f" ] && echo "$f"; done)"
 apt-get purge -y -q tessaro >/dev/null
 left=""
