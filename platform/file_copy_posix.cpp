@@ -1,4 +1,5 @@
 #include "platform/os_services.h"
+#include "platform/posix_fd.h"
 
 #include <cerrno>
 #include <chrono>
@@ -20,34 +21,6 @@
 namespace tessaro::os {
 
 namespace {
-
-// Every failure comes back in the system category, as errno would name it, whether the
-// kernel reported it or this file decided it.
-std::error_code systemError(int code)
-{
-    return {code, std::system_category()};
-}
-
-std::error_code lastError()
-{
-    return systemError(errno);
-}
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 int openRetrying(int dir, const char* name, int flags, mode_t mode = 0)
 {

@@ -1,5 +1,6 @@
 #include "platform/dos_attributes.h"
 #include "platform/os_services.h"
+#include "platform/posix_fd.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -51,34 +52,6 @@ constexpr std::uint32_t Ntfs3Magic = 0x7366746e;
 constexpr const char* NtfsAttribName = "system.ntfs_attrib_be";
 constexpr const char* CifsAttribName = "user.cifs.dosattrib";
 constexpr const char* SambaAttribName = "user.DOSATTRIB";
-
-// Every failure comes back in the system category, as errno would name it, whether the
-// kernel reported it or this file decided it.
-std::error_code systemError(int code)
-{
-    return {code, std::system_category()};
-}
-
-std::error_code lastError()
-{
-    return systemError(errno);
-}
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 int openFolder(const Path& folder)
 {

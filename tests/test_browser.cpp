@@ -26,8 +26,6 @@ private Q_SLOTS:
     void pattern_matchesWithoutRegardToCase();
     void fileList_listsMatchingFilesSortedWithoutCase();
     void folderChange_byCodeAndByUser_reachesFileList();
-    void folderList_refusesMissingFolder();
-    void folderList_driveShowsItsCurrentFolder();
     void folderList_vanishedFolder_movesToNearestParent();
     void driveList_changesOnlyToKnownDrives();
     void driveChange_movesFolderAndFileLists();
@@ -68,12 +66,8 @@ void BrowserTest::pattern_matchesWithoutRegardToCase_data()
     QTest::addColumn<bool>("matches");
     QTest::newRow("lower") << "sea.jpg" << true;
     QTest::newRow("upper") << "SEA.JPG" << true;
-    QTest::newRow("mixed bmp") << "x.BmP" << true;
-    QTest::newRow("gif") << "anim.gif" << true;
-    QTest::newRow("dots in name") << "a.b.c.gif" << true;
-    QTest::newRow("bare extension") << ".jpg" << true;
+    QTest::newRow("mixed case, dots in name") << "a.b.BmP" << true;
     QTest::newRow("jpeg is not jpg") << "photo.jpeg" << false;
-    QTest::newRow("png") << "photo.png" << false;
     QTest::newRow("extension inside") << "photo.jpg.txt" << false;
     QTest::newRow("no dot") << "jpg" << false;
     QTest::newRow("japanese") << QStringLiteral("海の写真.JPG") << true;
@@ -118,6 +112,10 @@ void BrowserTest::folderChange_byCodeAndByUser_reachesFileList()
     QCOMPARE(w.file1->path(), QDir::toNativeSeparators(first));
     QCOMPARE(w.file1->count(), 0);
     QVERIFY(w.dir1->setPath(first)); // no change, no event
+    writeFile(home.path(QStringLiteral("file")), "x");
+    for (const QString& notAFolder : {home.path(QStringLiteral("nowhere")), home.path(QStringLiteral("file")), QString()})
+        QVERIFY(!w.dir1->setPath(notAFolder));
+    QCOMPARE(w.dir1->path(), QDir::toNativeSeparators(first));
     QCOMPARE(changes.size(), 1);
 
     // The highlighted folder is the current one: the user clicks "two" below "one".
@@ -130,36 +128,6 @@ void BrowserTest::folderChange_byCodeAndByUser_reachesFileList()
     QCOMPARE(w.dir1->toolTip(), w.dir1->path());
     QCOMPARE(changes.size(), 2);
     QCOMPARE(entries(w.file1), QStringList{QStringLiteral("x.bmp")});
-}
-
-void BrowserTest::folderList_refusesMissingFolder()
-{
-    TempHome home;
-    FolderList list;
-    QVERIFY(list.setPath(home.path()));
-    QSignalSpy changes(&list, &FolderList::changed);
-    QVERIFY(!list.setPath(home.path(QStringLiteral("nowhere"))));
-    QVERIFY(!list.setPath(QString()));
-    writeFile(home.path(QStringLiteral("file")), "x");
-    QVERIFY(!list.setPath(home.path(QStringLiteral("file"))));
-    QCOMPARE(list.path(), QDir::toNativeSeparators(home.path()));
-    QCOMPARE(changes.size(), 0);
-}
-
-void BrowserTest::folderList_driveShowsItsCurrentFolder()
-{
-    TempHome home;
-    const QString cwd = QDir::toNativeSeparators(QDir::currentPath());
-    const QString drive = DriveList::driveOf(cwd);
-    FolderList list;
-    QVERIFY(list.setPath(drive));
-    QCOMPARE(list.path(), drive);
-    // Setting the drive that holds the working directory goes to the working directory.
-    QVERIFY(list.setDrive(drive));
-    QCOMPARE(list.path(), cwd);
-    // The tree is open down to it, and it is the highlighted folder.
-    QCOMPARE(list.currentIndex().data().toString(), QFileInfo(cwd).fileName());
-    QVERIFY(list.isExpanded(list.currentIndex().parent()));
 }
 
 void BrowserTest::folderList_vanishedFolder_movesToNearestParent()
@@ -205,7 +173,17 @@ void BrowserTest::driveChange_movesFolderAndFileLists()
     TempHome home;
     Window w(home);
     auto* drive1 = w.form.findChild<DriveList*>(QStringLiteral("Drive1"));
-    const QString here = DriveList::driveOf(QDir::currentPath());
+    const QString cwd = QDir::toNativeSeparators(QDir::currentPath());
+    const QString here = DriveList::driveOf(cwd);
+
+    // The drive that holds the working directory shows that directory, open down to it.
+    QVERIFY(w.dir1->setPath(here));
+    QVERIFY(w.dir1->setDrive(here));
+    QCOMPARE(w.dir1->path(), cwd);
+    QCOMPARE(w.dir1->currentIndex().data().toString(), QFileInfo(cwd).fileName());
+    QVERIFY(w.dir1->isExpanded(w.dir1->currentIndex().parent()));
+
+    // Any other drive shows its root, and the lists follow the drive list.
     QString other;
     for (const os::Volume& volume : os::volumes()) {
         if (toQString(volume.root) != here && os::volumeReady(volume.root))
@@ -213,15 +191,10 @@ void BrowserTest::driveChange_movesFolderAndFileLists()
     }
     if (other.isEmpty())
         QSKIP("this machine has one drive");
-
-    // Another drive shows its root; the drive of the working directory shows that directory.
     QVERIFY(drive1->setDrive(other));
     QCOMPARE(w.dir1->path(), other);
     QCOMPARE(w.file1->path(), other);
     QCOMPARE(drive1->toolTip(), other);
-    QVERIFY(drive1->setDrive(here));
-    QCOMPARE(w.dir1->path(), QDir::toNativeSeparators(QDir::currentPath()));
-    QCOMPARE(w.file1->path(), w.dir1->path());
 }
 
 void BrowserTest::preview_isStretchedToTheBox_data()

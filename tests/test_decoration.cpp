@@ -38,10 +38,8 @@ class DecorationTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void settingsText_isThreeLinesEndedByCrLf_data();
-    void settingsText_isThreeLinesEndedByCrLf();
-    void settingsBytes_keepTheCodePageOrSwitchToUtf16_data();
-    void settingsBytes_keepTheCodePageOrSwitchToUtf16();
+    void settingsFile_isExactBytes_data();
+    void settingsFile_isExactBytes();
     void apply_refusal_writesAndMarksNothing_data();
     void apply_refusal_writesAndMarksNothing();
     void apply_intoEmptyFolder_stagesCopiesAndMarks();
@@ -52,70 +50,45 @@ private Q_SLOTS:
     void window_applyAndOpen_useTheCurrentSelections();
 };
 
-void DecorationTest::settingsText_isThreeLinesEndedByCrLf_data()
+void DecorationTest::settingsFile_isExactBytes_data()
 {
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("colour");
+    QTest::addColumn<QByteArray>("encoding");
     QTest::addColumn<QByteArray>("expected");
 
-    QTest::newRow("root folder, start-up colour")
-        << "/" << "sea.jpg" << "000000" << Header + "iconarea_image=/sea.jpg\r\niconarea_text=0x00000000\r\n";
-    QTest::newRow("folder and red")
-        << "/pics" << "sea.jpg" << "FF" << Header + "iconarea_image=/pics/sea.jpg\r\niconarea_text=0x000000FF\r\n";
-    QTest::newRow("spaces stay unquoted")
-        << "/My Pics" << "a b.bmp" << "FF0000" << Header + "iconarea_image=/My Pics/a b.bmp\r\niconarea_text=0x00FF0000\r\n";
-    QTest::newRow("lower case kept, spaces trimmed")
-        << "/p" << "x.gif" << " c0ffee " << Header + "iconarea_image=/p/x.gif\r\niconarea_text=0x00c0ffee\r\n";
-    QTest::newRow("eight digits")
-        << "/p" << "x.gif" << "12345678" << Header + "iconarea_image=/p/x.gif\r\niconarea_text=0x12345678\r\n";
+    const auto lines = [](const QByteArray& path, const QByteArray& colour) {
+        return Header + "iconarea_image=" + path + "\r\niconarea_text=0x" + colour + "\r\n";
+    };
+    QTest::newRow("root folder, start-up colour") << "/" << "sea.jpg" << "000000" << QByteArray("UTF-8") << lines("/sea.jpg", "00000000");
+    QTest::newRow("folder and red") << "/pics" << "sea.jpg" << "FF" << QByteArray("UTF-8") << lines("/pics/sea.jpg", "000000FF");
+    QTest::newRow("spaces stay unquoted") << "/My Pics" << "a b.bmp" << "FF0000" << QByteArray("UTF-8") << lines("/My Pics/a b.bmp", "00FF0000");
+    QTest::newRow("case kept, spaces trimmed") << "/p" << "x.gif" << " c0ffee " << QByteArray("UTF-8") << lines("/p/x.gif", "00c0ffee");
+    QTest::newRow("eight digits") << "/p" << "x.gif" << "12345678" << QByteArray("UTF-8") << lines("/p/x.gif", "12345678");
+    QTest::newRow("japanese in Shift_JIS") << QStringLiteral("/写真") << QStringLiteral("海.jpg") << "FF" << QByteArray("SHIFT_JIS")
+                                           << lines("/\x8E\xCA\x90\x5E/\x8A\x43.jpg", "000000FF");
+
+    // A character the code page lacks turns the whole file into UTF-16LE with a byte-order mark.
+    const auto utf16 = [](const QString& text) {
+        return "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    };
+    QTest::newRow("accent missing from Shift_JIS") << "/caf\u00e9" << "x.jpg" << "FF" << QByteArray("SHIFT_JIS")
+                                                   << utf16(QString::fromLatin1(lines("/caf\xE9/x.jpg", "000000FF")));
+    QTest::newRow("japanese in plain ASCII") << QStringLiteral("/写真") << "x.jpg" << "0" << QByteArray("ANSI_X3.4-1968")
+                                             << utf16(QString::fromUtf8(lines("/写真/x.jpg", "00000000")));
 }
 
-void DecorationTest::settingsText_isThreeLinesEndedByCrLf()
+void DecorationTest::settingsFile_isExactBytes()
 {
     QFETCH(QString, folder);
     QFETCH(QString, name);
     QFETCH(QString, colour);
+    QFETCH(QByteArray, encoding);
     QFETCH(QByteArray, expected);
     const DecorationChoice choice{folder, name, true, colour};
     QVERIFY(!checkChoice(choice));
-    QCOMPARE(settingsBytes(settingsText(choice), "UTF-8"), expected);
-}
-
-void DecorationTest::settingsBytes_keepTheCodePageOrSwitchToUtf16_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QByteArray>("encoding");
-    QTest::addColumn<QByteArray>("expectedPath");
-    QTest::addColumn<bool>("utf16");
-
-    QTest::newRow("japanese in Shift_JIS") << QStringLiteral("/写真/海.jpg") << QByteArray("SHIFT_JIS")
-                                           << QByteArray("/\x8E\xCA\x90\x5E/\x8A\x43.jpg") << false;
-    QTest::newRow("japanese in UTF-8") << QStringLiteral("/写真/海.jpg") << QByteArray("UTF-8")
-                                       << QStringLiteral("/写真/海.jpg").toUtf8() << false;
-    QTest::newRow("accent missing from Shift_JIS") << QStringLiteral("/café/x.jpg") << QByteArray("SHIFT_JIS")
-                                                   << QByteArray() << true;
-    QTest::newRow("japanese in plain ASCII") << QStringLiteral("/写真/x.jpg") << QByteArray("ANSI_X3.4-1968")
-                                             << QByteArray() << true;
-}
-
-void DecorationTest::settingsBytes_keepTheCodePageOrSwitchToUtf16()
-{
-    QFETCH(QString, path);
-    QFETCH(QByteArray, encoding);
-    QFETCH(QByteArray, expectedPath);
-    QFETCH(bool, utf16);
-
-    const DecorationChoice choice{QFileInfo(path).path(), QFileInfo(path).fileName(), true, QStringLiteral("FF")};
-    const QString text = settingsText(choice);
-    const QByteArray bytes = settingsBytes(text, encoding.toStdString());
-    if (utf16) {
-        QByteArray expected("\xFF\xFE");
-        expected += QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-        QCOMPARE(bytes, expected);
-    } else {
-        QCOMPARE(bytes, Header + "iconarea_image=" + expectedPath + "\r\niconarea_text=0x000000FF\r\n");
-    }
+    QCOMPARE(settingsBytes(settingsText(choice), encoding.toStdString()), expected);
 }
 
 void DecorationTest::apply_refusal_writesAndMarksNothing_data()

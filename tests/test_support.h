@@ -122,62 +122,40 @@ inline QImage twoColourImage(QSize size, QColor left, QColor right)
 // code table before every pixel, which any decoder reads and needs no real compressor.
 inline QByteArray makeGif(QSize size, const QList<QColor>& frames)
 {
-    QByteArray gif("GIF89a");
-    const auto u16 = [&gif](int value) {
-        gif += char(value & 0xFF);
-        gif += char((value >> 8) & 0xFF);
+    const auto bytes = [](std::initializer_list<int> values) {
+        QByteArray out;
+        for (int v : values)
+            out += char(v);
+        return out;
     };
-    u16(size.width());
-    u16(size.height());
-    gif += char(0xF1); // a global table of four colours
-    gif += char(0);
-    gif += char(0);
-    for (int i = 0; i < 4; ++i) {
-        const QColor c = i < frames.size() ? frames[i] : QColor(Qt::black);
-        gif += char(c.red());
-        gif += char(c.green());
-        gif += char(c.blue());
+    const auto u16 = [&](int v) { return bytes({v & 0xFF, v >> 8}); };
+    QByteArray gif = "GIF89a" + u16(size.width()) + u16(size.height()) + QByteArray("\xF1\0\0", 3);
+    for (int i = 0; i < 4; ++i) { // a global table of four colours
+        const QColor c = frames.value(i, Qt::black);
+        gif += bytes({c.red(), c.green(), c.blue()});
     }
-    if (frames.size() > 1)
-        gif += QByteArray::fromHex("21FF0B4E45545343415045322E300301000000"); // loop forever
+    gif += QByteArray::fromHex("21FF0B4E45545343415045322E300301000000"); // loop forever
     for (int frame = 0; frame < frames.size(); ++frame) {
-        gif += QByteArray::fromHex("21F904000A000000"); // 0.1 s per frame
-        gif += char(0x2C);
-        u16(0);
-        u16(0);
-        u16(size.width());
-        u16(size.height());
-        gif += char(0);
-        gif += char(2); // minimum code size: 3-bit codes, clear = 4, end = 5
-
+        // 0.1 s per frame; the image's place and size; 3-bit codes (clear = 4, end = 5)
+        gif += QByteArray::fromHex("21F904000A0000002C00000000") + u16(size.width()) + u16(size.height()) + QByteArray("\0\2", 2);
         QByteArray data;
         quint32 bits = 0;
         int count = 0;
         const auto put = [&](int code) {
-            bits |= quint32(code) << count;
-            count += 3;
-            while (count >= 8) {
+            for (bits |= quint32(code) << count, count += 3; count >= 8; bits >>= 8, count -= 8)
                 data += char(bits & 0xFF);
-                bits >>= 8;
-                count -= 8;
-            }
         };
         for (int i = 0; i < size.width() * size.height(); ++i) {
             put(4);
             put(frame);
         }
         put(5);
-        if (count > 0)
-            data += char(bits & 0xFF);
-        for (qsizetype at = 0; at < data.size(); at += 255) {
-            const QByteArray block = data.mid(at, 255);
-            gif += char(block.size());
-            gif += block;
-        }
+        data += char(bits & 0xFF);
+        for (qsizetype at = 0; at < data.size(); at += 255)
+            gif += char(data.mid(at, 255).size()) + data.mid(at, 255);
         gif += char(0);
     }
-    gif += char(0x3B);
-    return gif;
+    return gif + char(0x3B);
 }
 
 } // namespace tessaro::test
