@@ -5,449 +5,222 @@
 #include "platform/mount_table_posix.h"
 #include "platform/os_services.h"
 #include "posix_support.h"
+#include "test_support.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTest>
-
-#include <cerrno>
 #include <csignal>
-#include <cstring>
-#include <optional>
-#include <string>
-#include <vector>
-
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/xattr.h>
-#include <unistd.h>
 
-using tessaro::os::Path;
+using namespace tessaro;
+using os::Path;
+using Value = std::optional<std::string>;
 
 namespace {
 
-constexpr const char* DosAttrib = "user.DOSATTRIB";
+std::string blob(const char* hex)
+{
+    return QByteArray::fromHex(hex).toStdString();
+}
 
 // Samba blobs written out by hand, so a layout mistake in the program cannot hide in a
 // helper that shares it. The creation time's eight bytes all differ, so a shifted or
-// zeroed byte shows. Fields: attrib_hex, padding, version, level, padding, the arm.
-QByteArray hex(const char* text)
-{
-    return QByteArray::fromHex(text);
-}
-const char* const V5Archive = "00 00 0500 0500 0000 11000000 20000000 1032547698BADCFE";
-const char* const V5ArchiveSystem = "00 00 0500 0500 0000 11000000 24000000 1032547698BADCFE";
-const char* const V3Archive = "3078323000 00 0300 0300 0000 03000000 20000000 55000000"
-                              " 0102030405060708 1112131415161718 1032547698BADCFE 2122232425262728";
-const char* const V3ArchiveSystem = "3078323400 00 0300 0300 0000 03000000 24000000 55000000"
-                                    " 0102030405060708 1112131415161718 1032547698BADCFE 2122232425262728";
-// "0x2" ends on an even offset: nothing pads the version.
-const char* const V1Hidden = "30783200 0100 0100 02000000 00000000 0707070707070707 0707070707070707"
-                             " 1032547698BADCFE 0909090909090909";
-const char* const V1HiddenSystem = "30783600 0100 0100 06000000 00000000 0707070707070707 0707070707070707"
-                                   " 1032547698BADCFE 0909090909090909";
+// zeroed byte shows. Fields: attrib_hex, padding, version, level, padding, the arm; v1 and
+// v3 share the rest of their arm after the attrib field (ea_size, then sizes and times).
+const std::string V1Rest = blob("00000000 0707070707070707 0707070707070707 1032547698BADCFE 0909090909090909");
+const std::string V3Rest = blob("55000000 0102030405060708 1112131415161718 1032547698BADCFE 2122232425262728");
+const std::string V5 = blob("00 00 0500 0500 0000 11000000 20000000 1032547698BADCFE");
+const std::string V5System = blob("00 00 0500 0500 0000 11000000 24000000 1032547698BADCFE");
+const std::string V3 = blob("3078323000 00 0300 0300 0000 03000000 20000000") + V3Rest;
 
-QByteArray nativePath(const QString& path)
+// Hex, so that a failed comparison points at the byte.
+QByteArray shown(const Value& value)
 {
-    return QFile::encodeName(path);
+    return value ? QByteArray::fromStdString(*value).toHex(' ') : QByteArray("<none>");
 }
 
-Path toPath(const QString& path)
-{
-    return Path(nativePath(path).toStdString());
-}
-
-std::optional<QByteArray> readXattr(const QString& path, const char* name)
-{
-    char buffer[256];
-    const ssize_t got = ::getxattr(nativePath(path).constData(), name, buffer, sizeof buffer);
-    if (got < 0)
-        return std::nullopt;
-    return QByteArray(buffer, static_cast<qsizetype>(got));
-}
-
-bool writeXattr(const QString& path, const char* name, const QByteArray& value)
-{
-    return ::setxattr(nativePath(path).constData(), name, value.constData(), static_cast<std::size_t>(value.size()), 0)
-        == 0;
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-// Everything in a folder, hidden temporary files included.
-QStringList entriesOf(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-struct stat lstatOf(const QString& path)
-{
-    struct stat info {};
-    ::lstat(nativePath(path).constData(), &info);
-    return info;
-}
-
-QString describe(const std::error_code& error)
+// The category too: every failure is meant to come back in the system one, as errno names it.
+QString describe(std::error_code error)
 {
     return QString::fromUtf8(error.category().name()) + QLatin1Char(':') + QString::fromStdString(error.message());
 }
 
-QString describe(int errnoValue)
+QString errnoText(int value)
 {
-    return describe(std::error_code(errnoValue, std::system_category()));
+    return describe({value, std::system_category()});
 }
 
-mode_t currentUmask()
+// A tmpfs /tmp on older kernels refuses user.* attributes; /var/tmp is on disk.
+const QString XattrTemplate = QStringLiteral("/var/tmp/tessaro-XXXXXX");
+
+// Everything in a folder, hidden temporary files included.
+QStringList entriesOf(const QString& folder)
 {
-    const mode_t mask = ::umask(022);
-    ::umask(mask);
-    return mask;
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
-// Answers the replace question and remembers every time it was asked.
-struct Confirmer {
-    bool answer = false;
-    std::vector<Path> asked;
-    tessaro::os::ConfirmReplace callback()
-    {
-        return [this](const Path& existing) {
-            asked.push_back(existing);
-            return answer;
-        };
-    }
+// One row per case, named after it; the test looks the case up by its index.
+template <typename Case, std::size_t N>
+void rows(const Case (&cases)[N])
+{
+    QTest::addColumn<int>("row");
+    for (std::size_t i = 0; i < N; ++i)
+        QTest::newRow(cases[i].name) << static_cast<int>(i);
+}
+
+struct DosCase { const char* name; Value stored, expected; std::uint32_t before = 0; }; // expected none: refused
+const DosCase dosCases[] = {
+    {"absent: the form Samba and Wine both write, no NUL", std::nullopt, "0x4"},
+    {"text", "0x22", "0x26", 0x22},
+    {"text, NUL kept", std::string("0x20", 5), std::string("0x24", 5), 0x20},
+    {"text, already System", "0x26", "0x26", 0x26},
+    {"text, upper case", "0x2A", "0x2E", 0x2A},
+    {"text, high bit", "0x80000001", "0x80000005", 0x80000001},
+    {"v5, creation time kept", V5, V5System, 0x20},
+    {"v3, text and word", V3, blob("3078323400 00 0300 0300 0000 03000000 24000000") + V3Rest, 0x20},
+    // "0x2" ends on an even offset: nothing pads the version.
+    {"v1, no padding", blob("30783200 0100 0100 02000000") + V1Rest, blob("30783600 0100 0100 06000000") + V1Rest, 0x2},
+    {"no digits", "0x", std::nullopt},
+    {"trailing space", "0x20 ", std::nullopt},
+    {"no 0x", "0020", std::nullopt},
+    {"more than 32 bits", "0x100000000", std::nullopt},
+    {"unknown version", blob("00 00 0600 0600 0000 11000000 20000000 1032547698BADCFE"), std::nullopt},
+    {"level differs from version", blob("00 00 0500 0400 0000 11000000 20000000 1032547698BADCFE"), std::nullopt},
+    {"v5 truncated", V5.substr(0, V5.size() - 1), std::nullopt},
+    {"v3 truncated", V3.substr(0, V3.size() - 1), std::nullopt},
+    {"v3 with bad text", blob("3078326700 00 0300 0300 0000 03000000 20000000") + V3Rest, std::nullopt},
 };
 
-using tessaro::test::ReadOnlyFolder;
-
 enum class Existing { Nothing, File, LinkToFile, DanglingLink, LinkToFolder };
+enum class Obstacle { None, ReadOnlyFolder, FileSizeLimit };
+struct CopyCase { const char* name; Existing existing; bool answer; int error = 0; Obstacle obstacle = Obstacle::None;
+                  const char* source = "desktop.ini"; const char* folder = "Pictures"; };
+const CopyCase copyCases[] = {
+    {"into an empty folder", Existing::Nothing, false},
+    {"file, declined", Existing::File, false},
+    {"file, accepted", Existing::File, true},
+    {"link to a file, accepted", Existing::LinkToFile, true},
+    {"dangling link, accepted", Existing::DanglingLink, true},
+    {"link to a folder, accepted", Existing::LinkToFolder, true},
+    {"missing folder", Existing::Nothing, true, ENOENT, Obstacle::None, "desktop.ini", "missing"},
+    {"folder is a file", Existing::Nothing, true, ENOTDIR, Obstacle::None, "desktop.ini", "desktop.ini"},
+    {"missing source", Existing::File, true, ENOENT, Obstacle::None, "missing.ini"},
+    {"source is a folder", Existing::File, true, EISDIR, Obstacle::None, "Nested"},
+    {"destination is a folder", Existing::Nothing, true, EISDIR, Obstacle::None, "desktop.ini", "Nested"},
+    // Root ignores permission bits, so for root the folder is made immutable instead.
+    {"read-only folder", Existing::File, true, ::geteuid() == 0 ? EPERM : EACCES, Obstacle::ReadOnlyFolder},
+    // Fails after the first writes, as a full disk would.
+    {"write fails part of the way", Existing::File, true, EFBIG, Obstacle::FileSizeLimit},
+};
 
 } // namespace
-
-Q_DECLARE_METATYPE(Existing)
-Q_DECLARE_METATYPE(std::optional<QByteArray>)
 
 class TestPosixServices : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void withSystemBit_keepsEveryOtherByte_data();
-    void withSystemBit_keepsEveryOtherByte();
-    void unusableValue_isLeftAlone_data();
-    void unusableValue_isLeftAlone();
-    void markSystem_updatesStoredValue_data();
-    void markSystem_updatesStoredValue();
-    void markSystem_badFolder_fails();
-    void copy_replacesOnlyWhenConfirmed_data();
-    void copy_replacesOnlyWhenConfirmed();
-    void copy_badPaths_fail_data();
-    void copy_badPaths_fail();
-    void copy_failure_keepsOldFile_data();
-    void copy_failure_keepsOldFile();
-    void mountTable_keepsStorageOnly();
+    void systemBit_keepsEveryOtherByte_data() { rows(dosCases); }
+    void systemBit_keepsEveryOtherByte()
+    {
+        QFETCH(int, row);
+        const DosCase& c = dosCases[row];
+        const Value updated = dos::withSystemBit(c.stored);
+        QCOMPARE(shown(updated), shown(c.expected));
+        // What cannot be updated must not be read either: a misread value could mislead.
+        if (c.stored)
+            QCOMPARE(dos::attributesOf(*c.stored), c.expected ? std::optional(c.before) : std::nullopt);
+        if (updated)
+            QCOMPARE(dos::attributesOf(*updated), std::optional(c.before | dos::System));
 
-private:
-    QString m_xattrBase; // where user.* attributes are kept; empty when nowhere here
-    QString m_skipReason;
-};
+        // The same value on a real folder: markSystem stores the update, or refuses and keeps the value.
+        const QTemporaryDir dir(XattrTemplate);
+        if (!test::keepsUserXattrs(dir.path()))
+            QSKIP("no folder here keeps user.* attributes");
+        if (c.stored)
+            QCOMPARE(::setxattr(dir.path().toUtf8(), "user.DOSATTRIB", c.stored->data(), c.stored->size(), 0), 0);
+        QCOMPARE(describe(os::markSystem(dir.path().toStdString())), errnoText(c.expected ? 0 : ENOTSUP));
+        QCOMPARE(shown(test::dosAttrib(dir.path())), shown(c.expected ? c.expected : c.stored));
+    }
 
-void TestPosixServices::initTestCase()
-{
-    QStringList refused;
-    for (const QString& candidate : {QDir::tempPath(), QStringLiteral("/var/tmp"),
-                                     QCoreApplication::applicationDirPath(), QDir::currentPath()}) {
-        QTemporaryDir probe(candidate + QStringLiteral("/tessaro-probe-XXXXXX"));
-        if (probe.isValid() && writeXattr(probe.path(), DosAttrib, "0x0")) {
-            m_xattrBase = candidate;
-            return;
+    void markSystem_otherTargets()
+    {
+        const QTemporaryDir base(XattrTemplate);
+        QCOMPARE(describe(os::markSystem(base.filePath(QStringLiteral("missing")).toStdString())), errnoText(ENOENT));
+        QCOMPARE(describe(os::markSystem("/dev/null")), errnoText(ENOTDIR));
+
+        // Already System: nothing to write, so a folder that cannot be changed is no obstacle.
+        if (!test::keepsUserXattrs(base.path()))
+            QSKIP("no folder here keeps user.* attributes");
+        QCOMPARE(::setxattr(base.path().toUtf8(), "user.DOSATTRIB", V5System.data(), V5System.size(), 0), 0);
+        const test::ReadOnlyFolder locked(base.path());
+        if (!locked.active())
+            QSKIP("this filesystem cannot make a folder unchangeable");
+        QCOMPARE(describe(os::markSystem(base.path().toStdString())), errnoText(0));
+    }
+
+    void copy_replacesOnlyWhenConfirmed_data() { rows(copyCases); }
+    void copy_replacesOnlyWhenConfirmed()
+    {
+        QFETCH(int, row);
+        const CopyCase& c = copyCases[row];
+        QTemporaryDir base;
+        const auto at = [&base](const char* name) { return base.filePath(QString::fromUtf8(name)); };
+        const QString destination = at("Pictures/desktop.ini"), target = at("target");
+        QVERIFY(QDir().mkpath(at("Nested/desktop.ini")) && QDir().mkdir(at("Pictures")));
+        // More than one read's worth, with CR LF and bytes above 0x7F that a text copy would change.
+        const QByteArray content = QByteArray("[.ShellClassInfo]\r\n\x83\x73").repeated(4000);
+        test::writeFile(at("desktop.ini"), content);
+        if (c.existing == Existing::File || c.existing == Existing::LinkToFile)
+            test::writeFile(c.existing == Existing::File ? destination : target, "old");
+        if (c.existing == Existing::LinkToFolder)
+            QVERIFY(QDir().mkdir(target));
+        if (c.existing >= Existing::LinkToFile)
+            QCOMPARE(::symlink(QFile::encodeName(target), QFile::encodeName(destination)), 0);
+        struct stat before {}, after {};
+        ::lstat(destination.toUtf8(), &before);
+
+        std::optional<test::ReadOnlyFolder> locked;
+        if (c.obstacle == Obstacle::ReadOnlyFolder && !locked.emplace(at("Pictures")).active())
+            QSKIP("this filesystem cannot make a folder unchangeable");
+        rlimit saved{};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        const rlimit small{20000, saved.rlim_max};
+        std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails with EFBIG instead of ending the test
+        if (c.obstacle == Obstacle::FileSizeLimit)
+            QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        std::vector<Path> asked;
+        const auto confirm = [&](const Path& existing) { asked.push_back(existing); return c.answer; };
+        const auto error = os::copyToFolder(at(c.source).toStdString(), at(c.folder).toStdString(), confirm);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        locked.reset();
+
+        QCOMPARE(describe(error), errnoText(c.error));
+        // Asked once about what is there, and never by a copy that cannot start.
+        const bool asks = (!c.error || c.obstacle != Obstacle::None) && c.existing != Existing::Nothing;
+        QCOMPARE(asked, asks ? std::vector<Path>{destination.toStdString()} : std::vector<Path>{});
+        ::lstat(destination.toUtf8(), &after);
+        if (!c.error && (c.existing == Existing::Nothing || c.answer)) {
+            // A new regular file renamed into place, never written through a link or rewritten
+            // in place, with the mode any new file in the folder gets (not mkstemp's 0600).
+            const mode_t mask = ::umask(022);
+            ::umask(mask);
+            QCOMPARE(after.st_mode, S_IFREG | (0666 & ~mask));
+            QVERIFY(after.st_ino != before.st_ino);
+            QCOMPARE(test::readFile(destination), content);
+        } else {
+            QCOMPARE(after.st_ino, before.st_ino);
+            QCOMPARE(test::readFile(destination), c.existing == Existing::File ? QByteArray("old") : QByteArray());
         }
-        refused << candidate + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+        if (c.existing == Existing::LinkToFile)
+            QCOMPARE(test::readFile(target), QByteArray("old"));
+        if (c.existing == Existing::LinkToFolder)
+            QCOMPARE(entriesOf(target), QStringList());
+        // No temporary file left behind, whatever happened.
+        const QStringList ini{QStringLiteral("desktop.ini")};
+        QCOMPARE(entriesOf(at("Pictures")), after.st_ino ? ini : QStringList());
+        QCOMPARE(entriesOf(at("Nested")), ini);
     }
-    m_skipReason = QStringLiteral("no folder here keeps user.* attributes (") + refused.join(QStringLiteral(", "))
-        + QLatin1Char(')');
-}
 
-void TestPosixServices::withSystemBit_keepsEveryOtherByte_data()
-{
-    QTest::addColumn<bool>("present");
-    QTest::addColumn<QByteArray>("stored");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::addColumn<uint>("before");
-
-    // Absent: the form both Samba and Wine write, without a NUL.
-    QTest::newRow("absent") << false << QByteArray() << QByteArray("0x4") << 0u;
-    QTest::newRow("text") << true << QByteArray("0x20") << QByteArray("0x24") << 0x20u;
-    QTest::newRow("text, NUL kept") << true << QByteArray("0x20", 5) << QByteArray("0x24", 5) << 0x20u;
-    QTest::newRow("text, already System") << true << QByteArray("0x26") << QByteArray("0x26") << 0x26u;
-    QTest::newRow("text, upper case") << true << QByteArray("0x2A") << QByteArray("0x2E") << 0x2Au;
-    QTest::newRow("text, high bit") << true << QByteArray("0x80000001") << QByteArray("0x80000005") << 0x80000001u;
-    QTest::newRow("v5") << true << hex(V5Archive) << hex(V5ArchiveSystem) << 0x20u;
-    QTest::newRow("v5, already System") << true << hex(V5ArchiveSystem) << hex(V5ArchiveSystem) << 0x24u;
-    QTest::newRow("v3") << true << hex(V3Archive) << hex(V3ArchiveSystem) << 0x20u;
-    QTest::newRow("v1") << true << hex(V1Hidden) << hex(V1HiddenSystem) << 0x2u;
-}
-
-void TestPosixServices::withSystemBit_keepsEveryOtherByte()
-{
-    QFETCH(bool, present);
-    QFETCH(QByteArray, stored);
-    QFETCH(QByteArray, expected);
-    QFETCH(uint, before);
-
-    const auto current = present ? std::optional<std::string>(stored.toStdString()) : std::nullopt;
-    const auto updated = tessaro::dos::withSystemBit(current);
-    QVERIFY(updated);
-    QCOMPARE(QByteArray::fromStdString(*updated).toHex(' '), expected.toHex(' '));
-    if (present)
-        QCOMPARE(tessaro::dos::attributesOf(*current), std::optional<std::uint32_t>(before));
-    QCOMPARE(tessaro::dos::attributesOf(*updated), std::optional<std::uint32_t>(before | tessaro::dos::System));
-}
-
-void TestPosixServices::unusableValue_isLeftAlone_data()
-{
-    QTest::addColumn<QByteArray>("stored");
-
-    QByteArray v6 = hex(V5Archive);
-    v6[2] = v6[4] = '\x06';
-    QByteArray levelDiffers = hex(V5Archive);
-    levelDiffers[4] = '\x04';
-    QByteArray badText = hex(V3Archive);
-    badText[3] = 'g';
-
-    QTest::newRow("empty") << QByteArray();
-    QTest::newRow("no digits") << QByteArray("0x");
-    QTest::newRow("trailing space") << QByteArray("0x20 ");
-    QTest::newRow("garbage") << QByteArray("\xFF\xFE garbage");
-    QTest::newRow("unknown version") << v6;
-    QTest::newRow("level differs from version") << levelDiffers;
-    QTest::newRow("v5 truncated") << hex(V5Archive).chopped(1);
-    QTest::newRow("v3 truncated") << hex(V3Archive).chopped(1);
-    QTest::newRow("v3 with bad text") << badText;
-}
-
-void TestPosixServices::unusableValue_isLeftAlone()
-{
-    QFETCH(QByteArray, stored);
-    QCOMPARE(tessaro::dos::withSystemBit(stored.toStdString()), std::nullopt);
-    QCOMPARE(tessaro::dos::attributesOf(stored.toStdString()), std::nullopt);
-}
-
-void TestPosixServices::markSystem_updatesStoredValue_data()
-{
-    QTest::addColumn<std::optional<QByteArray>>("stored");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::addColumn<int>("expectedErrno");
-    QTest::addColumn<bool>("readOnly");
-
-    QByteArray v6 = hex(V5Archive);
-    v6[2] = v6[4] = '\x06';
-    QTest::newRow("absent") << std::optional<QByteArray>() << QByteArray("0x4") << 0 << false;
-    QTest::newRow("text") << std::optional(QByteArray("0x22")) << QByteArray("0x26") << 0 << false;
-    QTest::newRow("v5, creation time kept") << std::optional(hex(V5Archive)) << hex(V5ArchiveSystem) << 0 << false;
-    QTest::newRow("unknown version untouched") << std::optional(v6) << v6 << ENOTSUP << false;
-    // Nothing to write, so nothing to be refused.
-    QTest::newRow("already System, read-only") << std::optional(hex(V5ArchiveSystem)) << hex(V5ArchiveSystem) << 0
-                                               << true;
-}
-
-void TestPosixServices::markSystem_updatesStoredValue()
-{
-    if (m_xattrBase.isEmpty())
-        QSKIP(qPrintable(m_skipReason));
-    QFETCH(std::optional<QByteArray>, stored);
-    QFETCH(QByteArray, expected);
-    QFETCH(int, expectedErrno);
-    QFETCH(bool, readOnly);
-
-    QTemporaryDir base(m_xattrBase + QStringLiteral("/tessaro-XXXXXX"));
-    const QString folder = base.filePath(QStringLiteral("Pictures"));
-    QVERIFY(QDir().mkdir(folder));
-    if (stored)
-        QVERIFY(writeXattr(folder, DosAttrib, *stored));
-    std::optional<ReadOnlyFolder> locked;
-    if (readOnly && !locked.emplace(folder).active())
-        QSKIP("this filesystem cannot make a folder unchangeable");
-
-    QCOMPARE(describe(tessaro::os::markSystem(toPath(folder))), describe(expectedErrno));
-    QCOMPARE(readXattr(folder, DosAttrib).value_or("<absent>").toHex(' '), expected.toHex(' '));
-}
-
-void TestPosixServices::markSystem_badFolder_fails()
-{
-    QTemporaryDir base;
-    QVERIFY(writeFile(base.filePath(QStringLiteral("file.txt")), "x"));
-    QCOMPARE(describe(tessaro::os::markSystem(toPath(base.filePath(QStringLiteral("missing"))))), describe(ENOENT));
-    QCOMPARE(describe(tessaro::os::markSystem(toPath(base.filePath(QStringLiteral("file.txt"))))), describe(ENOTDIR));
-    QVERIFY(!readXattr(base.filePath(QStringLiteral("file.txt")), DosAttrib));
-}
-
-void TestPosixServices::copy_replacesOnlyWhenConfirmed_data()
-{
-    QTest::addColumn<Existing>("existing");
-    QTest::addColumn<bool>("answer");
-    QTest::addColumn<QByteArray>("content");
-
-    QByteArray large;
-    for (int i = 0; i < 40000; ++i)
-        large += static_cast<char>(i * 7);
-    const QByteArray ini("[.ShellClassInfo]\r\nIconArea_Image=\x83\x73.bmp\r\n");
-    QTest::newRow("new, empty file") << Existing::Nothing << false << QByteArray();
-    QTest::newRow("new, desktop.ini") << Existing::Nothing << false << ini;
-    QTest::newRow("new, larger than one read") << Existing::Nothing << false << large;
-    QTest::newRow("file, declined") << Existing::File << false << ini;
-    QTest::newRow("file, accepted") << Existing::File << true << ini;
-    QTest::newRow("link to a file, declined") << Existing::LinkToFile << false << ini;
-    QTest::newRow("link to a file, accepted") << Existing::LinkToFile << true << ini;
-    QTest::newRow("dangling link, accepted") << Existing::DanglingLink << true << ini;
-    QTest::newRow("link to a folder, accepted") << Existing::LinkToFolder << true << ini;
-}
-
-void TestPosixServices::copy_replacesOnlyWhenConfirmed()
-{
-    QFETCH(Existing, existing);
-    QFETCH(bool, answer);
-    QFETCH(QByteArray, content);
-
-    QTemporaryDir base;
-    const QString source = base.filePath(QStringLiteral("desktop.ini"));
-    const QString folder = base.filePath(QStringLiteral("Pictures"));
-    const QString destination = folder + QStringLiteral("/desktop.ini");
-    const QString target = base.filePath(QStringLiteral("target"));
-    QVERIFY(QDir().mkdir(folder));
-    QVERIFY(writeFile(source, content));
-    if (existing == Existing::File)
-        QVERIFY(writeFile(destination, "old contents"));
-    if (existing == Existing::LinkToFile)
-        QVERIFY(writeFile(target, "link target"));
-    if (existing == Existing::LinkToFolder)
-        QVERIFY(QDir().mkdir(target));
-    if (existing >= Existing::LinkToFile)
-        QCOMPARE(::symlink(nativePath(target).constData(), nativePath(destination).constData()), 0);
-    const struct stat before = lstatOf(destination);
-
-    Confirmer confirmer;
-    confirmer.answer = answer;
-    const auto error = tessaro::os::copyToFolder(toPath(source), toPath(folder), confirmer.callback());
-    QCOMPARE(describe(error), describe(0));
-
-    if (existing == Existing::Nothing) {
-        QVERIFY(confirmer.asked.empty());
-        QCOMPARE(lstatOf(destination).st_mode & 07777, 0666 & ~currentUmask());
-    } else {
-        QCOMPARE(confirmer.asked, std::vector<Path>{toPath(destination)});
-    }
-    const struct stat after = lstatOf(destination);
-    if (existing != Existing::Nothing && !answer) {
-        QCOMPARE(after.st_ino, before.st_ino);
-        QCOMPARE(after.st_mode, before.st_mode);
-        QCOMPARE(readFile(destination), existing == Existing::File ? "old contents" : "link target");
-    } else {
-        // Replaced by a new regular file renamed into place, never written through a link
-        // or rewritten in place.
-        QVERIFY(S_ISREG(after.st_mode));
-        QVERIFY(after.st_ino != before.st_ino);
-        QCOMPARE(readFile(destination), content);
-    }
-    if (existing == Existing::LinkToFile)
-        QCOMPARE(readFile(target), QByteArray("link target"));
-    if (existing == Existing::LinkToFolder)
-        QCOMPARE(entriesOf(target), QStringList());
-    QCOMPARE(entriesOf(folder), QStringList{QStringLiteral("desktop.ini")});
-}
-
-void TestPosixServices::copy_badPaths_fail_data()
-{
-    QTest::addColumn<QString>("source");
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<int>("expectedErrno");
-
-    QTest::newRow("missing folder") << QStringLiteral("desktop.ini") << QStringLiteral("missing") << ENOENT;
-    QTest::newRow("folder is a file") << QStringLiteral("desktop.ini") << QStringLiteral("file.txt") << ENOTDIR;
-    QTest::newRow("missing source") << QStringLiteral("missing.ini") << QStringLiteral("Empty") << ENOENT;
-    QTest::newRow("source is a folder") << QStringLiteral("Empty") << QStringLiteral("Nested") << EISDIR;
-    QTest::newRow("destination is a folder") << QStringLiteral("desktop.ini") << QStringLiteral("Nested") << EISDIR;
-}
-
-void TestPosixServices::copy_badPaths_fail()
-{
-    QFETCH(QString, source);
-    QFETCH(QString, folder);
-    QFETCH(int, expectedErrno);
-
-    QTemporaryDir base;
-    QVERIFY(writeFile(base.filePath(QStringLiteral("desktop.ini")), "new"));
-    QVERIFY(writeFile(base.filePath(QStringLiteral("file.txt")), "x"));
-    QVERIFY(QDir().mkdir(base.filePath(QStringLiteral("Empty"))));
-    QVERIFY(QDir().mkpath(base.filePath(QStringLiteral("Nested/desktop.ini"))));
-
-    Confirmer confirmer;
-    confirmer.answer = true;
-    const auto error = tessaro::os::copyToFolder(toPath(base.filePath(source)), toPath(base.filePath(folder)),
-                                                 confirmer.callback());
-    QCOMPARE(describe(error), describe(expectedErrno));
-    QVERIFY(confirmer.asked.empty());
-    QCOMPARE(entriesOf(base.filePath(QStringLiteral("Empty"))), QStringList());
-    QCOMPARE(entriesOf(base.filePath(QStringLiteral("Nested"))), QStringList{QStringLiteral("desktop.ini")});
-}
-
-void TestPosixServices::copy_failure_keepsOldFile_data()
-{
-    QTest::addColumn<bool>("readOnlyFolder");
-    QTest::newRow("read-only folder") << true;
-    QTest::newRow("write fails part of the way") << false;
-}
-
-void TestPosixServices::copy_failure_keepsOldFile()
-{
-    QFETCH(bool, readOnlyFolder);
-    QTemporaryDir base;
-    const QString source = base.filePath(QStringLiteral("desktop.ini"));
-    const QString folder = base.filePath(QStringLiteral("Pictures"));
-    QVERIFY(QDir().mkdir(folder));
-    QVERIFY(writeFile(source, QByteArray(64 * 1024, 'n')));
-    QVERIFY(writeFile(folder + QStringLiteral("/desktop.ini"), "old"));
-
-    std::optional<ReadOnlyFolder> locked;
-    if (readOnlyFolder && !locked.emplace(folder).active())
-        QSKIP("this filesystem cannot make a folder unchangeable");
-    // A file-size limit fails the copy after its first writes, as a full disk would.
-    rlimit saved {};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit small = saved;
-    small.rlim_cur = 20000;
-    const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
-    if (!readOnlyFolder)
-        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
-
-    Confirmer confirmer;
-    confirmer.answer = true;
-    const auto error = tessaro::os::copyToFolder(toPath(source), toPath(folder), confirmer.callback());
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, savedHandler);
-    locked.reset();
-
-    if (readOnlyFolder)
-        QVERIFY2(error == std::errc::permission_denied || error == std::errc::operation_not_permitted,
-                 qPrintable(describe(error)));
-    else
-        QCOMPARE(describe(error), describe(EFBIG));
-    QCOMPARE(readFile(folder + QStringLiteral("/desktop.ini")), QByteArray("old"));
-    QCOMPARE(entriesOf(folder), QStringList{QStringLiteral("desktop.ini")});
-}
+    void mountTable_keepsStorageOnly();
+};
 
 void TestPosixServices::mountTable_keepsStorageOnly()
 {
