@@ -2,16 +2,30 @@
 
 #include "platform/native_path.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
+#include <QPromise>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <filesystem>
+#include <limits>
+#include <memory>
 
 namespace tessaro {
 namespace {
 
-constexpr int ExactRole = Qt::UserRole;
+// Set on the few entries whose names do not lead back to their file; the others go in as
+// plain text, all in one insertion.
+constexpr int InexactRole = Qt::UserRole;
+
+// A folder with up to this many entries is read on the spot, so that an everyday folder is
+// listed by the time setPath() returns and never shows an empty list first. A bigger one is
+// read on a worker thread: a hundred thousand entries take longer than a window may stop
+// answering.
+constexpr std::size_t EntriesReadAtOnce = 4096;
 
 template <typename Char>
 Char foldAscii(Char c)
@@ -57,6 +71,79 @@ std::vector<NativeString> nativePatterns(const QString& pattern)
     return result;
 }
 
+// Big folders are read on a pool of their own. Qt's global pool also runs the raster paint
+// engine's fills, and a paint waiting behind a long read would freeze the window.
+QThreadPool* readerPool()
+{
+    static QPointer<QThreadPool> pool;
+    if (!pool)
+        pool = new QThreadPool(QCoreApplication::instance());
+    return pool;
+}
+
+// Reads the matching files of a folder, in as many steps as the caller wants.
+class FileScan {
+public:
+    FileScan(const QString& folder, const QString& pattern)
+        : m_patterns(nativePatterns(pattern))
+        , m_it(toPath(folder), std::filesystem::directory_options::skip_permission_denied, m_error)
+    {
+    }
+
+    // Reads up to `limit` more entries; true once the folder is read to its end. Stops early,
+    // false, when `cancelled` says so.
+    template <typename Cancelled>
+    bool read(std::size_t limit, Cancelled cancelled)
+    {
+        const std::filesystem::directory_iterator end;
+        for (std::size_t n = 0; !m_error && m_it != end; m_it.increment(m_error), ++n) {
+            if (n == limit || (n % 256 == 255 && cancelled()))
+                return false;
+            const std::filesystem::path name = m_it->path().filename();
+            const NativeView native(name.native());
+            if (std::none_of(m_patterns.begin(), m_patterns.end(), [&](const NativeString& p) { return wildcardMatch(native, NativeView(p)); }))
+                continue;
+            std::error_code typeError;
+            if (m_it->is_directory(typeError))
+                continue;
+            QString text = toQString(name);
+            QString key = text.toCaseFolded();
+            m_entries.push_back({std::move(text), std::move(key), representable(name)});
+        }
+        return true;
+    }
+
+    // The names sorted without regard to case, as Windows lists them, and the rows of those
+    // that do not lead back to their file.
+    void takeSorted(QStringList& names, std::vector<int>& inexact)
+    {
+        std::sort(m_entries.begin(), m_entries.end(), [](const Entry& a, const Entry& b) {
+            if (const int byKey = QString::compare(a.key, b.key); byKey != 0)
+                return byKey < 0;
+            return a.name < b.name;
+        });
+        names.reserve(static_cast<qsizetype>(m_entries.size()));
+        for (Entry& e : m_entries) {
+            if (!e.exact)
+                inexact.push_back(static_cast<int>(names.size()));
+            names.push_back(std::move(e.name));
+        }
+        m_entries.clear();
+    }
+
+private:
+    struct Entry {
+        QString name;
+        QString key;
+        bool exact;
+    };
+
+    std::vector<NativeString> m_patterns;
+    std::error_code m_error;
+    std::filesystem::directory_iterator m_it;
+    std::vector<Entry> m_entries;
+};
+
 } // namespace
 
 FileList::FileList(QWidget* parent)
@@ -68,7 +155,17 @@ FileList::FileList(QWidget* parent)
         if (row >= 0)
             Q_EMIT clicked();
     });
+    connect(&m_listing, &QFutureWatcherBase::finished, this, [this] {
+        QFuture<Names> done = m_listing.future();
+        if (done.isFinished() && !done.isCanceled() && done.resultCount() > 0)
+            fill(done.takeResult());
+    });
     setPath(QDir::currentPath());
+}
+
+FileList::~FileList()
+{
+    m_listing.cancel();
 }
 
 bool FileList::setPath(const QString& path)
@@ -101,7 +198,7 @@ QString FileList::entry(int index) const
 bool FileList::entryExact(int index) const
 {
     const QListWidgetItem* it = item(index);
-    return it && it->data(ExactRole).toBool();
+    return it && !it->data(InexactRole).toBool();
 }
 
 bool FileList::matches(QStringView name, QStringView pattern)
@@ -117,43 +214,41 @@ bool FileList::matches(QStringView name, QStringView pattern)
 
 void FileList::reload()
 {
-    struct Entry {
-        QString name;
-        QString key;
-        bool exact;
-    };
-    std::vector<Entry> entries;
-    const std::vector<NativeString> patterns = nativePatterns(m_pattern);
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(toPath(m_path), std::filesystem::directory_options::skip_permission_denied, ec), end;
-         !ec && it != end; it.increment(ec)) {
-        const std::filesystem::path name = it->path().filename();
-        const NativeView native(name.native());
-        if (std::none_of(patterns.begin(), patterns.end(), [&](const NativeString& p) { return wildcardMatch(native, NativeView(p)); }))
-            continue;
-        std::error_code typeError;
-        if (it->is_directory(typeError))
-            continue;
-        QString text = toQString(name);
-        QString key = text.toCaseFolded();
-        entries.push_back({std::move(text), std::move(key), representable(name)});
+    m_listing.cancel();
+    auto scan = std::make_shared<FileScan>(m_path, m_pattern);
+    if (scan->read(EntriesReadAtOnce, [] { return false; })) {
+        m_listing.setFuture(QFuture<Names>());
+        Names names;
+        scan->takeSorted(names.names, names.inexact);
+        fill(names);
+        return;
     }
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        if (const int byKey = QString::compare(a.key, b.key); byKey != 0)
-            return byKey < 0;
-        return a.name < b.name;
+    fill({});
+    auto promise = std::make_shared<QPromise<Names>>();
+    promise->start();
+    m_listing.setFuture(promise->future());
+    m_filling = true;
+    readerPool()->start([promise, scan] {
+        if (scan->read(std::numeric_limits<std::size_t>::max(), [&] { return promise->isCanceled(); })) {
+            Names names;
+            scan->takeSorted(names.names, names.inexact);
+            promise->addResult(std::move(names));
+        }
+        promise->finish();
     });
+}
 
+void FileList::fill(const Names& names)
+{
     const QSignalBlocker blocker(this);
     setUpdatesEnabled(false);
     clear();
-    for (Entry& e : entries) {
-        auto* item = new QListWidgetItem(e.name);
-        item->setData(ExactRole, e.exact);
-        addItem(item);
-    }
+    addItems(names.names);
+    for (int row : names.inexact)
+        item(row)->setData(InexactRole, true);
     setCurrentRow(-1);
     setUpdatesEnabled(true);
+    m_filling = false;
 }
 
 } // namespace tessaro

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFutureWatcher>
 #include <QListWidget>
 #include <QStringList>
 
@@ -13,10 +14,17 @@ class FileList : public QListWidget {
     Q_OBJECT
 public:
     explicit FileList(QWidget* parent = nullptr);
+    ~FileList() override;
 
     QString path() const { return m_path; }
     // Lists the matching files of `path`. False, with nothing changed, when it is not a folder.
+    // The list is filled when this returns, unless the folder holds more entries (of any
+    // kind) than are read at once, 4,096: then it is empty until a worker thread has read
+    // them all, the window answering meanwhile.
     bool setPath(const QString& path);
+
+    // Whether a big folder is still being read: the list is empty until it has been.
+    bool filling() const { return m_filling; }
 
     QString pattern() const { return m_pattern; }
     void setPattern(const QString& pattern);
@@ -39,10 +47,19 @@ Q_SIGNALS:
     void clicked();
 
 private:
+    // The names to show, in order, and the rows whose names do not lead back to their file.
+    struct Names {
+        QStringList names;
+        std::vector<int> inexact;
+    };
+
     void reload();
+    void fill(const Names& names);
 
     QString m_path;
     QString m_pattern = QStringLiteral("*.*");
+    QFutureWatcher<Names> m_listing;
+    bool m_filling = false;
 };
 
 } // namespace tessaro

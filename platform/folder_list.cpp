@@ -4,60 +4,118 @@
 #include "platform/os_services.h"
 
 #include <QAbstractItemModel>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QHeaderView>
-#include <QScrollBar>
+#include <QPointer>
+#include <QPromise>
 #include <QScopedValueRollback>
+#include <QScrollBar>
 #include <QStyle>
+#include <QThreadPool>
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 namespace tessaro {
-
-struct FolderNode {
-    QString name;  // a root's full path, else the folder's own name
-    FolderNode* parent = nullptr;
-    int row = 0;
-    bool loaded = false;
-    std::vector<std::unique_ptr<FolderNode>> children;
-};
-
 namespace {
 
 struct Found {
     QString name;
     QString key;
 };
+using Subfolders = std::vector<Found>;
 
-// Subfolders sorted as Windows sorts them, without regard to case; hidden folders (a
-// leading dot) are left out as a file manager does.
-std::vector<Found> readSubfolders(const QString& folder)
+// A folder with up to this many entries is read on the spot, so that an everyday folder is
+// open with its subfolders by the time setPath() returns. A bigger one is read on a worker
+// thread: a hundred thousand entries take longer than a window may stop answering.
+constexpr std::size_t EntriesReadAtOnce = 4096;
+
+// Big folders are read on a pool of their own. Qt's global pool also runs the raster paint
+// engine's fills, and a paint waiting behind a long read would freeze the window.
+QThreadPool* readerPool()
 {
-    std::vector<Found> found;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(toPath(folder), std::filesystem::directory_options::skip_permission_denied, ec), end;
-         !ec && it != end; it.increment(ec)) {
-        const std::filesystem::path filename = it->path().filename();
-        if (filename.native().empty() || filename.native().front() == '.')
-            continue;
-        std::error_code typeError;
-        if (!it->is_directory(typeError))
-            continue;
-        QString name = toQString(filename);
-        QString key = name.toCaseFolded();
-        found.push_back({std::move(name), std::move(key)});
-    }
-    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
-        if (const int byKey = QString::compare(a.key, b.key); byKey != 0)
-            return byKey < 0;
-        return a.name < b.name;
-    });
-    return found;
+    static QPointer<QThreadPool> pool;
+    if (!pool)
+        pool = new QThreadPool(QCoreApplication::instance());
+    return pool;
 }
 
+// Reads a folder's subfolders, in as many steps as the caller wants. Hidden folders (a
+// leading dot) are left out as a file manager does.
+class SubfolderScan {
+public:
+    explicit SubfolderScan(const QString& folder)
+        : m_it(toPath(folder), std::filesystem::directory_options::skip_permission_denied, m_error)
+    {
+    }
+
+    // Reads up to `limit` more entries; true once the folder is read to its end. Stops early,
+    // false, when `cancelled` says so.
+    template <typename Cancelled>
+    bool read(std::size_t limit, Cancelled cancelled)
+    {
+        const std::filesystem::directory_iterator end;
+        for (std::size_t n = 0; !m_error && m_it != end; m_it.increment(m_error), ++n) {
+            if (n == limit || (n % 256 == 255 && cancelled()))
+                return false;
+            const std::filesystem::path filename = m_it->path().filename();
+            if (filename.native().empty() || filename.native().front() == '.')
+                continue;
+            std::error_code typeError;
+            if (!m_it->is_directory(typeError))
+                continue;
+            QString name = toQString(filename);
+            QString key = name.toCaseFolded();
+            m_found.push_back({std::move(name), std::move(key)});
+        }
+        return true;
+    }
+    bool read(std::size_t limit)
+    {
+        return read(limit, [] { return false; });
+    }
+
+    // Sorted as Windows sorts them, without regard to case.
+    Subfolders takeSorted()
+    {
+        std::sort(m_found.begin(), m_found.end(), [](const Found& a, const Found& b) {
+            if (const int byKey = QString::compare(a.key, b.key); byKey != 0)
+                return byKey < 0;
+            return a.name < b.name;
+        });
+        return std::move(m_found);
+    }
+
+private:
+    std::error_code m_error;
+    std::filesystem::directory_iterator m_it;
+    Subfolders m_found;
+};
+
 } // namespace
+
+struct FolderNode {
+    FolderNode() = default;
+    FolderNode(const FolderNode&) = delete;
+    FolderNode& operator=(const FolderNode&) = delete;
+    // A listing still being read for a node that goes is not wanted any more.
+    ~FolderNode()
+    {
+        if (pending)
+            pending->cancel();
+    }
+
+    QString name;  // a root's full path, else the folder's own name
+    FolderNode* parent = nullptr;
+    int row = 0;
+    bool loaded = false;
+    std::unique_ptr<QFutureWatcher<Subfolders>> pending;  // its subfolders, being read
+    std::vector<std::unique_ptr<FolderNode>> children;
+};
 
 // The folders as a lazily read tree: a folder's subfolders are read the first time it is
 // opened, so a drive with a deep tree costs nothing until the user goes there.
@@ -101,12 +159,52 @@ public:
         return createIndex(node->row, 0, node);
     }
 
+    // Reads the subfolders of `node` now, whatever their number: the caller needs them.
     void load(FolderNode* node)
     {
         if (node->loaded)
             return;
+        if (node->pending) {
+            node->pending->cancel();
+            node->pending.reset();
+        }
+        SubfolderScan scan(pathOf(node));
+        scan.read(std::numeric_limits<std::size_t>::max());
+        insertChildren(node, scan.takeSorted());
+    }
+
+    // Reads the subfolders of `node` for showing them: at once for an everyday folder, else on
+    // a worker thread, the expander staying open until they arrive.
+    void fetch(FolderNode* node)
+    {
+        if (node->loaded || node->pending)
+            return;
+        auto scan = std::make_shared<SubfolderScan>(pathOf(node));
+        if (scan->read(EntriesReadAtOnce)) {
+            insertChildren(node, scan->takeSorted());
+            return;
+        }
+        auto promise = std::make_shared<QPromise<Subfolders>>();
+        promise->start();
+        node->pending = std::make_unique<QFutureWatcher<Subfolders>>();
+        connect(node->pending.get(), &QFutureWatcherBase::finished, this, [this, node] {
+            // The watcher goes with the signal it is sending: delete it afterwards.
+            QFutureWatcher<Subfolders>* done = node->pending.release();
+            done->deleteLater();
+            if (!done->isCanceled() && done->future().resultCount() > 0)
+                insertChildren(node, done->future().takeResult());
+        });
+        node->pending->setFuture(promise->future());
+        readerPool()->start([promise, scan] {
+            if (scan->read(std::numeric_limits<std::size_t>::max(), [&] { return promise->isCanceled(); }))
+                promise->addResult(scan->takeSorted());
+            promise->finish();
+        });
+    }
+
+    void insertChildren(FolderNode* node, Subfolders found)
+    {
         node->loaded = true;
-        std::vector<Found> found = readSubfolders(pathOf(node));
         if (found.empty()) {
             // The expander was shown on trust; take it away now that we know.
             const QModelIndex index = indexOf(node);
@@ -128,6 +226,10 @@ public:
     // Forgets what was read below `node`, so that its subfolders are read again.
     void unload(FolderNode* node)
     {
+        if (node->pending) {
+            node->pending->cancel();
+            node->pending.reset();
+        }
         if (!node->children.empty()) {
             beginRemoveRows(indexOf(node), 0, static_cast<int>(node->children.size()) - 1);
             node->children.clear();
@@ -201,13 +303,13 @@ public:
     bool canFetchMore(const QModelIndex& parent) const override
     {
         const FolderNode* node = parent.isValid() ? nodeOf(parent) : &m_top;
-        return !node->loaded;
+        return !node->loaded && !node->pending;
     }
 
     void fetchMore(const QModelIndex& parent) override
     {
         if (parent.isValid())
-            load(nodeOf(parent));
+            fetch(nodeOf(parent));
     }
 
     QVariant data(const QModelIndex& index, int role) const override
@@ -268,8 +370,11 @@ bool FolderList::setPath(const QString& requested)
     for (const auto& part : target.lexically_relative(root)) {
         if (part.empty() || part == ".")
             continue;
+        // Read each folder on the way before opening it: opening a big one would start a
+        // background read that the walk down would only cancel and repeat.
+        FolderNode* next = m_model->child(node, toQString(part));
         setExpanded(m_model->indexOf(node), true);
-        node = m_model->child(node, toQString(part));
+        node = next;
     }
     const QModelIndex index = m_model->indexOf(node);
     {

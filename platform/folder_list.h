@@ -22,6 +22,9 @@ public:
     QString path() const { return m_path; }
 
     // Moves to `path`. False, with nothing changed, when it is not an existing folder.
+    // The folder is open when this returns, its subfolders listed, unless it holds more
+    // entries (of any kind) than are read at once, 4,096: its subfolders are then read on a
+    // worker thread and appear once all are read, the window answering meanwhile.
     bool setPath(const QString& path);
 
     // Moves to the current folder of the drive whose root is `root`: the working directory
