@@ -1,10 +1,9 @@
 #include "app/form1.h"
-#include "app/japanese.h"
+#include "app/startup.h"
 #include "platform/os_services.h"
 #include "platform/user_dialogs.h"
 
 #include <QApplication>
-#include <QIcon>
 
 #include <cstdio>
 #include <cstring>
@@ -22,13 +21,7 @@ int main(int argc, char* argv[])
     }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tessaro"));
-    QApplication::setApplicationVersion(QStringLiteral(TESSARO_VERSION));
-    QIcon icon;
-    for (int size : {16, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/tessaro-%1.png").arg(size));
-    QApplication::setWindowIcon(icon);
-    tessaro::installJapanese(app);
+    tessaro::prepareApplication(app);
 
     tessaro::QtUserDialogs dialogs;
     tessaro::Form1 window(dialogs, QCoreApplication::applicationDirPath());

@@ -17,7 +17,7 @@
 //       subfolders (dirs), and the longest stall of the event loop in between.
 
 #include "app/form1.h"
-#include "app/japanese.h"
+#include "app/startup.h"
 #include "measure.h"
 #include "paint_watch.h"
 #include "platform/file_list.h"
@@ -218,21 +218,9 @@ private:
 int main(int argc, char* argv[])
 {
     tessaro::bench::dieWithParent();
-    // From here on as app/main.cpp, with the probe attached before the window shows.
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::puts("Tessaro " TESSARO_VERSION);
-        return 0;
-    }
-    if (!tessaro::os::displayAvailable()) {
-        std::fputs("tessaro: 画面 (DISPLAY) がないため起動できません。画面なしで動かすには: xvfb-run -a tessaro\n", stderr);
-        return 1;
-    }
-
+    // From here on as app/main.cpp starts the window, with the probe attached before it shows.
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tessaro"));
-    QApplication::setApplicationVersion(QStringLiteral(TESSARO_VERSION));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/tessaro.png")));
-    tessaro::installJapanese(app);
+    tessaro::prepareApplication(app);
 
     tessaro::QtUserDialogs dialogs;
     tessaro::Form1 window(dialogs, QCoreApplication::applicationDirPath());

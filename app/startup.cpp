@@ -1,6 +1,7 @@
-#include "app/japanese.h"
+#include "app/startup.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -25,6 +26,17 @@ void installJapanese(QCoreApplication& app)
         }
     }
     delete translator;
+}
+
+void prepareApplication(QApplication& app)
+{
+    QApplication::setApplicationName(QStringLiteral("Tessaro"));
+    QApplication::setApplicationVersion(QStringLiteral(TESSARO_VERSION));
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/tessaro-%1.png").arg(size));
+    QApplication::setWindowIcon(icon);
+    installJapanese(app);
 }
 
 } // namespace tessaro
