@@ -1,11 +1,11 @@
 #include "platform/file_list.h"
 
+#include "platform/folder_reading.h"
 #include "platform/native_path.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QPointer>
 #include <QPromise>
 #include <QThreadPool>
 
@@ -20,12 +20,6 @@ namespace {
 // Set on the few entries whose names do not lead back to their file; the others go in as
 // plain text, all in one insertion.
 constexpr int InexactRole = Qt::UserRole;
-
-// A folder with up to this many entries is read on the spot, so that an everyday folder is
-// listed by the time setPath() returns and never shows an empty list first. A bigger one is
-// read on a worker thread: a hundred thousand entries take longer than a window may stop
-// answering.
-constexpr std::size_t EntriesReadAtOnce = 4096;
 
 template <typename Char>
 Char foldAscii(Char c)
@@ -71,16 +65,6 @@ std::vector<NativeString> nativePatterns(const QString& pattern)
     return result;
 }
 
-// Big folders are read on a pool of their own. Qt's global pool also runs the raster paint
-// engine's fills, and a paint waiting behind a long read would freeze the window.
-QThreadPool* readerPool()
-{
-    static QPointer<QThreadPool> pool;
-    if (!pool)
-        pool = new QThreadPool(QCoreApplication::instance());
-    return pool;
-}
-
 // Reads the matching files of a folder, in as many steps as the caller wants.
 class FileScan {
 public:
@@ -117,11 +101,7 @@ public:
     // that do not lead back to their file.
     void takeSorted(QStringList& names, std::vector<int>& inexact)
     {
-        std::sort(m_entries.begin(), m_entries.end(), [](const Entry& a, const Entry& b) {
-            if (const int byKey = QString::compare(a.key, b.key); byKey != 0)
-                return byKey < 0;
-            return a.name < b.name;
-        });
+        sortByName(m_entries);
         names.reserve(static_cast<qsizetype>(m_entries.size()));
         for (Entry& e : m_entries) {
             if (!e.exact)
@@ -228,7 +208,7 @@ void FileList::reload()
     promise->start();
     m_listing.setFuture(promise->future());
     m_filling = true;
-    readerPool()->start([promise, scan] {
+    folderReaderPool()->start([promise, scan] {
         if (scan->read(std::numeric_limits<std::size_t>::max(), [&] { return promise->isCanceled(); })) {
             Names names;
             scan->takeSorted(names.names, names.inexact);

@@ -1,5 +1,6 @@
 #include "platform/folder_list.h"
 
+#include "platform/folder_reading.h"
 #include "platform/native_path.h"
 #include "platform/os_services.h"
 
@@ -9,7 +10,6 @@
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QHeaderView>
-#include <QPointer>
 #include <QPromise>
 #include <QScopedValueRollback>
 #include <QScrollBar>
@@ -28,21 +28,6 @@ struct Found {
     QString key;
 };
 using Subfolders = std::vector<Found>;
-
-// A folder with up to this many entries is read on the spot, so that an everyday folder is
-// open with its subfolders by the time setPath() returns. A bigger one is read on a worker
-// thread: a hundred thousand entries take longer than a window may stop answering.
-constexpr std::size_t EntriesReadAtOnce = 4096;
-
-// Big folders are read on a pool of their own. Qt's global pool also runs the raster paint
-// engine's fills, and a paint waiting behind a long read would freeze the window.
-QThreadPool* readerPool()
-{
-    static QPointer<QThreadPool> pool;
-    if (!pool)
-        pool = new QThreadPool(QCoreApplication::instance());
-    return pool;
-}
 
 // Reads a folder's subfolders, in as many steps as the caller wants. Hidden folders (a
 // leading dot) are left out as a file manager does.
@@ -82,11 +67,7 @@ public:
     // Sorted as Windows sorts them, without regard to case.
     Subfolders takeSorted()
     {
-        std::sort(m_found.begin(), m_found.end(), [](const Found& a, const Found& b) {
-            if (const int byKey = QString::compare(a.key, b.key); byKey != 0)
-                return byKey < 0;
-            return a.name < b.name;
-        });
+        sortByName(m_found);
         return std::move(m_found);
     }
 
@@ -195,7 +176,7 @@ public:
                 insertChildren(node, done->future().takeResult());
         });
         node->pending->setFuture(promise->future());
-        readerPool()->start([promise, scan] {
+        folderReaderPool()->start([promise, scan] {
             if (scan->read(std::numeric_limits<std::size_t>::max(), [&] { return promise->isCanceled(); }))
                 promise->addResult(scan->takeSorted());
             promise->finish();
