@@ -7,20 +7,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
 # djpeg is the floor of the preview, find (findutils) the floor of the folder lists.
-bench_packages=(libjpeg-turbo-progs findutils)
-missing=()
-for package in "${bench_packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if ((${#missing[@]})); then
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    echo "Installing: ${missing[*]}" >&2
-    $sudo apt-get update -q >&2
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" >&2
-fi
-
-BUILD_DIR="$root/build-bench" BUILD_TYPE=Release CMAKE_ARGS="-DTESSARO_BUILD_TESTS=OFF -DTESSARO_BUILD_BENCH=ON" \
+EXTRA_PACKAGES="libjpeg-turbo-progs findutils" BUILD_DIR="$root/build-bench" BUILD_TYPE=Release CMAKE_ARGS="-DTESSARO_BUILD_TESTS=OFF -DTESSARO_BUILD_BENCH=ON" \
     source "$root/scripts/setup.sh" >&2
 
 # The driver makes 200,000 files and folders; an interrupted run must not leave them behind.

@@ -1,5 +1,6 @@
 # Installs what building and testing Tessaro needs on Debian 12 and configures a build.
-# Sourced by start.sh and test.sh; BUILD_DIR, BUILD_TYPE and CMAKE_ARGS may be set by the caller.
+# Sourced by start.sh, test.sh and bench.sh; BUILD_DIR, BUILD_TYPE, CMAKE_ARGS and
+# EXTRA_PACKAGES (further Debian packages) may be set by the caller.
 
 set -euo pipefail
 
@@ -14,6 +15,8 @@ packages=(
     fonts-noto-cjk            # Japanese text on a machine without a desktop
     attr                      # getfattr, to look at the System mark by hand
 )
+# shellcheck disable=SC2206 # EXTRA_PACKAGES is a list of package names
+packages+=(${EXTRA_PACKAGES:-})
 
 missing=()
 for package in "${packages[@]}"; do
