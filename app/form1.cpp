@@ -1,13 +1,13 @@
 #include "app/form1.h"
 
 #include "decoration/apply_command.h"
-#include "platform/drive_list.h"
-#include "platform/file_list.h"
-#include "platform/folder_list.h"
-#include "platform/native_path.h"
-#include "platform/picture_box.h"
-#include "platform/twips.h"
-#include "platform/user_dialogs.h"
+#include "platform/os/native_path.h"
+#include "platform/widgets/drive_list.h"
+#include "platform/widgets/file_list.h"
+#include "platform/widgets/folder_list.h"
+#include "platform/widgets/picture_box.h"
+#include "platform/widgets/twips.h"
+#include "platform/widgets/user_dialogs.h"
 #include "shell/mod_com.h"
 
 #include <QDir>

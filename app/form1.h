@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/os_services.h"
+#include "platform/os/os_services.h"
 
 #include <QString>
 #include <QWidget>
@@ -43,20 +43,21 @@ private:
     // The colour dialog's custom colours, kept for this run only.
     os::CustomColours CustomColors{};
 
-    QLabel* Label3 = nullptr;
-    DriveList* Drive1 = nullptr;
-    FolderList* Dir1 = nullptr;
-    FileList* File1 = nullptr;
-    QPushButton* Command3 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLineEdit* Text1 = nullptr;
-    PictureBox* Image1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QPushButton* Command1 = nullptr;
-    QLabel* Label4 = nullptr;
-    DriveList* Drive2 = nullptr;
-    FolderList* Dir2 = nullptr;
-    QPushButton* Command2 = nullptr;
+    // The controls keep the names the window has always had; the comment gives each its role.
+    QLabel* Label3 = nullptr;        // 画像ファイル選択: title of the picture pane
+    DriveList* Drive1 = nullptr;     // the picture's drive; Dir1 follows it
+    FolderList* Dir1 = nullptr;      // the picture's folder; File1 follows it
+    FileList* File1 = nullptr;       // the pictures of Dir1's folder; a click previews one
+    QPushButton* Command3 = nullptr; // 文字色変更: opens the colour dialog
+    QLabel* Label2 = nullptr;        // swatch of the caption colour
+    QLineEdit* Text1 = nullptr;      // the caption colour as hexadecimal text, 0x00BBGGRR
+    PictureBox* Image1 = nullptr;    // preview of the picture, stretched
+    QLabel* Label1 = nullptr;        // 文字色: sample caption over the preview
+    QPushButton* Command1 = nullptr; // 実行　>>: decorates Dir2's folder (apply)
+    QLabel* Label4 = nullptr;        // 背景変更フォルダ: title of the target pane
+    DriveList* Drive2 = nullptr;     // the target's drive; Dir2 follows it
+    FolderList* Dir2 = nullptr;      // the target folder
+    QPushButton* Command2 = nullptr; // 開く: opens Dir2's folder in the file manager
 };
 
 } // namespace tessaro

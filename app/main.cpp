@@ -1,7 +1,7 @@
 #include "app/form1.h"
 #include "app/startup.h"
-#include "platform/os_services.h"
-#include "platform/user_dialogs.h"
+#include "platform/os/os_services.h"
+#include "platform/widgets/user_dialogs.h"
 
 #include <QApplication>
 

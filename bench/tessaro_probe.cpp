@@ -20,11 +20,11 @@
 #include "app/startup.h"
 #include "measure.h"
 #include "paint_watch.h"
-#include "platform/file_list.h"
-#include "platform/folder_list.h"
-#include "platform/os_services.h"
-#include "platform/picture_box.h"
-#include "platform/user_dialogs.h"
+#include "platform/os/os_services.h"
+#include "platform/widgets/file_list.h"
+#include "platform/widgets/folder_list.h"
+#include "platform/widgets/picture_box.h"
+#include "platform/widgets/user_dialogs.h"
 
 #include <QApplication>
 #include <QIcon>

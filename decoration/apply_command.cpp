@@ -1,9 +1,9 @@
 #include "decoration/apply_command.h"
 
-#include "platform/error_text.h"
-#include "platform/native_path.h"
-#include "platform/os_services.h"
-#include "platform/user_dialogs.h"
+#include "platform/os/native_path.h"
+#include "platform/os/os_services.h"
+#include "platform/widgets/error_text.h"
+#include "platform/widgets/user_dialogs.h"
 #include "shell/mod_com.h"
 
 #include <QCoreApplication>
@@ -13,11 +13,6 @@
 
 namespace tessaro {
 namespace {
-
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("tessaro::ApplyCommand", text);
-}
 
 // Written beside and renamed into place, so that the file is never seen half-written.
 bool writeWhole(const QString& path, const QByteArray& bytes, QString& error)
@@ -52,7 +47,7 @@ void ApplyCommand::run(const DecorationChoice& choice, const QString& targetFold
     m_staged = *staged;
 
     // As the shell does it: a declined or failed copy still leaves the folder marked.
-    Mod_Com::CopyToFolder(*staged, targetFolder, m_dialogs, m_window);
+    Mod_Com::CopyToFolder(*staged, targetFolder, m_window, m_dialogs);
     if (const std::error_code error = os::markSystem(toPath(targetFolder))) {
         m_dialogs.inform(m_window, tr("フォルダにシステム属性を付けられませんでした。\n%1\n%2")
                                        .arg(QDir::toNativeSeparators(targetFolder), describeError(error)));

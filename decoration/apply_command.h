@@ -2,6 +2,7 @@
 
 #include "decoration/settings_file.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 class QWidget;
@@ -13,6 +14,8 @@ class UserDialogs;
 // What pressing apply does: the settings file is staged in the program's folder, copied into
 // the target folder, and the target folder is marked System so that the shell reads it.
 class ApplyCommand {
+    Q_DECLARE_TR_FUNCTIONS(tessaro::ApplyCommand)
+
 public:
     ApplyCommand(UserDialogs& dialogs, QWidget* window, QString programFolder);
 

@@ -1,7 +1,7 @@
 #include "decoration/settings_file.h"
 
-#include "platform/native_path.h"
-#include "platform/text_output.h"
+#include "platform/os/native_path.h"
+#include "platform/os/text_output.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -9,10 +9,10 @@
 namespace tessaro {
 namespace {
 
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("tessaro::settings", text);
-}
+// The messages' translation context.
+struct Text {
+    Q_DECLARE_TR_FUNCTIONS(tessaro::settings)
+};
 
 QString colourTextOf(const DecorationChoice& choice)
 {
@@ -29,16 +29,16 @@ QString picturePath(const DecorationChoice& choice)
 std::optional<QString> checkChoice(const DecorationChoice& choice)
 {
     if (choice.pictureName.isEmpty())
-        return tr("背景にする画像ファイルを選んでください。");
+        return Text::tr("背景にする画像ファイルを選んでください。");
     if (!choice.pictureNameExact)
-        return tr("画像ファイルの名前をこのシステムの文字コードで表せません。\n%1").arg(picturePath(choice));
+        return Text::tr("画像ファイルの名前をこのシステムの文字コードで表せません。\n%1").arg(picturePath(choice));
     // The shell reads the value to the end of its line: a line break in a file name would
     // add lines of its own to the file.
     if (picturePath(choice).contains(QLatin1Char('\r')) || picturePath(choice).contains(QLatin1Char('\n')))
-        return tr("画像ファイルのパスに改行が含まれているため使えません。\n%1").arg(picturePath(choice));
+        return Text::tr("画像ファイルのパスに改行が含まれているため使えません。\n%1").arg(picturePath(choice));
     static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]{1,8}$"));
     if (!hex.match(colourTextOf(choice)).hasMatch())
-        return tr("文字色は 1～8 桁の16進数で指定してください。\n%1").arg(choice.colourText);
+        return Text::tr("文字色は 1～8 桁の16進数で指定してください。\n%1").arg(choice.colourText);
     return std::nullopt;
 }
 

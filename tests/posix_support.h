@@ -3,13 +3,16 @@
 // Test helpers that reach below Qt, for the Linux side of the program.
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QString>
+#include <QStringList>
 
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -75,6 +78,26 @@ inline bool keepsUserXattrs(const QString& path)
         return false;
     ::removexattr(native.constData(), "user.tessaro-probe");
     return true;
+}
+
+// The category too: every failure is meant to come back in the system one, as errno names it.
+inline QString describe(std::error_code error)
+{
+    return QString::fromUtf8(error.category().name()) + QLatin1Char(':') + QString::fromStdString(error.message());
+}
+
+inline QString errnoText(int value)
+{
+    return describe({value, std::system_category()});
+}
+
+// A tmpfs /tmp on older kernels refuses user.* attributes; /var/tmp is on disk.
+inline const QString XattrTemplate = QStringLiteral("/var/tmp/tessaro-XXXXXX");
+
+// Everything in a folder, hidden temporary files included.
+inline QStringList entriesOf(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
 } // namespace tessaro::test

@@ -1,8 +1,8 @@
 // The caption colour: the colour dialog's answer reaching the window, and its custom colours.
 
 #include "app/form1.h"
-#include "platform/file_list.h"
-#include "test_support.h"
+#include "gui_support.h"
+#include "platform/widgets/file_list.h"
 
 #include <QApplication>
 #include <QColorDialog>

@@ -68,8 +68,9 @@ echo "== building win_services_test.exe"
 x86_64-w64-mingw32-g++ -std=c++20 -O1 \
     -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion -Werror \
     -I"$root" \
-    "$root/platform/os_services_win.cpp" \
-    "$root/platform/text_output.cpp" \
+    "$root"/platform/os/*_win.cpp \
+    "$root/platform/os/os_errors.cpp" \
+    "$root/platform/os/text_output.cpp" \
     "$here/win_services_test.cpp" \
     -static -lshell32 -lcomdlg32 \
     -o "$build/win_services_test.exe"

@@ -1,8 +1,9 @@
 // The Windows services against the real Windows APIs (Wine in CI): one line per check,
 // then "N passed, M failed". Standard library and Windows SDK only, like the code under test.
 
-#include "platform/os_services.h"
-#include "platform/text_output.h"
+#include "platform/os/colour_dialog_win.h"
+#include "platform/os/os_services.h"
+#include "platform/os/text_output.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX

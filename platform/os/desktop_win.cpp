@@ -1,0 +1,60 @@
+#include "platform/os/windows_support.h"
+
+#include <shellapi.h>
+
+namespace tessaro::os {
+
+bool displayAvailable()
+{
+    // A Windows session always has a desktop to show windows on.
+    return true;
+}
+
+std::error_code openFolder(const Path& folder, NativeWindow owner)
+{
+    HINSTANCE instance = ::ShellExecuteW(reinterpret_cast<HWND>(owner), L"open", folder.c_str(), L"", L"", SW_SHOW);
+    const auto code = reinterpret_cast<INT_PTR>(instance);
+    if (code > 32)
+        return {};
+
+    // ShellExecute's own numbers; the low ones are Win32 error codes already.
+    int error = ERROR_GEN_FAILURE;
+    switch (code) {
+    case 0:
+    case SE_ERR_OOM:
+        error = ERROR_NOT_ENOUGH_MEMORY;
+        break;
+    case SE_ERR_FNF:
+        error = ERROR_FILE_NOT_FOUND;
+        break;
+    case SE_ERR_PNF:
+        error = ERROR_PATH_NOT_FOUND;
+        break;
+    case SE_ERR_ACCESSDENIED:
+        error = ERROR_ACCESS_DENIED;
+        break;
+    case ERROR_BAD_FORMAT:
+        error = ERROR_BAD_FORMAT;
+        break;
+    case SE_ERR_SHARE:
+        error = ERROR_SHARING_VIOLATION;
+        break;
+    case SE_ERR_ASSOCINCOMPLETE:
+    case SE_ERR_NOASSOC:
+        error = ERROR_NO_ASSOCIATION;
+        break;
+    case SE_ERR_DDETIMEOUT:
+    case SE_ERR_DDEFAIL:
+    case SE_ERR_DDEBUSY:
+        error = ERROR_DDE_FAIL;
+        break;
+    case SE_ERR_DLLNOTFOUND:
+        error = ERROR_DLL_NOT_FOUND;
+        break;
+    default:
+        break;
+    }
+    return {error, std::system_category()};
+}
+
+} // namespace tessaro::os

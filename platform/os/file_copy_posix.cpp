@@ -1,0 +1,287 @@
+#include "platform/os/os_services.h"
+#include "platform/os/posix_fd.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <string>
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#ifndef RENAME_NOREPLACE
+#define RENAME_NOREPLACE (1 << 0)
+#endif
+
+namespace tessaro::os {
+
+namespace {
+
+int openRetrying(int dir, const char* name, int flags, mode_t mode = 0)
+{
+    int fd;
+    do
+        fd = ::openat(dir, name, flags, mode);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+std::error_code syncRetrying(int fd)
+{
+    int result;
+    do
+        result = ::fsync(fd);
+    while (result != 0 && errno == EINTR);
+    return result == 0 ? std::error_code{} : lastError();
+}
+
+// A temporary file in the destination folder, removed again unless it was renamed into place.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(int dir) : m_dir(dir) {}
+    ~TemporaryFile()
+    {
+        (void)close();
+        if (!m_name.empty())
+            ::unlinkat(m_dir, m_name.c_str(), 0);
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    // Hidden, and named after the file it becomes so that a leftover from a crash is
+    // recognisable. The kernel applies the umask (or the folder's default ACL) to 0666,
+    // which gives the new file the mode any new file in that folder gets, without
+    // touching the process-wide umask.
+    std::error_code create(const std::string& finalName)
+    {
+        static constexpr char Letters[] =
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+        constexpr std::uint64_t LetterCount = sizeof Letters - 1;
+        // Room for the dot, the suffix and NAME_MAX, whatever the final name's length.
+        const std::string stem = "." + finalName.substr(0, 200) + ".";
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string name = stem;
+            std::uint64_t bits = randomBits();
+            for (int i = 0; i < 8; ++i) {
+                name += Letters[bits % LetterCount];
+                bits /= LetterCount;
+            }
+            const int fd = openRetrying(m_dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd >= 0) {
+                m_fd = fd;
+                m_name = std::move(name);
+                return {};
+            }
+            if (errno != EEXIST)
+                return lastError();
+        }
+        return systemError(EEXIST);
+    }
+
+    int fd() const { return m_fd; }
+    const std::string& name() const { return m_name; }
+
+    // close() reports the write errors of some network filesystems, so it is checked.
+    std::error_code close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        // Linux frees the descriptor even when close() fails with EINTR: never retry it.
+        if (fd >= 0 && ::close(fd) != 0 && errno != EINTR)
+            return lastError();
+        return {};
+    }
+
+    // After a successful rename the name belongs to the destination.
+    void release() { m_name.clear(); }
+
+private:
+    static std::uint64_t randomBits()
+    {
+        std::uint64_t bits = 0;
+        if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof bits))
+            return bits;
+        // O_EXCL guarantees uniqueness; the name only needs to be unlikely to collide.
+        static std::uint64_t counter = 0;
+        const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+        return (static_cast<std::uint64_t>(now) * 0x9E3779B97F4A7C15u)
+            ^ (static_cast<std::uint64_t>(::getpid()) << 32) ^ ++counter;
+    }
+
+    int m_dir;
+    int m_fd = -1;
+    std::string m_name;
+};
+
+std::error_code writeAll(int fd, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return lastError();
+        }
+        // A zero-length write of a non-empty buffer makes no progress; treat it as a full disk
+        // rather than loop forever.
+        if (written == 0)
+            return systemError(ENOSPC);
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return {};
+}
+
+std::error_code copyContents(int from, int to)
+{
+    char buffer[16384];
+    for (;;) {
+        const ssize_t got = ::read(from, buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return lastError();
+        }
+        if (got == 0)
+            return {};
+        if (auto error = writeAll(to, buffer, static_cast<std::size_t>(got)))
+            return error;
+    }
+}
+
+// O_NONBLOCK: opening a FIFO must not wait for a writer before checkSource() refuses it.
+int openSource(const Path& source)
+{
+    return openRetrying(AT_FDCWD, source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+}
+
+// Only a regular file is copied: a directory cannot be copied as one file, and reading a
+// pipe or device could block the window forever.
+std::error_code checkSource(int fd)
+{
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        return lastError();
+    if (S_ISDIR(info.st_mode))
+        return systemError(EISDIR);
+    if (!S_ISREG(info.st_mode))
+        return systemError(EINVAL);
+    return {};
+}
+
+// The rename is durable only once the folder itself is on disk. Some filesystems cannot
+// sync a directory (EINVAL); the copy has happened all the same.
+std::error_code syncFolder(int dir)
+{
+    const auto error = syncRetrying(dir);
+    return error == std::errc::invalid_argument ? std::error_code{} : error;
+}
+
+enum class Entry { Absent, Directory, Other };
+
+std::error_code lookUp(int dir, const std::string& name, Entry& entry)
+{
+    struct stat info {};
+    // Without following links: a link at the destination, even a dangling one, is an
+    // existing entry that the copy would replace.
+    if (::fstatat(dir, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno != ENOENT)
+            return lastError();
+        entry = Entry::Absent;
+        return {};
+    }
+    entry = S_ISDIR(info.st_mode) ? Entry::Directory : Entry::Other;
+    return {};
+}
+
+bool askToReplace(const ConfirmReplace& confirm, const Path& destination)
+{
+    // Without a way to ask, or when asking fails, nothing is replaced.
+    if (!confirm)
+        return false;
+    try {
+        return confirm(destination);
+    } catch (...) {
+        return false;
+    }
+}
+
+std::error_code copyInto(const Path& source, const Path& folder, const ConfirmReplace& confirm)
+{
+    const std::string name = source.filename().string();
+    if (name.empty() || name == "." || name == "..")
+        return systemError(EINVAL);
+
+    const Descriptor input(openSource(source));
+    if (input.get() < 0)
+        return lastError();
+    if (auto error = checkSource(input.get()))
+        return error;
+
+    // Every step works relative to this descriptor, so the file lands in the folder that
+    // was checked even if the folder is renamed meanwhile.
+    const Descriptor dir(openRetrying(AT_FDCWD, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() < 0)
+        return lastError();
+
+    const Path destination = folder / name;
+    Entry entry = Entry::Absent;
+    if (auto error = lookUp(dir.get(), name, entry))
+        return error;
+    if (entry == Entry::Directory)
+        return systemError(EISDIR);
+    const bool replaceAllowed = entry == Entry::Other;
+    if (replaceAllowed && !askToReplace(confirm, destination))
+        return {};
+
+    TemporaryFile temporary(dir.get());
+    if (auto error = temporary.create(name))
+        return error;
+    if (auto error = copyContents(input.get(), temporary.fd()))
+        return error;
+    if (auto error = syncRetrying(temporary.fd()))
+        return error;
+    if (auto error = temporary.close())
+        return error;
+
+    // rename() replaces the entry itself, a symbolic link included, and never writes
+    // through it; until it happens the old file is untouched.
+    if (!replaceAllowed) {
+        // The destination was absent when checked; one that appeared since must not be
+        // replaced without asking.
+        if (::renameat2(dir.get(), temporary.name().c_str(), dir.get(), name.c_str(), RENAME_NOREPLACE) == 0) {
+            temporary.release();
+            return syncFolder(dir.get());
+        }
+        if (errno == EEXIST) {
+            if (!askToReplace(confirm, destination))
+                return {};
+        } else if (errno != EINVAL && errno != ENOSYS) {
+            // EINVAL and ENOSYS: the filesystem or kernel cannot refuse to replace, so fall
+            // back to the plain rename that every filesystem has.
+            return lastError();
+        }
+    }
+    if (::renameat(dir.get(), temporary.name().c_str(), dir.get(), name.c_str()) != 0)
+        return lastError();
+    temporary.release();
+    return syncFolder(dir.get());
+}
+
+} // namespace
+
+std::error_code copyToFolder(const Path& source, const Path& folder, const ConfirmReplace& confirm)
+{
+    try {
+        return copyInto(source, folder, confirm);
+    } catch (const std::bad_alloc&) {
+        return systemError(ENOMEM);
+    }
+}
+
+} // namespace tessaro::os

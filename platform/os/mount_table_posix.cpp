@@ -1,0 +1,100 @@
+#include "platform/os/mount_table_posix.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+namespace tessaro::os {
+namespace {
+
+// mountinfo escapes space, tab, newline and backslash as three octal digits.
+std::string unescapeMountField(std::string_view field)
+{
+    const auto octal = [](char c) { return c >= '0' && c <= '7'; };
+    std::string out;
+    out.reserve(field.size());
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size() && octal(field[i + 1]) && octal(field[i + 2])
+            && octal(field[i + 3])) {
+            out += static_cast<char>(((field[i + 1] - '0') << 6) | ((field[i + 2] - '0') << 3) | (field[i + 3] - '0'));
+            i += 3;
+        } else {
+            out += field[i];
+        }
+    }
+    return out;
+}
+
+std::vector<std::string_view> splitFields(std::string_view line)
+{
+    std::vector<std::string_view> fields;
+    std::size_t start = 0;
+    while (start < line.size()) {
+        const std::size_t end = std::min(line.find(' ', start), line.size());
+        if (end > start)
+            fields.push_back(line.substr(start, end - start));
+        start = end + 1;
+    }
+    return fields;
+}
+
+} // namespace
+
+std::vector<Mount> parseMountInfo(std::string_view text)
+{
+    std::vector<Mount> result;
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        const std::vector<std::string_view> fields = splitFields(text.substr(0, end));
+        text.remove_prefix(std::min(end + 1, text.size()));
+
+        // id parent major:minor root point options [optional...] - type source super-options
+        const auto dash = std::find(fields.begin(), fields.end(), std::string_view("-"));
+        if (fields.size() < 5 || dash == fields.end() || std::distance(dash, fields.end()) < 3)
+            continue;
+        Mount mount{Path(unescapeMountField(fields[4])), std::string(dash[1]), unescapeMountField(dash[2])};
+        std::erase_if(result, [&](const Mount& m) { return m.point == mount.point; });
+        result.push_back(std::move(mount));
+    }
+    return result;
+}
+
+std::vector<Mount> currentMounts()
+{
+    std::ifstream file("/proc/self/mountinfo");
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    return parseMountInfo(text);
+}
+
+bool isUnder(const Path& path, const Path& root)
+{
+    auto p = path.begin();
+    for (auto r = root.begin(); r != root.end(); ++r, ++p) {
+        if (r->empty())
+            continue; // a trailing separator in root
+        if (p == path.end() || *p != *r)
+            return false;
+    }
+    return true;
+}
+
+bool isStorage(const Mount& mount)
+{
+    static constexpr std::string_view pseudo[] = {
+        "autofs", "binfmt_misc", "bpf", "cgroup", "cgroup2", "configfs", "debugfs", "devpts",
+        "devtmpfs", "efivarfs", "fusectl", "hugetlbfs", "mqueue", "nsfs", "proc", "pstore",
+        "rpc_pipefs", "securityfs", "selinuxfs", "sysfs", "tracefs", "fuse.gvfsd-fuse",
+        "fuse.portal", "squashfs", "nfsd", "ramfs",
+    };
+    if (std::find(std::begin(pseudo), std::end(pseudo), mount.type) != std::end(pseudo))
+        return false;
+    if (mount.point == "/")
+        return true;
+    for (const char* scratch : {"/dev", "/proc", "/sys", "/run", "/snap", "/boot/efi"}) {
+        if (isUnder(mount.point, scratch) && !isUnder(mount.point, "/run/media"))
+            return false;
+    }
+    return true;
+}
+
+} // namespace tessaro::os

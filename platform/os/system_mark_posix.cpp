@@ -1,0 +1,215 @@
+#include "platform/os/dos_attributes.h"
+#include "platform/os/os_services.h"
+#include "platform/os/posix_fd.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/ioctl.h>
+#include <sys/statfs.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#if __has_include(<linux/msdos_fs.h>)
+#include <linux/msdos_fs.h>
+#endif
+
+// Kernel headers older than the filesystems they describe lack some of these.
+#ifndef MSDOS_SUPER_MAGIC
+#define MSDOS_SUPER_MAGIC 0x4d44
+#endif
+#ifndef EXFAT_SUPER_MAGIC
+#define EXFAT_SUPER_MAGIC 0x2011BAB0
+#endif
+#ifndef FUSE_SUPER_MAGIC
+#define FUSE_SUPER_MAGIC 0x65735546
+#endif
+#ifndef CIFS_SUPER_MAGIC
+#define CIFS_SUPER_MAGIC 0xFF534D42
+#endif
+#ifndef SMB2_SUPER_MAGIC
+#define SMB2_SUPER_MAGIC 0xFE534D42
+#endif
+#ifndef FAT_IOCTL_GET_ATTRIBUTES
+#define FAT_IOCTL_GET_ATTRIBUTES _IOR('r', 0x10, std::uint32_t)
+#endif
+#ifndef FAT_IOCTL_SET_ATTRIBUTES
+#define FAT_IOCTL_SET_ATTRIBUTES _IOW('r', 0x11, std::uint32_t)
+#endif
+
+namespace tessaro::os {
+
+namespace {
+
+// "ntfs" as the ntfs3 driver reports it; no uapi header names it.
+constexpr std::uint32_t Ntfs3Magic = 0x7366746e;
+
+constexpr const char* NtfsAttribName = "system.ntfs_attrib_be";
+constexpr const char* CifsAttribName = "user.cifs.dosattrib";
+constexpr const char* SambaAttribName = "user.DOSATTRIB";
+
+int openFolder(const Path& folder)
+{
+    int fd;
+    do
+        fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+std::error_code markFat(int fd)
+{
+    std::uint32_t attributes = 0;
+    if (::ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &attributes) != 0)
+        return lastError();
+    if (attributes & dos::System)
+        return {};
+    attributes |= dos::System;
+    if (::ioctl(fd, FAT_IOCTL_SET_ATTRIBUTES, &attributes) != 0)
+        return lastError();
+    return {};
+}
+
+// Reads a 4-byte attribute word. A longer value fails with ERANGE; a shorter one is not
+// a word this program understands, and rewriting it could destroy what the driver keeps.
+std::error_code readWord(int fd, const char* name, unsigned char (&bytes)[4])
+{
+    const ssize_t got = ::fgetxattr(fd, name, bytes, sizeof bytes);
+    if (got < 0)
+        return lastError();
+    if (got != static_cast<ssize_t>(sizeof bytes))
+        return systemError(EBADMSG);
+    return {};
+}
+
+std::error_code markNtfs(int fd)
+{
+    unsigned char bytes[4];
+    if (auto error = readWord(fd, NtfsAttribName, bytes))
+        return error;
+    if (bytes[3] & dos::System)
+        return {};
+    bytes[3] = static_cast<unsigned char>(bytes[3] | dos::System);
+    if (::fsetxattr(fd, NtfsAttribName, bytes, sizeof bytes, 0) != 0)
+        return lastError();
+    return {};
+}
+
+std::error_code markCifs(int fd)
+{
+    unsigned char bytes[4];
+    if (auto error = readWord(fd, CifsAttribName, bytes))
+        return error;
+    std::uint32_t attributes;
+    static_assert(sizeof attributes == sizeof bytes);
+    std::memcpy(&attributes, bytes, sizeof attributes);
+    if (attributes & dos::System)
+        return {};
+    attributes |= dos::System;
+    if (::fsetxattr(fd, CifsAttribName, &attributes, sizeof attributes, 0) != 0)
+        return lastError();
+    return {};
+}
+
+// The whole value of a user.DOSATTRIB attribute; empty optional when it is absent.
+std::error_code readSambaValue(int fd, std::optional<std::string>& value)
+{
+    // The value may change size between asking and reading; try again when it grew.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const ssize_t size = ::fgetxattr(fd, SambaAttribName, nullptr, 0);
+        if (size < 0) {
+            if (errno == ENODATA) {
+                value.reset();
+                return {};
+            }
+            return lastError();
+        }
+        std::string bytes(static_cast<std::size_t>(size) + 1, '\0');
+        const ssize_t got = ::fgetxattr(fd, SambaAttribName, bytes.data(), bytes.size());
+        if (got < 0) {
+            if (errno == ERANGE)
+                continue;
+            if (errno == ENODATA) {
+                value.reset();
+                return {};
+            }
+            return lastError();
+        }
+        // One spare byte tells a value that grew to exactly the buffer from one that fits.
+        if (static_cast<std::size_t>(got) == bytes.size())
+            continue;
+        bytes.resize(static_cast<std::size_t>(got));
+        value = std::move(bytes);
+        return {};
+    }
+    return systemError(EAGAIN);
+}
+
+std::error_code markSamba(int fd)
+{
+    std::optional<std::string> current;
+    if (auto error = readSambaValue(fd, current))
+        return error;
+    const auto updated = dos::withSystemBit(current);
+    if (!updated)
+        return systemError(ENOTSUP);
+    if (current && *current == *updated)
+        return {};
+    if (::fsetxattr(fd, SambaAttribName, updated->data(), updated->size(), 0) != 0)
+        return lastError();
+    return {};
+}
+
+bool notThere(const std::error_code& error)
+{
+    return error == std::errc::not_supported || error == std::errc::operation_not_supported
+        || error == std::errc::no_message_available;
+}
+
+} // namespace
+
+std::error_code markSystem(const Path& folder)
+{
+    try {
+        const Descriptor fd(openFolder(folder));
+        if (fd.get() < 0)
+            return lastError();
+
+        struct statfs info {};
+        int result;
+        do
+            result = ::fstatfs(fd.get(), &info);
+        while (result != 0 && errno == EINTR);
+        if (result != 0)
+            return lastError();
+
+        switch (static_cast<std::uint32_t>(static_cast<unsigned long>(info.f_type))) {
+        case MSDOS_SUPER_MAGIC:
+        case EXFAT_SUPER_MAGIC:
+            return markFat(fd.get());
+        case Ntfs3Magic:
+            return markNtfs(fd.get());
+        case FUSE_SUPER_MAGIC: {
+            // ntfs-3g answers the NTFS attribute; other FUSE filesystems may keep Samba's.
+            const auto error = markNtfs(fd.get());
+            if (!notThere(error))
+                return error;
+            return markSamba(fd.get());
+        }
+        case CIFS_SUPER_MAGIC:
+        case SMB2_SUPER_MAGIC:
+            return markCifs(fd.get());
+        default:
+            return markSamba(fd.get());
+        }
+    } catch (const std::bad_alloc&) {
+        return systemError(ENOMEM);
+    }
+}
+
+} // namespace tessaro::os

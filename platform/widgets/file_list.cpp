@@ -1,0 +1,131 @@
+#include "platform/widgets/file_list.h"
+
+#include "platform/os/native_path.h"
+#include "platform/widgets/folder_reading.h"
+#include "platform/widgets/wildcard.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+namespace tessaro {
+namespace {
+
+// Set on the few entries whose names do not lead back to their file; the others go in as
+// plain text, all in one insertion.
+constexpr int InexactRole = Qt::UserRole;
+
+using NativeString = std::filesystem::path::string_type;
+using NativeView = std::basic_string_view<NativeString::value_type>;
+
+std::vector<NativeString> nativePatterns(const QString& pattern)
+{
+    std::vector<NativeString> result;
+    for (const QString& part : pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        result.push_back(toPath(part.trimmed()).native());
+    return result;
+}
+
+std::shared_ptr<FolderScan> pictureScan(const QString& folder, const QString& pattern)
+{
+    return std::make_shared<FolderScan>(folder, [patterns = nativePatterns(pattern)](const std::filesystem::directory_entry& entry) {
+        const std::filesystem::path filename = entry.path().filename();
+        const NativeView name(filename.native());
+        if (std::none_of(patterns.begin(), patterns.end(), [&](const NativeString& p) { return wildcardMatch(name, NativeView(p)); }))
+            return false;
+        std::error_code typeError;
+        return !entry.is_directory(typeError);
+    });
+}
+
+} // namespace
+
+FileList::FileList(QWidget* parent)
+    : QListWidget(parent)
+{
+    setUniformItemSizes(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(this, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0)
+            Q_EMIT clicked();
+    });
+    setPath(QDir::currentPath());
+}
+
+FileList::~FileList() = default;
+
+bool FileList::setPath(const QString& path)
+{
+    const QFileInfo info(QDir::current(), path);
+    if (path.isEmpty() || !info.isDir())
+        return false;
+    m_path = QDir::toNativeSeparators(QDir::cleanPath(info.absoluteFilePath()));
+    reload();
+    return true;
+}
+
+void FileList::setPattern(const QString& pattern)
+{
+    m_pattern = pattern;
+    reload();
+}
+
+void FileList::setListIndex(int index)
+{
+    setCurrentRow(index);
+}
+
+QString FileList::entry(int index) const
+{
+    const QListWidgetItem* it = item(index);
+    return it ? it->text() : QString();
+}
+
+bool FileList::entryExact(int index) const
+{
+    const QListWidgetItem* it = item(index);
+    return it && !it->data(InexactRole).toBool();
+}
+
+bool FileList::matches(QStringView name, QStringView pattern)
+{
+    for (QStringView part : pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const std::u16string_view wanted(reinterpret_cast<const char16_t*>(part.trimmed().utf16()), static_cast<std::size_t>(part.trimmed().size()));
+        const std::u16string_view candidate(reinterpret_cast<const char16_t*>(name.utf16()), static_cast<std::size_t>(name.size()));
+        if (wildcardMatch(candidate, wanted))
+            return true;
+    }
+    return false;
+}
+
+void FileList::reload()
+{
+    m_reading.start(pictureScan(m_path, m_pattern), [this](FolderEntries entries) { fill(entries); });
+    // A big folder is still being read: show nothing of the folder before meanwhile.
+    if (m_reading.busy())
+        fill({});
+}
+
+void FileList::fill(const FolderEntries& entries)
+{
+    const QSignalBlocker blocker(this);
+    setUpdatesEnabled(false);
+    clear();
+    QStringList names;
+    names.reserve(static_cast<qsizetype>(entries.size()));
+    for (const FolderEntry& entry : entries)
+        names.push_back(entry.name);
+    addItems(names);
+    for (std::size_t row = 0; row < entries.size(); ++row) {
+        if (!entries[row].exact)
+            item(static_cast<int>(row))->setData(InexactRole, true);
+    }
+    setCurrentRow(-1);
+    setUpdatesEnabled(true);
+}
+
+} // namespace tessaro

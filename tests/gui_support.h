@@ -1,0 +1,88 @@
+#pragma once
+
+// Shared by the tests of widgets and the window: dialogs answered without a modal loop, and
+// pictures made on the spot.
+
+#include "platform/widgets/user_dialogs.h"
+#include "test_support.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QPainter>
+
+namespace tessaro::test {
+
+class FakeDialogs final : public UserDialogs {
+public:
+    void inform(QWidget*, const QString& text) override { messages << text; }
+
+    // Answers in turn from `answers`, then No.
+    bool ask(QWidget*, const QString& text) override
+    {
+        questions << text;
+        return !answers.isEmpty() && answers.takeFirst();
+    }
+
+    // Cancels unless `colourAnswer` is set; an OK hands back `customAnswer` as the custom colours.
+    std::optional<os::ColourRef> chooseColour(QWidget*, os::CustomColours& custom) override
+    {
+        offeredCustom = custom;
+        if (colourAnswer)
+            custom = customAnswer;
+        return colourAnswer;
+    }
+
+    QStringList messages, questions;
+    QList<bool> answers;
+    std::optional<os::ColourRef> colourAnswer;
+    os::CustomColours offeredCustom{}, customAnswer{};
+};
+
+// A picture whose left half is `left` and right half `right`, so that a preview that is
+// mirrored or cropped shows.
+inline QImage twoColourImage(QSize size, QColor left, QColor right)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(left);
+    QPainter(&image).fillRect(size.width() / 2, 0, size.width() - size.width() / 2, size.height(), right);
+    return image;
+}
+
+// The file a picture saved as `format` would be; empty when Qt cannot write the format.
+inline QByteArray encoded(const QImage& image, const char* format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    return buffer.open(QIODevice::WriteOnly) && image.save(&buffer, format) ? bytes : QByteArray();
+}
+
+// Qt reads GIF but cannot write it. Each frame is one colour; the LZW data restarts the
+// code table before every pixel, which any decoder reads and needs no real compressor.
+inline QByteArray makeGif(QSize size, const QList<QColor>& frames)
+{
+    const auto u16 = [](int v) { return QByteArray(1, char(v & 0xFF)) + char(v >> 8); };
+    const QByteArray dimensions = u16(size.width()) + u16(size.height());
+    QByteArray gif = "GIF89a" + dimensions + QByteArray("\xF1\0\0", 3); // a global table of four colours
+    for (int i = 0; i < 4; ++i)
+        gif += QByteArray::fromHex(frames.value(i, Qt::black).name().mid(1).toLatin1());
+    gif += QByteArray::fromHex("21FF0B4E45545343415045322E300301000000"); // loop forever
+    const int pixels = size.width() * size.height();
+    for (int frame = 0; frame < frames.size(); ++frame) {
+        // 0.1 s per frame; the image's place and size; 3-bit codes (clear = 4, end = 5)
+        gif += QByteArray::fromHex("21F904000A0000002C00000000") + dimensions + QByteArray("\0\2", 2);
+        QByteArray data;
+        quint32 bits = 0;
+        int count = 0;
+        for (int i = 0; i <= 2 * pixels; ++i) { // clear, pixel, clear, pixel ... end
+            for (bits |= quint32(i == 2 * pixels ? 5 : i % 2 ? frame : 4) << count, count += 3; count >= 8; bits >>= 8, count -= 8)
+                data += char(bits & 0xFF);
+        }
+        data += char(bits & 0xFF);
+        for (qsizetype at = 0; at < data.size(); at += 255)
+            gif += char(data.mid(at, 255).size()) + data.mid(at, 255);
+        gif += char(0);
+    }
+    return gif + char(0x3B);
+}
+
+} // namespace tessaro::test
