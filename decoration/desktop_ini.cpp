@@ -391,8 +391,10 @@ Result<File> merge(std::string_view existing, std::u16string_view image, std::u1
         return merged;
 
     // A value is not in the ANSI file's code page: the whole file moves to UTF-16LE, which
-    // the reader takes from the byte-order mark, provided its text comes over exactly.
-    const auto decoded = codec.decode(existing);
+    // the reader takes from the byte-order mark, provided its text comes over exactly. The
+    // old values are replaced first (by an ASCII stand-in): they need not come over.
+    const auto standIn = mergeParsed(*parsed.value, u"x", u"x");
+    const auto decoded = standIn ? codec.decode(standIn.value->bytes) : std::nullopt;
     if (!decoded)
         return {std::nullopt, Refusal::NotConvertible};
     std::string unicode = "\xFF\xFE";
