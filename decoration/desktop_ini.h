@@ -60,10 +60,11 @@ enum class Refusal {
     ValueHasLineBreak,    // a value with CR, LF or NUL cannot be written on one line
 };
 
+// A value, or the reason there is none.
 template <typename T>
 struct Result {
     std::optional<T> value;
-    Refusal refusal{};
+    Refusal refusal{}; // only meaningful without a value
 
     explicit operator bool() const { return value.has_value(); }
 };

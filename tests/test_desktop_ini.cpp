@@ -2,6 +2,7 @@
 // two values kept, in the file's own encoding.
 
 #include "decoration/desktop_ini.h"
+#include "tests/fuzz/toy_codecs.h"
 
 #include <QtTest>
 
@@ -35,47 +36,11 @@ QString shown(const std::optional<std::u16string>& value)
     return value ? QString::fromStdU16String(*value) : QStringLiteral("<absent>");
 }
 
-// A double-byte page in miniature: 0x81 leads a character whose second byte is 0x40-0xFC, and
-// may be ']' (0x5D) as in Shift_JIS.
-ini::Codec doubleByteCodec()
-{
-    return {
-        [](std::string_view bytes) -> std::optional<std::u16string> {
-            std::u16string text;
-            for (std::size_t i = 0; i < bytes.size(); ++i) {
-                const auto byte = static_cast<unsigned char>(bytes[i]);
-                if (byte < 0x80) {
-                    text += static_cast<char16_t>(byte);
-                } else if (byte == 0x81 && i + 1 < bytes.size() && static_cast<unsigned char>(bytes[i + 1]) >= 0x40) {
-                    text += static_cast<char16_t>(0x4E00 + static_cast<unsigned char>(bytes[++i]));
-                } else {
-                    return std::nullopt;
-                }
-            }
-            return text;
-        },
-        [](std::u16string_view text) -> std::optional<std::string> {
-            std::string bytes;
-            for (char16_t c : text) {
-                if (c < 0x80) {
-                    bytes += static_cast<char>(c);
-                } else if (c >= 0x4E40 && c <= 0x4EFC) {
-                    bytes += '\x81';
-                    bytes += static_cast<char>(c - 0x4E00);
-                } else {
-                    return std::nullopt;
-                }
-            }
-            return bytes;
-        },
-    };
-}
-
 enum CodecId { Ascii, DoubleByte };
 
 ini::Codec codec(int id)
 {
-    return id == DoubleByte ? doubleByteCodec() : ini::asciiCodec();
+    return id == DoubleByte ? test::doubleByteCodec() : ini::asciiCodec();
 }
 
 const QByteArray ours = "[{BE098140-A513-11D0-A3A4-00C04FD706EC}]";

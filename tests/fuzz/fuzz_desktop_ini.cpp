@@ -8,6 +8,7 @@
 // - merge() refuses only files that read() and remove() refuse too, or values it cannot write.
 
 #include "decoration/desktop_ini.h"
+#include "tests/fuzz/toy_codecs.h"
 
 #include <array>
 #include <cstdint>
@@ -64,43 +65,6 @@ ini::Codec singleByteCodec()
                 if (found < 0)
                     return std::nullopt;
                 bytes += static_cast<char>(found);
-            }
-            return bytes;
-        },
-    };
-}
-
-// 0x81 leads a character whose second byte is 0x40-0xFC (U+4E40-U+4EFC), as in Shift_JIS.
-ini::Codec doubleByteCodec()
-{
-    return {
-        [](std::string_view bytes) -> std::optional<std::u16string> {
-            std::u16string text;
-            for (std::size_t i = 0; i < bytes.size(); ++i) {
-                const auto byte = static_cast<unsigned char>(bytes[i]);
-                const auto second = i + 1 < bytes.size() ? static_cast<unsigned char>(bytes[i + 1]) : 0;
-                if (byte < 0x80) {
-                    text += byte;
-                } else if (byte == 0x81 && second >= 0x40 && second <= 0xFC) {
-                    text += static_cast<char16_t>(0x4E00 + second);
-                    ++i;
-                } else {
-                    return std::nullopt;
-                }
-            }
-            return text;
-        },
-        [](std::u16string_view text) -> std::optional<std::string> {
-            std::string bytes;
-            for (char16_t c : text) {
-                if (c < 0x80) {
-                    bytes += static_cast<char>(c);
-                } else if (c >= 0x4E40 && c <= 0x4EFC) {
-                    bytes += '\x81';
-                    bytes += static_cast<char>(c - 0x4E00);
-                } else {
-                    return std::nullopt;
-                }
             }
             return bytes;
         },
@@ -169,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0)
         return 0;
     const int selector = data[0];
-    const ini::Codec codec = selector % 3 == 1 ? singleByteCodec() : selector % 3 == 2 ? doubleByteCodec() : ini::asciiCodec();
+    const ini::Codec codec = selector % 3 == 1 ? singleByteCodec() : selector % 3 == 2 ? tessaro::test::doubleByteCodec() : ini::asciiCodec();
     const std::u16string_view image = values[(selector >> 2) % values.size()];
     const std::u16string_view text = values[(selector >> 5) % values.size()];
     const std::u16string_view other = values[(selector + 1) % values.size()].empty() ? u"b.jpg" : values[(selector + 1) % values.size()];

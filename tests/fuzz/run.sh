@@ -48,7 +48,7 @@ while read -r name; do
         -artifact_prefix="$build/artifacts/$name-" "$found/$name" "$here/corpus/$name" >"$log" 2>&1 || status=$?
     runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")"
     speed="$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")"
-    coverage="$(grep -o 'cov: [0-9]*' "$log" | tail -n 1)"
+    coverage="$(grep -o 'cov: [0-9]*' "$log" | tail -n 1 || true)"
     if [ "$status" -ne 0 ]; then
         failed=$((failed + 1))
         echo "FAIL $name (status $status); the input is in $build/artifacts/, the log in $log"

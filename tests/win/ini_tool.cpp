@@ -6,6 +6,7 @@
 // A file the functions refuse prints "refused <number>" on standard error and exits with 1.
 
 #include "decoration/desktop_ini.h"
+#include "tests/win/result_line.h"
 
 #include <cstdio>
 #include <fstream>
@@ -36,7 +37,7 @@ std::u16string fromUtf8(std::string_view bytes)
     return text;
 }
 
-// UTF-8 with '%', space and control characters as %XX, as reader.exe prints values.
+// As reader.exe prints a value.
 std::string escaped(std::u16string_view text)
 {
     std::string utf8;
@@ -55,17 +56,7 @@ std::string escaped(std::u16string_view text)
                      static_cast<char>(0x80 | (c >> 6 & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
         }
     }
-    std::string out;
-    for (unsigned char byte : utf8) {
-        if (byte == '%' || byte <= ' ' || byte == 0x7F) {
-            char hex[4];
-            std::snprintf(hex, sizeof hex, "%%%02X", byte);
-            out += hex;
-        } else {
-            out += static_cast<char>(byte);
-        }
-    }
-    return out;
+    return escapedValue(utf8);
 }
 
 int refused(ini::Refusal why)

@@ -7,7 +7,7 @@
 //   image=<value> path=<joined path> picture=<loaded|failed|none> size=<WxH|-> text=<value>
 //   colour=<0xBBGGRR|invalid|none> folder_system=<yes|no|missing> ini_hidden=... ini_system=...
 //
-// Values are escaped: '%', space and control characters as %XX of their UTF-8 bytes.
+// Values are escaped as result_line.h says.
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -19,6 +19,8 @@
 #include <ole2.h>
 #include <olectl.h>
 #include <shlwapi.h>
+
+#include "result_line.h"
 
 #include <cstdio>
 #include <cwchar>
@@ -33,17 +35,7 @@ std::string escaped(const std::wstring& text)
     std::string utf8(static_cast<std::size_t>(::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr)), '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr);
     utf8.pop_back();
-    std::string out;
-    for (unsigned char byte : utf8) {
-        if (byte == '%' || byte <= ' ' || byte == 0x7F) {
-            char hex[4];
-            std::snprintf(hex, sizeof hex, "%%%02X", byte);
-            out += hex;
-        } else {
-            out += static_cast<char>(byte);
-        }
-    }
-    return out;
+    return escapedValue(utf8);
 }
 
 // What GetPrivateProfileStringW hands over, then trimmed as the shell trims it.
