@@ -13,6 +13,7 @@ root="$(cd "$here/../.." && pwd)"
 
 # shellcheck source=tests/win/wine_prefix.sh
 source "$here/wine_prefix.sh"
+# shellcheck disable=SC2119 # no packages beyond the tools
 wine_install_tools || { echo "run.sh: cannot install the tools" >&2; exit 2; }
 
 build="$(mktemp -d)"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the Wine stages (sourced): installs the cross compiler and Wine when missing, and
 # makes a Wine prefix that needs no display.
 
