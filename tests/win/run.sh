@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Windows services and their test program with mingw-w64, runs it under Wine
-# with no display, checks the compiled version record, and closes with the total
-# "N passed, M failed". Exits non-zero when any check failed or a stage did not finish.
+# with no display, checks the compiled version record, reads desktop.ini files as a Windows
+# reader does (reader.sh), and closes with the total "N passed, M failed". Exits non-zero
+# when any check failed or a stage did not finish.
 #
 # Needs: x86_64-w64-mingw32-g++ and -windres, wine (64-bit), python3. When one is missing
 # and this runs as root, it installs them with apt-get (Debian 12).
@@ -10,21 +11,10 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 
-need_install=()
-command -v x86_64-w64-mingw32-g++ >/dev/null || need_install+=(g++-mingw-w64-x86-64)
-command -v x86_64-w64-mingw32-windres >/dev/null || need_install+=(binutils-mingw-w64-x86-64)
-# Debian's /usr/bin/wine runs 64-bit programs through the wine64 package's loader.
-{ command -v wine >/dev/null && [ -x /usr/lib/wine/wine64 ] || command -v wine64 >/dev/null; } || need_install+=(wine wine64)
-command -v python3 >/dev/null || need_install+=(python3)
-if [ ${#need_install[@]} -gt 0 ]; then
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "run.sh: missing ${need_install[*]}; install them or run as root" >&2
-        exit 2
-    fi
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${need_install[@]}" >/dev/null
-fi
+# shellcheck source=tests/win/wine_prefix.sh
+source "$here/wine_prefix.sh"
+# shellcheck disable=SC2119 # no packages beyond the tools
+wine_install_tools || { echo "run.sh: cannot install the tools" >&2; exit 2; }
 
 build="$(mktemp -d)"
 # The prefix's drive C: must keep DOS attributes: Wine stores System in the user.DOSATTRIB
@@ -76,23 +66,7 @@ x86_64-w64-mingw32-g++ -std=c++20 -O1 \
     -o "$build/win_services_test.exe"
 
 echo "== preparing a Wine prefix in $prefix"
-export WINEPREFIX="$prefix"
-export WINEDEBUG=-all
-# No Mono or Gecko: their installers would ask through a dialog nobody can answer.
-export WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY WAYLAND_DISPLAY
-# The null graphics driver: windows and dialogs exist and take messages but are drawn
-# nowhere, so no X server is needed. Written before the first start so that wineboot
-# itself already runs with it.
-cat >"$prefix/user.reg" <<'REG'
-WINE REGISTRY Version 2
-;; All keys relative to \\User\\S-1-5-21-0-0-0-1000
-
-[Software\\Wine\\Drivers]
-"Graphics"="null"
-REG
-timeout 600 wineboot --init >"$build/wineboot.log" 2>&1 || { cat "$build/wineboot.log" >&2; echo "run.sh: wineboot failed" >&2; exit 1; }
-timeout 120 wineserver --wait || true
+wine_make_prefix "$prefix" "$build/wineboot.log" || exit 1
 
 echo "== win_services_test.exe under Wine"
 # A dialog waiting for an answer would hang the run; the timeout turns it into a failure.
@@ -100,6 +74,9 @@ tally wine_test timeout 600 wine "$build/win_services_test.exe"
 
 echo "== version record"
 tally version_record "$root/resources/check-version-record.sh"
+
+echo "== desktop.ini as a Windows reader reads it"
+tally reader env TESSARO_WINE_PREFIX="$prefix" bash "$here/reader.sh"
 
 total_failed=$((total_failed + stage_failures))
 echo "$total_passed passed, $total_failed failed"

@@ -1,0 +1,228 @@
+#!/usr/bin/env bash
+# Reads folders' decorations with reader.exe under Wine, as a Japanese Windows reads them, and
+# compares each result line with the one expected; closes with "N passed, M failed".
+#
+# First, folders made here with hand-written desktop.ini files: ASCII with a relative path,
+# UTF-16LE with a Japanese relative path, LF-only lines, a POSIX absolute path and UTF-8 without
+# a byte-order mark (both must fail to load). Then the program's desktop.ini functions
+# (ini_tool, built for this machine) against the same reader on files with duplicate keys and
+# sections, blanks, quotes and the like: what they read is what the reader reads, and what they
+# merge or take off is read back so by the reader.
+#
+# reader.exe takes any folder: `wine reader.exe 'Z:\path\to\folder'` prints one line.
+# Runs in the Wine prefix TESSARO_WINE_PREFIX when set (run.sh's), else in one of its own.
+# Needs root for what is missing: the ja_JP.UTF-8 locale (localedef), setfattr, the tools.
+set -euo pipefail
+
+here="$(cd "$(dirname "$0")" && pwd)"
+root="$(cd "$here/../.." && pwd)"
+
+# shellcheck source=tests/win/wine_prefix.sh
+source "$here/wine_prefix.sh"
+extra=()
+[ -f /usr/share/i18n/locales/ja_JP ] || extra+=(locales)
+command -v setfattr >/dev/null || extra+=(attr)
+command -v g++ >/dev/null || extra+=(g++)
+wine_install_tools "${extra[@]}" || { echo "reader.sh: cannot install the tools" >&2; exit 2; }
+# Wine maps Windows names to this machine's, and picks its ANSI code page, from the locale.
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+    [ "$(id -u)" -eq 0 ] || { echo "reader.sh: the ja_JP.UTF-8 locale is missing; run as root" >&2; exit 2; }
+    localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+fi
+
+work="$(mktemp -d)"
+# The folders must keep user.* extended attributes, where Wine reads DOS attributes: /var/tmp
+# is on disk, /tmp may be a tmpfs that refuses them.
+base="$(mktemp -d "${TESSARO_WINE_TMP:-/var/tmp}/tessaro-reader.XXXXXX")"
+own_prefix=""
+cleanup() {
+    if [ -n "$own_prefix" ]; then
+        WINEPREFIX="$own_prefix" wineserver -k >/dev/null 2>&1 || true
+        rm -rf "$own_prefix"
+    fi
+    rm -rf "$work" "$base"
+}
+trap cleanup EXIT
+
+warnings=(-Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion -Werror)
+x86_64-w64-mingw32-g++ -std=c++20 -O1 -municode "${warnings[@]}" "$here/reader.cpp" \
+    -static -lshlwapi -lole32 -loleaut32 -luuid -o "$work/reader.exe"
+g++ -std=c++20 -O1 "${warnings[@]}" -I"$root" "$root/decoration/desktop_ini.cpp" "$here/ini_tool.cpp" -o "$work/ini_tool"
+
+if [ -n "${TESSARO_WINE_PREFIX:-}" ]; then
+    wine_use_prefix "$TESSARO_WINE_PREFIX"
+else
+    own_prefix="$(mktemp -d "${TESSARO_WINE_TMP:-/var/tmp}/tessaro-wine.XXXXXX")"
+    wine_make_prefix "$own_prefix" "$work/wineboot.log"
+fi
+setfattr -n user.DOSATTRIB -v '"0x4"' "$base" 2>/dev/null || {
+    echo "reader.sh: $base keeps no user.* extended attributes; set TESSARO_WINE_TMP to a folder on disk" >&2
+    exit 2
+}
+
+# A 4 x 2 BMP and a 1 x 1 GIF, made here.
+python3 - "$work" <<'PY'
+import struct, sys
+width, height = 4, 2
+row = bytes([0, 0, 255] * width)
+pixels = row * height  # rows of 12 bytes need no padding
+header = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
+info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+open(sys.argv[1] + "/sea.bmp", "wb").write(header + info + pixels)
+gif = (b"GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00"
+       b",\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02D\x01\x00;")
+open(sys.argv[1] + "/sea.gif", "wb").write(gif)
+PY
+
+passed=0
+failed=0
+check() {
+    local what="$1" expected="$2" actual="$3"
+    if [ "$expected" = "$actual" ]; then
+        passed=$((passed + 1))
+        echo "ok   $what"
+    else
+        failed=$((failed + 1))
+        echo "FAIL $what"
+        echo "     expected: $expected"
+        echo "     actual:   $actual"
+    fi
+}
+
+winpath() {
+    local path="Z:$1"
+    printf '%s' "${path//\//\\}"
+}
+
+read_folder() {
+    LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 timeout 120 wine "$work/reader.exe" "$(winpath "$1")" 2>/dev/null | tr -d '\r'
+}
+
+mark() {
+    setfattr -n user.DOSATTRIB -v '"0x4"' "$1"
+    setfattr -n user.DOSATTRIB -v '"0x6"' "$1/desktop.ini"
+}
+
+section='[{BE098140-A513-11D0-A3A4-00C04FD706EC}]'
+marked="folder_system=yes ini_hidden=yes ini_system=yes"
+
+echo "== hand-written files"
+dir="$base/ascii"
+mkdir "$dir"
+cp "$work/sea.bmp" "$dir/"
+printf '%s\r\niconarea_image=sea.bmp\r\niconarea_text=0x000000FF\r\n' "$section" >"$dir/desktop.ini"
+mark "$dir"
+check "ASCII, relative path" \
+    "image=sea.bmp path=$(winpath "$dir")\\sea.bmp picture=loaded size=4x2 text=0x000000FF colour=0x0000ff $marked" \
+    "$(read_folder "$dir")"
+
+dir="$base/日本"
+mkdir -p "$dir/写真"
+cp "$work/sea.bmp" "$dir/写真/海.bmp"
+python3 -c 'import sys; open(sys.argv[1], "wb").write(b"\xff\xfe" + (sys.argv[2] + "\r\niconarea_image=写真\\海.bmp\r\niconarea_text=0x00FF0000\r\n").encode("utf-16-le"))' \
+    "$dir/desktop.ini" "$section"
+mark "$dir"
+check "UTF-16LE, Japanese relative path" \
+    "image=写真\\海.bmp path=$(winpath "$dir")\\写真\\海.bmp picture=loaded size=4x2 text=0x00FF0000 colour=0xff0000 $marked" \
+    "$(read_folder "$dir")"
+
+dir="$base/lf"
+mkdir "$dir"
+cp "$work/sea.gif" "$dir/"
+printf '[{be098140-a513-11d0-a3a4-00c04fd706ec}]\niconarea_image=sea.gif\niconarea_text=0x00FF00\n' >"$dir/desktop.ini"
+mark "$dir"
+check "LF-only lines, section in lower case, GIF" \
+    "image=sea.gif path=$(winpath "$dir")\\sea.gif picture=loaded size=1x1 text=0x00FF00 colour=0x00ff00 $marked" \
+    "$(read_folder "$dir")"
+
+# The shell takes a POSIX path for a relative one and joins it to the folder.
+dir="$base/posix"
+mkdir "$dir"
+cp "$work/sea.bmp" "$dir/"
+printf '%s\r\niconarea_image=%s/sea.bmp\r\niconarea_text=0x0000FFz\r\n' "$section" "$dir" >"$dir/desktop.ini"
+mark "$dir"
+check "POSIX absolute path fails to load; colour with trailing junk is invalid" \
+    "image=$dir/sea.bmp path=$(winpath "$dir")\\$dir/sea.bmp picture=failed size=- text=0x0000FFz colour=invalid $marked" \
+    "$(read_folder "$dir")"
+
+# UTF-8 without a mark is decoded in the ANSI code page (932 here): the name is mojibake.
+dir="$base/utf8"
+mkdir "$dir"
+cp "$work/sea.bmp" "$dir/海.bmp"
+printf '%s\r\niconarea_image=海.bmp\r\niconarea_text=255\r\n' "$section" >"$dir/desktop.ini"
+mojibake="$(python3 -c 'print("海.bmp".encode("utf-8").decode("cp932"))')"
+check "UTF-8 without a mark: mojibake, fails to load; not marked" \
+    "image=$mojibake path=$(winpath "$dir")\\$mojibake picture=failed size=- text=255 colour=0x0000ff folder_system=no ini_hidden=no ini_system=no" \
+    "$(read_folder "$dir")"
+
+echo "== the program's desktop.ini functions against the reader"
+# Each file: what ini_tool reads must be what the reader reads; a merge must make the reader
+# load the picture (an ASCII name, and a Japanese one that needs UTF-16LE); taking the
+# decoration off must leave the reader nothing.
+cases="$base/cases"
+mkdir "$cases"
+python3 - "$cases" "$section" <<'PY'
+import os, sys
+cases, s = sys.argv[1], sys.argv[2].encode()
+def u16(text): return b"\xff\xfe" + text.encode("utf-16-le")
+files = {
+    "duplicate-keys": s + b"\r\niconarea_image=first.bmp\r\niconarea_image=second.bmp\r\n",
+    "duplicate-sections": s + b"\r\nfoo=1\r\n" + s + b"\r\niconarea_image=x.bmp\r\niconarea_text=1\r\n",
+    "key-without-equals": s + b"\r\niconarea_image\r\niconarea_image=x.bmp\r\niconarea_text=0xFF\r\n",
+    "blanks-and-quotes": b"\t[ {be098140-a513-11d0-a3a4-00c04fd706ec} ] \r\n  IconArea_Image \t=  \"a b.bmp\" \x1a\r\nICONAREA_TEXT=' 0xFF '\r\n",
+    "key-before-sections": b"iconarea_image=x.bmp\r\n" + s + b"\r\niconarea_text=1\r\n",
+    "bracket-line-is-a-key": s + b"\r\n[x\r\niconarea_image=x.bmp\r\n",
+    "text-after-bracket": s + b" ; note\r\niconarea_image=x.bmp\r\n",
+    "last-bracket-ends-name": s + b"]\r\niconarea_image=x.bmp\r\n" + s + b"\r\niconarea_image=y.bmp\r\n",
+    "lf-unterminated": b"[.ShellClassInfo]\nInfoTip=hi\n" + s + b"\niconarea_text=0x1",
+    "comment-and-empty-value": s + b"\r\n;iconarea_image=c.bmp\r\niconarea_image=\r\n",
+    "utf16-japanese": u16("[.ShellClassInfo]\r\nInfoTip=日本語\r\n" + s.decode() + "\r\niconarea_image=古.bmp\r\niconarea_image=新.bmp\r\n"),
+    "shift-jis-tip": b"[.ShellClassInfo]\r\nInfoTip=\x93\xfa\x96\x7b\r\n",
+    "empty": b"",
+}
+for name, data in files.items():
+    os.makedirs(os.path.join(cases, name))
+    open(os.path.join(cases, name, "source.ini"), "wb").write(data)
+PY
+
+# Field N ("image=..." or "text=...") of a reader line.
+field() { tr ' ' '\n' | grep "^$1="; }
+
+for dir in "$cases"/*/; do
+    dir="${dir%/}"
+    name="$(basename "$dir")"
+    mkdir -p "$dir/写真"
+    cp "$work/sea.bmp" "$dir/"
+    cp "$work/sea.bmp" "$dir/写真/海.bmp"
+    cp "$dir/source.ini" "$dir/desktop.ini"
+    line="$(read_folder "$dir")"
+    check "$name: read as the reader reads" "$("$work/ini_tool" read "$dir/source.ini")" \
+        "$(field image <<<"$line") $(field text <<<"$line")"
+
+    for image in sea.bmp '写真\海.bmp'; do
+        if "$work/ini_tool" merge "$dir/source.ini" "$image" 0x000000FF >"$dir/desktop.ini" 2>"$work/refusal"; then
+            line="$(read_folder "$dir")"
+            check "$name: merged $image is loaded" "image=$image picture=loaded text=0x000000FF colour=0x0000ff" \
+                "$(field image <<<"$line") $(field picture <<<"$line") $(field text <<<"$line") $(field colour <<<"$line")"
+        else
+            # The only file whose merge may be refused: its tip is outside ASCII, the codec here.
+            check "$name: merge of $image refused" "shift-jis-tip 写真\\海.bmp" "$name $image"
+        fi
+    done
+
+    "$work/ini_tool" remove "$dir/source.ini" >"$dir/desktop.ini"
+    line="$(read_folder "$dir")"
+    check "$name: taken off, the reader finds nothing" "image= text=" "$(field image <<<"$line") $(field text <<<"$line")"
+done
+
+# Wine ends a line at a CR as well as at LF; other readers may not, so the program refuses such
+# a file rather than guess which of them reads it.
+dir="$base/cr"
+mkdir "$dir"
+printf '%s\r\nfoo=1\riconarea_image=x.bmp\r\n' "$section" >"$dir/desktop.ini"
+check "a CR inside a line: Wine ends the line there" "image=x.bmp" "$(read_folder "$dir" | field image)"
+check "a CR inside a line: the program refuses the file" "refused" \
+    "$("$work/ini_tool" read "$dir/desktop.ini" 2>&1 >/dev/null | cut -d' ' -f1)"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
