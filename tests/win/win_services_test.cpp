@@ -44,6 +44,14 @@ std::string hex(const std::string& bytes)
     return out;
 }
 
+std::string hex16(const std::u16string& text)
+{
+    std::string bytes;
+    for (char16_t unit : text)
+        bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    return hex(bytes);
+}
+
 std::string utf8(const fs::path& path)
 {
     const auto text = path.u8string();
@@ -120,6 +128,22 @@ void checkAll(const fs::path& scratch)
     for (const auto& [what, text, encoding, bytes] : cases) {
         const auto got = os::encodeExactly(text, encoding);
         check(got == bytes, what, got ? hex(*got) : "nothing");
+    }
+
+    const std::tuple<const char*, std::string, std::string, std::optional<std::u16string>> decodeCases[] = {
+        {"932: Shift_JIS bytes read back as the Japanese path", sjis, "932", japanese},
+        {"932 refuses a lead byte without its trail byte", "C:\\\x8E", "932", std::nullopt},
+        // Windows writes both back as other bytes: FA 5C (the IBM copy of the kanji), 81 E0.
+        {"932 refuses ED 40, the NEC copy of a kanji", "\xED\x40", "932", std::nullopt},
+        {"932 refuses 87 90, the NEC copy of a sign", "\x87\x90", "932", std::nullopt},
+        {"65001 refuses a truncated sequence", "a\xE6\x96", "65001", std::nullopt},
+        {"65001 keeps a leading byte-order mark", "\xEF\xBB\xBF" "a", "65001", u"\uFEFFa"},
+        {"932: no bytes are empty text, not a failure", "", "932", u""},
+        {"\"UTF-8\" is not a code page number", "abc", "UTF-8", std::nullopt},
+    };
+    for (const auto& [what, bytes, encoding, text] : decodeCases) {
+        const auto got = os::decodeExactly(bytes, encoding);
+        check(got == text, std::string("decodeExactly: ") + what, got ? hex16(*got) : "nothing");
     }
 
     check(tessaro::encodeForShell(japanese, "932") == sjis, "encodeForShell keeps Shift_JIS when it fits");
