@@ -19,10 +19,15 @@ std::string blob(const char* hex)
 
 // Samba blobs written out by hand, so a layout mistake in the program cannot hide in a
 // helper that shares it. The creation time's eight bytes all differ, so a shifted or
-// zeroed byte shows. Fields: attrib_hex, padding, version, level, padding, the arm; v1 and
-// v3 share the rest of their arm after the attrib field (ea_size, then sizes and times).
+// zeroed byte shows, and the fields beside attrib hold other values. Fields: attrib_hex,
+// padding, version, level, padding, the arm; v1 and v3 share the rest of their arm after
+// the attrib field (ea_size, then sizes and times).
 const std::string V1Rest = blob("00000000 0707070707070707 0707070707070707 1032547698BADCFE 0909090909090909");
 const std::string V3Rest = blob("55000000 0102030405060708 1112131415161718 1032547698BADCFE 2122232425262728");
+// v2: ea_size, size, alloc_size, create, change and write times, then the name.
+const std::string V2Rest = blob("66000000 0102030405060708 1112131415161718 1032547698BADCFE 2122232425262728 3132333435363738 61626300");
+// v4: itime, then the creation time.
+const std::string V4Rest = blob("4142434445464748 1032547698BADCFE");
 const std::string V5 = blob("00 00 0500 0500 0000 11000000 20000000 1032547698BADCFE");
 const std::string V5System = blob("00 00 0500 0500 0000 11000000 24000000 1032547698BADCFE");
 const std::string V3 = blob("3078323000 00 0300 0300 0000 03000000 20000000") + V3Rest;
@@ -42,7 +47,14 @@ const DosCase dosCases[] = {
     {"text, upper case", "0x2A", "0x2E", 0x2A},
     {"text, high bit", "0x80000001", "0x80000005", 0x80000001},
     {"v5, creation time kept", V5, V5System, 0x20},
+    // Wine reads only the text, so a later version that carries it has both updated.
+    {"v5 with text", blob("3078323000 00 0500 0500 0000 11000000 20000000 1032547698BADCFE"),
+     blob("3078323400 00 0500 0500 0000 11000000 24000000 1032547698BADCFE"), 0x20},
+    {"v4", blob("00 00 0400 0400 0000 11000000 21000000") + V4Rest, blob("00 00 0400 0400 0000 11000000 25000000") + V4Rest, 0x21},
+    {"v4 with text", blob("30783200 0400 0400 11000000 02000000") + V4Rest, blob("30783600 0400 0400 11000000 06000000") + V4Rest, 0x2},
     {"v3, text and word", V3, blob("3078323400 00 0300 0300 0000 03000000 24000000") + V3Rest, 0x20},
+    {"v2, flags first, the name kept", blob("3078323000 00 0200 0200 0000 01000000 20000000") + V2Rest,
+     blob("3078323400 00 0200 0200 0000 01000000 24000000") + V2Rest, 0x20},
     // "0x2" ends on an even offset: nothing pads the version.
     {"v1, no padding", blob("30783200 0100 0100 02000000") + V1Rest, blob("30783600 0100 0100 06000000") + V1Rest, 0x2},
     {"no digits", "0x", std::nullopt},
@@ -52,8 +64,12 @@ const DosCase dosCases[] = {
     {"unknown version", blob("00 00 0600 0600 0000 11000000 20000000 1032547698BADCFE"), std::nullopt},
     {"level differs from version", blob("00 00 0500 0400 0000 11000000 20000000 1032547698BADCFE"), std::nullopt},
     {"v5 truncated", V5.substr(0, V5.size() - 1), std::nullopt},
+    {"v4 truncated", (blob("00 00 0400 0400 0000 11000000 21000000") + V4Rest).substr(0, 31), std::nullopt},
+    {"v2 one byte short of its fixed fields", (blob("3078323000 00 0200 0200 0000 01000000 20000000") + V2Rest).substr(0, 5 + 1 + 4 + 2 + 51),
+     std::nullopt},
     {"v3 truncated", V3.substr(0, V3.size() - 1), std::nullopt},
     {"v3 with bad text", blob("3078326700 00 0300 0300 0000 03000000 20000000") + V3Rest, std::nullopt},
+    {"v5 with bad text", blob("3078 00 00 0500 0500 0000 11000000 20000000 1032547698BADCFE"), std::nullopt},
 };
 
 } // namespace
