@@ -6,6 +6,7 @@
 
 #include "platform/os/dos_attributes.h"
 
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -21,15 +22,11 @@ void require(bool ok, const char* what)
     }
 }
 
+// An oracle of its own, so that a mistake in the program's digit reading cannot hide here.
 int hexValue(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    const char digit[2] = {c, '\0'};
+    return std::isxdigit(static_cast<unsigned char>(c)) ? static_cast<int>(std::strtol(digit, nullptr, 16)) : -1;
 }
 
 // The System bit added to a byte of the binary word, or to a hex digit of the text.
