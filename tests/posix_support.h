@@ -3,10 +3,12 @@
 // Test helpers that reach below Qt, for the Linux side of the program.
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -91,8 +93,19 @@ inline QString errnoText(int value)
     return describe({value, std::system_category()});
 }
 
-// A tmpfs /tmp on older kernels refuses user.* attributes; /var/tmp is on disk.
-inline const QString XattrTemplate = QStringLiteral("/var/tmp/tessaro-XXXXXX");
+// A template for temporary folders on a filesystem that keeps user.* attributes; empty
+// when none of the places tried does. A tmpfs /tmp on older kernels refuses them, and
+// /var/tmp may be one too; the build tree and the home folder are on disk where it is not.
+inline QString userXattrTemplate()
+{
+    for (const QString& place : {QStringLiteral("/var/tmp"), QCoreApplication::applicationDirPath(), QDir::homePath()}) {
+        const QString candidate = place + QStringLiteral("/tessaro-XXXXXX");
+        const QTemporaryDir probe(candidate);
+        if (probe.isValid() && keepsUserXattrs(probe.path()))
+            return candidate;
+    }
+    return {};
+}
 
 // Everything in a folder, hidden temporary files included.
 inline QStringList entriesOf(const QString& folder)

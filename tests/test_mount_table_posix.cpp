@@ -1,39 +1,53 @@
 // The kernel's mount table, read into the drives a user would browse.
 
 #include "platform/os/mount_table_posix.h"
-
-#include <QtTest>
+#include "test_support.h"
 
 using namespace tessaro;
+using namespace tessaro::test;
+
+namespace {
+
+// Each mount as "point|type|source", then "storage" or "hidden"; mounts joined by "; ".
+struct MountCase { const char* name; const char* table; const char* expected; };
+const MountCase mountCases[] = {
+    {"root, one optional field", "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw", "/|ext4|/dev/sda1 storage"},
+    {"two optional fields", "30 22 0:40 / /home rw shared:5 master:2 - btrfs /dev/sda2 rw", "/home|btrfs|/dev/sda2 storage"},
+    {"no optional field", "31 22 0:41 / /tmp rw - tmpfs tmpfs rw", "/tmp|tmpfs|tmpfs storage"},
+    {"pseudo filesystems", "23 22 0:21 / /proc rw - proc proc rw\n24 22 0:22 / /sys rw - sysfs sysfs rw\n"
+                           "25 24 0:23 / /sys/fs/cgroup rw - cgroup2 cgroup2 rw\n26 22 0:24 / /mnt/x rw - fuse.portal portal rw",
+     "/proc|proc|proc hidden; /sys|sysfs|sysfs hidden; /sys/fs/cgroup|cgroup2|cgroup2 hidden; /mnt/x|fuse.portal|portal hidden"},
+    {"scratch space under /dev and /run", "26 22 0:5 / /dev rw - devtmpfs udev rw\n27 22 0:24 / /run rw - tmpfs tmpfs rw",
+     "/dev|devtmpfs|udev hidden; /run|tmpfs|tmpfs hidden"},
+    {"removable media under /run/media", "29 22 8:33 / /run/media/user/CAMERA rw - exfat /dev/sdc1 rw",
+     "/run/media/user/CAMERA|exfat|/dev/sdc1 storage"},
+    {"escaped point", "28 22 8:17 / /media/usb\\040stick rw - vfat /dev/sdb1 rw", "/media/usb stick|vfat|/dev/sdb1 storage"},
+    // The kernel writes an empty source as nothing between two spaces.
+    {"empty source", "31 22 0:41 / /mnt/empty rw - tmpfs  rw", "/mnt/empty|tmpfs| storage"},
+    {"escaped type and source", "40 22 0:50 / /mnt/f rw,nosuid - fuse.my\\040fs my\\134fs rw", "/mnt/f|fuse.my fs|my\\fs storage"},
+    {"a later mount over the same point hides the earlier",
+     "50 22 8:1 / /mnt/a rw - ext4 /dev/sde1 rw\n51 22 8:2 / /mnt/a rw - xfs /dev/sdf1 rw", "/mnt/a|xfs|/dev/sdf1 storage"},
+    {"malformed lines", "malformed line\n22 1 8:1 / / rw shared:1 ext4 /dev/sda1 rw\n22 1 8:1 / / rw - ext4\n\n", ""},
+};
+
+} // namespace
 
 class MountTableTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void mountTable_keepsStorageOnly();
-};
-
-void MountTableTest::mountTable_keepsStorageOnly()
-{
-    const std::string table =
-        "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
-        "23 22 0:21 / /proc rw,nosuid - proc proc rw\n"
-        "24 22 0:22 / /sys rw - sysfs sysfs rw\n"
-        "25 24 0:23 / /sys/fs/cgroup rw - cgroup2 cgroup2 rw\n"
-        "26 22 0:5 / /dev rw - devtmpfs udev rw\n"
-        "27 22 0:24 / /run rw - tmpfs tmpfs rw\n"
-        "28 22 8:17 / /media/usb\\040stick rw - vfat /dev/sdb1 rw\n"
-        "29 22 8:33 / /run/media/user/CAMERA rw - exfat /dev/sdc1 rw\n"
-        "30 22 0:40 / /home rw shared:5 master:2 - btrfs /dev/sda2 rw\n"
-        "31 22 0:41 / /tmp rw - tmpfs tmpfs rw\n"
-        "malformed line\n";
-    std::vector<std::string> kept;
-    for (const os::Mount& mount : os::parseMountInfo(table)) {
-        if (os::isStorage(mount))
-            kept.push_back(mount.point.string());
+    void mountTable_readsEveryField_data() { rows(mountCases); }
+    void mountTable_readsEveryField()
+    {
+        QFETCH(int, row);
+        QStringList got;
+        for (const os::Mount& mount : os::parseMountInfo(mountCases[row].table)) {
+            got << QString::fromStdString(mount.point.string() + '|' + mount.type + '|' + mount.source)
+                    + (os::isStorage(mount) ? QStringLiteral(" storage") : QStringLiteral(" hidden"));
+        }
+        QCOMPARE(got.join(QStringLiteral("; ")), QString::fromUtf8(mountCases[row].expected));
     }
-    QCOMPARE(kept, (std::vector<std::string>{"/", "/media/usb stick", "/run/media/user/CAMERA", "/home", "/tmp"}));
-}
+};
 
 QTEST_GUILESS_MAIN(MountTableTest)
 #include "test_mount_table_posix.moc"

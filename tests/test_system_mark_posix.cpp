@@ -1,10 +1,19 @@
-// The System mark on Linux: the DOS attribute formats byte for byte, then the mark on real
-// folders.
+// The System mark on Linux: the DOS attribute formats byte for byte, the calls made on each
+// filesystem, then the mark on real folders (ntfs-3g's included where it can be mounted).
 
 #include "platform/os/dos_attributes.h"
 #include "platform/os/os_services.h"
+#include "platform/os/system_mark_posix.h"
 #include "posix_support.h"
 #include "test_support.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <linux/magic.h>
+#include <map>
+#include <sys/mount.h>
+#include <sys/statfs.h>
 
 using namespace tessaro;
 using namespace tessaro::test;
@@ -19,10 +28,15 @@ std::string blob(const char* hex)
 
 // Samba blobs written out by hand, so a layout mistake in the program cannot hide in a
 // helper that shares it. The creation time's eight bytes all differ, so a shifted or
-// zeroed byte shows. Fields: attrib_hex, padding, version, level, padding, the arm; v1 and
-// v3 share the rest of their arm after the attrib field (ea_size, then sizes and times).
+// zeroed byte shows, and the fields beside attrib hold other values. Fields: attrib_hex,
+// padding, version, level, padding, the arm; v1 and v3 share the rest of their arm after
+// the attrib field (ea_size, then sizes and times).
 const std::string V1Rest = blob("00000000 0707070707070707 0707070707070707 1032547698BADCFE 0909090909090909");
 const std::string V3Rest = blob("55000000 0102030405060708 1112131415161718 1032547698BADCFE 2122232425262728");
+// v2: ea_size, size, alloc_size, create, change and write times, then the name.
+const std::string V2Rest = blob("66000000 0102030405060708 1112131415161718 1032547698BADCFE 2122232425262728 3132333435363738 61626300");
+// v4: itime, then the creation time.
+const std::string V4Rest = blob("4142434445464748 1032547698BADCFE");
 const std::string V5 = blob("00 00 0500 0500 0000 11000000 20000000 1032547698BADCFE");
 const std::string V5System = blob("00 00 0500 0500 0000 11000000 24000000 1032547698BADCFE");
 const std::string V3 = blob("3078323000 00 0300 0300 0000 03000000 20000000") + V3Rest;
@@ -42,7 +56,14 @@ const DosCase dosCases[] = {
     {"text, upper case", "0x2A", "0x2E", 0x2A},
     {"text, high bit", "0x80000001", "0x80000005", 0x80000001},
     {"v5, creation time kept", V5, V5System, 0x20},
+    // Wine reads only the text, so a later version that carries it has both updated.
+    {"v5 with text", blob("3078323000 00 0500 0500 0000 11000000 20000000 1032547698BADCFE"),
+     blob("3078323400 00 0500 0500 0000 11000000 24000000 1032547698BADCFE"), 0x20},
+    {"v4", blob("00 00 0400 0400 0000 11000000 21000000") + V4Rest, blob("00 00 0400 0400 0000 11000000 25000000") + V4Rest, 0x21},
+    {"v4 with text", blob("30783200 0400 0400 11000000 02000000") + V4Rest, blob("30783600 0400 0400 11000000 06000000") + V4Rest, 0x2},
     {"v3, text and word", V3, blob("3078323400 00 0300 0300 0000 03000000 24000000") + V3Rest, 0x20},
+    {"v2, flags first, the name kept", blob("3078323000 00 0200 0200 0000 01000000 20000000") + V2Rest,
+     blob("3078323400 00 0200 0200 0000 01000000 24000000") + V2Rest, 0x20},
     // "0x2" ends on an even offset: nothing pads the version.
     {"v1, no padding", blob("30783200 0100 0100 02000000") + V1Rest, blob("30783600 0100 0100 06000000") + V1Rest, 0x2},
     {"no digits", "0x", std::nullopt},
@@ -52,9 +73,180 @@ const DosCase dosCases[] = {
     {"unknown version", blob("00 00 0600 0600 0000 11000000 20000000 1032547698BADCFE"), std::nullopt},
     {"level differs from version", blob("00 00 0500 0400 0000 11000000 20000000 1032547698BADCFE"), std::nullopt},
     {"v5 truncated", V5.substr(0, V5.size() - 1), std::nullopt},
+    {"v4 truncated", (blob("00 00 0400 0400 0000 11000000 21000000") + V4Rest).substr(0, 31), std::nullopt},
+    {"v2 one byte short of its fixed fields", (blob("3078323000 00 0200 0200 0000 01000000 20000000") + V2Rest).substr(0, 5 + 1 + 4 + 2 + 51),
+     std::nullopt},
     {"v3 truncated", V3.substr(0, V3.size() - 1), std::nullopt},
     {"v3 with bad text", blob("3078326700 00 0300 0300 0000 03000000 20000000") + V3Rest, std::nullopt},
+    {"v5 with bad text", blob("3078 00 00 0500 0500 0000 11000000 20000000 1032547698BADCFE"), std::nullopt},
 };
+
+// What a filesystem holds, by attribute name ("fat" for the FAT attribute word): the value
+// in hex, or the errno its read or its write fails with.
+struct Held { const char* name; const char* hex; int readError = 0; int writeError = 0; };
+
+// Answers the mark's calls from what it holds and writes down each call.
+class RecordingCalls final : public os::AttributeCalls {
+public:
+    explicit RecordingCalls(const std::vector<Held>& held)
+    {
+        for (const Held& h : held)
+            m_held[h.name] = h;
+    }
+    QStringList calls;
+
+    int getFatAttributes(int, std::uint32_t& attributes) override
+    {
+        std::string value;
+        if (!read("fat", value))
+            return -1;
+        attributes = 0;
+        std::memcpy(&attributes, value.data(), std::min(value.size(), sizeof attributes));
+        return 0;
+    }
+    int setFatAttributes(int, std::uint32_t attributes) override
+    {
+        return write("fat", &attributes, sizeof attributes);
+    }
+    ssize_t getXattr(int, const char* name, void* value, std::size_t size) override
+    {
+        std::string stored;
+        if (!read(name, stored))
+            return -1;
+        if (size == 0)
+            return static_cast<ssize_t>(stored.size());
+        if (size < stored.size()) {
+            errno = ERANGE;
+            return -1;
+        }
+        std::memcpy(value, stored.data(), stored.size());
+        return static_cast<ssize_t>(stored.size());
+    }
+    int setXattr(int, const char* name, const void* value, std::size_t size) override
+    {
+        return write(name, value, size);
+    }
+
+private:
+    bool read(const std::string& name, std::string& value)
+    {
+        calls << QStringLiteral("get ") + QString::fromStdString(name);
+        const auto it = m_held.find(name);
+        const int error = it == m_held.end() ? ENODATA : it->second.readError;
+        if (!error)
+            value = blob(it->second.hex);
+        errno = error;
+        return !error;
+    }
+    int write(const std::string& name, const void* value, std::size_t size)
+    {
+        const QByteArray bytes(static_cast<const char*>(value), static_cast<qsizetype>(size));
+        calls << QStringLiteral("set %1 %2").arg(QString::fromStdString(name), QString::fromLatin1(bytes.toHex()));
+        const auto it = m_held.find(name);
+        const int error = it == m_held.end() ? 0 : it->second.writeError;
+        errno = error;
+        return error ? -1 : 0;
+    }
+    std::map<std::string, Held> m_held;
+};
+
+constexpr std::uint32_t Ntfs3 = 0x7366746e, Exfat = 0x2011BAB0, Cifs = 0xFF534D42, Smb2 = 0xFE534D42;
+constexpr const char* NtfsWord = "system.ntfs_attrib_be";
+
+struct ChannelCase { const char* name; std::uint32_t type; std::vector<Held> held; const char* calls; int error = 0; };
+const ChannelCase channelCases[] = {
+    {"vfat: read, add System, write", MSDOS_SUPER_MAGIC, {{"fat", "21000000"}}, "get fat, set fat 25000000"},
+    {"exfat: already System, nothing written", Exfat, {{"fat", "24000000"}}, "get fat"},
+    {"exfat: the write refused", Exfat, {{"fat", "20000000", 0, EPERM}}, "get fat, set fat 24000000", EPERM},
+    {"ntfs3: big-endian word", Ntfs3, {{NtfsWord, "00000032"}}, "get system.ntfs_attrib_be, set system.ntfs_attrib_be 00000036"},
+    {"ntfs3: no word is a failure, not a reason to write another", Ntfs3, {{NtfsWord, "", ENODATA}}, "get system.ntfs_attrib_be",
+     ENODATA},
+    {"ntfs3: a word of another size", Ntfs3, {{NtfsWord, "000032"}}, "get system.ntfs_attrib_be", EBADMSG},
+    {"FUSE: ntfs-3g's word", FUSE_SUPER_MAGIC, {{NtfsWord, "00000010"}},
+     "get system.ntfs_attrib_be, set system.ntfs_attrib_be 00000014"},
+    {"FUSE without the word (ENOTSUP): Samba's attribute", FUSE_SUPER_MAGIC, {{NtfsWord, "", ENOTSUP}, {"user.DOSATTRIB", "307832"}},
+     "get system.ntfs_attrib_be, get user.DOSATTRIB, get user.DOSATTRIB, set user.DOSATTRIB 307836"},
+    {"FUSE without the word (ENODATA): Samba's attribute", FUSE_SUPER_MAGIC, {},
+     "get system.ntfs_attrib_be, get user.DOSATTRIB, set user.DOSATTRIB 307834"},
+    {"FUSE: the word refused is the answer", FUSE_SUPER_MAGIC, {{NtfsWord, "", EACCES}, {"user.DOSATTRIB", "307832"}},
+     "get system.ntfs_attrib_be", EACCES},
+    {"CIFS: host-order word", Cifs, {{"user.cifs.dosattrib", "21000000"}},
+     "get user.cifs.dosattrib, set user.cifs.dosattrib 25000000"},
+    {"SMB2: host-order word", Smb2, {{"user.cifs.dosattrib", "10000000"}},
+     "get user.cifs.dosattrib, set user.cifs.dosattrib 14000000"},
+    {"ext4: Samba's attribute", EXT4_SUPER_MAGIC, {{"user.DOSATTRIB", "30783230"}},
+     "get user.DOSATTRIB, get user.DOSATTRIB, set user.DOSATTRIB 30783234"},
+};
+
+// A real NTFS volume: an image made by mkntfs, mounted by ntfs-3g through /dev/fuse.
+class NtfsVolume {
+public:
+    NtfsVolume()
+    {
+        const QStringList system{QStringLiteral("/usr/sbin"), QStringLiteral("/sbin"), QStringLiteral("/usr/bin"), QStringLiteral("/bin")};
+        const QString mkntfs = QStandardPaths::findExecutable(QStringLiteral("mkntfs"), system);
+        const QString ntfs3g = QStandardPaths::findExecutable(QStringLiteral("ntfs-3g"), system);
+        if (::geteuid() != 0)
+            m_why = QStringLiteral("mounting an NTFS image needs root");
+        else if (!QFile::exists(QStringLiteral("/dev/fuse")))
+            m_why = QStringLiteral("no /dev/fuse to mount an NTFS image through");
+        else if (mkntfs.isEmpty() || ntfs3g.isEmpty())
+            m_why = QStringLiteral("mkntfs or ntfs-3g missing (Debian package ntfs-3g)");
+        if (!m_why.isEmpty())
+            return;
+        const QString image = m_dir.filePath(QStringLiteral("ntfs.img"));
+        m_point = m_dir.filePath(QStringLiteral("mnt"));
+        QFile file(image);
+        if (!QDir().mkdir(m_point) || !file.open(QIODevice::WriteOnly) || !file.resize(8 << 20)) {
+            m_why = QStringLiteral("no room for an NTFS image in ") + m_dir.path();
+            return;
+        }
+        file.close();
+        if (const QString failed = run(mkntfs, {QStringLiteral("-F"), QStringLiteral("-Q"), QStringLiteral("-q"), image}); !failed.isEmpty()) {
+            m_why = failed;
+            return;
+        }
+        m_why = run(ntfs3g, {image, m_point});
+        struct statfs info {};
+        if (m_why.isEmpty() && (::statfs(QFile::encodeName(m_point), &info) != 0 || info.f_type != FUSE_SUPER_MAGIC))
+            m_why = QStringLiteral("ntfs-3g reported success but nothing is mounted");
+        m_mounted = m_why.isEmpty();
+    }
+    ~NtfsVolume()
+    {
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_point), MNT_DETACH);
+    }
+    NtfsVolume(const NtfsVolume&) = delete;
+    NtfsVolume& operator=(const NtfsVolume&) = delete;
+
+    QString why() const { return m_why; }
+    QString path(const QString& name) const { return m_point + QLatin1Char('/') + name; }
+
+private:
+    static QString run(const QString& program, const QStringList& arguments)
+    {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(program, arguments);
+        if (process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
+            return {};
+        return program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(process.readAll()).trimmed();
+    }
+
+    QTemporaryDir m_dir;
+    QString m_point, m_why;
+    bool m_mounted = false;
+};
+
+// system.ntfs_attrib_be as a number; empty when it cannot be read.
+std::optional<std::uint32_t> ntfsWord(const QString& path)
+{
+    unsigned char bytes[4];
+    if (::getxattr(QFile::encodeName(path), NtfsWord, bytes, sizeof bytes) != sizeof bytes)
+        return std::nullopt;
+    return std::uint32_t{bytes[0]} << 24 | std::uint32_t{bytes[1]} << 16 | std::uint32_t{bytes[2]} << 8 | bytes[3];
+}
 
 } // namespace
 
@@ -76,29 +268,59 @@ private Q_SLOTS:
             QCOMPARE(dos::attributesOf(*updated), std::optional(c.before | dos::System));
 
         // The same value on a real folder: markSystem stores the update, or refuses and keeps the value.
-        const QTemporaryDir dir(XattrTemplate);
-        if (!keepsUserXattrs(dir.path()))
-            QSKIP("no folder here keeps user.* attributes");
+        const QString place = userXattrTemplate();
+        if (place.isEmpty())
+            QSKIP("neither /var/tmp, the build folder nor the home folder keeps user.* attributes");
+        const QTemporaryDir dir(place);
         if (c.stored)
             QCOMPARE(::setxattr(dir.path().toUtf8(), "user.DOSATTRIB", c.stored->data(), c.stored->size(), 0), 0);
         QCOMPARE(describe(os::markSystem(dir.path().toStdString())), errnoText(c.expected ? 0 : ENOTSUP));
         QCOMPARE(shown(dosAttrib(dir.path())), shown(c.expected ? c.expected : c.stored));
     }
 
+    void mark_callsEachFilesystemsOwnChannel_data() { rows(channelCases); }
+    void mark_callsEachFilesystemsOwnChannel()
+    {
+        QFETCH(int, row);
+        const ChannelCase& c = channelCases[row];
+        RecordingCalls calls(c.held);
+        const std::error_code error = os::markThrough(-1, os::markChannel(c.type), calls);
+        QCOMPARE(calls.calls.join(QStringLiteral(", ")), QString::fromLatin1(c.calls));
+        QCOMPARE(describe(error), errnoText(c.error));
+    }
+
+    void markSystem_ntfs3g_setsOnlyTheSystemBit()
+    {
+        const NtfsVolume ntfs;
+        if (!ntfs.why().isEmpty())
+            QSKIP(qPrintable(ntfs.why()));
+        const QString folder = ntfs.path(QStringLiteral("写真"));
+        QVERIFY(QDir().mkdir(folder));
+        // Hidden first, so that a mark that rewrote the word instead of adding to it would show.
+        const std::uint32_t hidden = ntfsWord(folder).value_or(0) | dos::Hidden;
+        const unsigned char bytes[4] = {0, 0, 0, static_cast<unsigned char>(hidden)};
+        QCOMPARE(::setxattr(QFile::encodeName(folder), NtfsWord, bytes, sizeof bytes, 0), 0);
+        QCOMPARE(ntfsWord(folder), std::optional(hidden));
+        QCOMPARE(describe(os::markSystem(folder.toStdString())), errnoText(0));
+        QCOMPARE(ntfsWord(folder), std::optional(hidden | dos::System));
+    }
+
     void markSystem_otherTargets()
     {
-        const QTemporaryDir base(XattrTemplate);
+        const QTemporaryDir base;
         QCOMPARE(describe(os::markSystem(base.filePath(QStringLiteral("missing")).toStdString())), errnoText(ENOENT));
         QCOMPARE(describe(os::markSystem("/dev/null")), errnoText(ENOTDIR));
 
         // Already System: nothing to write, so a folder that cannot be changed is no obstacle.
-        if (!keepsUserXattrs(base.path()))
-            QSKIP("no folder here keeps user.* attributes");
-        QCOMPARE(::setxattr(base.path().toUtf8(), "user.DOSATTRIB", V5System.data(), V5System.size(), 0), 0);
-        const ReadOnlyFolder locked(base.path());
+        const QString place = userXattrTemplate();
+        if (place.isEmpty())
+            QSKIP("neither /var/tmp, the build folder nor the home folder keeps user.* attributes");
+        const QTemporaryDir marked(place);
+        QCOMPARE(::setxattr(marked.path().toUtf8(), "user.DOSATTRIB", V5System.data(), V5System.size(), 0), 0);
+        const ReadOnlyFolder locked(marked.path());
         if (!locked.active())
             QSKIP("this filesystem cannot make a folder unchangeable");
-        QCOMPARE(describe(os::markSystem(base.path().toStdString())), errnoText(0));
+        QCOMPARE(describe(os::markSystem(marked.path().toStdString())), errnoText(0));
     }
 };
 

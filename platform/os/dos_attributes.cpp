@@ -11,7 +11,6 @@ namespace {
 struct Blob {
     std::size_t hexEnd = 0;      // one past the last character of attrib_hex (its NUL is here)
     std::size_t attribAt = 0;    // the attrib u32 of the version's arm
-    std::uint16_t version = 0;
 };
 
 std::size_t alignUp(std::size_t offset, std::size_t to)
@@ -116,11 +115,12 @@ std::optional<Blob> parseBlob(std::string_view value, std::size_t hexEnd)
     if (value.size() < at + arm->size)
         return std::nullopt;
 
-    // Versions 1-3 repeat the attributes as text for readers that predate the blob; that
-    // text, when present, must be well formed for the blob to be one we can update.
-    if (version <= 3 && hexEnd > 0 && !parseHexText(value.substr(0, hexEnd)))
+    // Versions 1-3 repeat the attributes as text for readers that predate the blob, and a
+    // later one may carry it too: Wine reads only that text. When present it must be well
+    // formed for the blob to be one we can update.
+    if (hexEnd > 0 && !parseHexText(value.substr(0, hexEnd)))
         return std::nullopt;
-    return Blob{hexEnd, at + arm->attribOffset, version};
+    return Blob{hexEnd, at + arm->attribOffset};
 }
 
 // Samba reads a value as text when its first NUL-terminated string spans all of it.
@@ -150,7 +150,7 @@ std::optional<std::string> withSystemBit(const std::optional<std::string>& curre
     if (!blob)
         return std::nullopt;
     writeLe32(value, blob->attribAt, readLe32(value, blob->attribAt) | System);
-    if (blob->version <= 3 && blob->hexEnd > 0)
+    if (blob->hexEnd > 0)
         addSystemToHexText(value, blob->hexEnd - 1);
     return value;
 }

@@ -25,17 +25,18 @@ std::string unescapeMountField(std::string_view field)
     return out;
 }
 
+// Fields are separated by exactly one space, and a field may be empty (the kernel writes
+// an empty source as nothing between two spaces): empty fields are kept so that none shifts.
 std::vector<std::string_view> splitFields(std::string_view line)
 {
     std::vector<std::string_view> fields;
-    std::size_t start = 0;
-    while (start < line.size()) {
-        const std::size_t end = std::min(line.find(' ', start), line.size());
-        if (end > start)
-            fields.push_back(line.substr(start, end - start));
-        start = end + 1;
+    for (;;) {
+        const std::size_t end = line.find(' ');
+        fields.push_back(line.substr(0, end));
+        if (end == std::string_view::npos)
+            return fields;
+        line.remove_prefix(end + 1);
     }
-    return fields;
 }
 
 } // namespace
@@ -48,11 +49,15 @@ std::vector<Mount> parseMountInfo(std::string_view text)
         const std::vector<std::string_view> fields = splitFields(text.substr(0, end));
         text.remove_prefix(std::min(end + 1, text.size()));
 
-        // id parent major:minor root point options [optional...] - type source super-options
-        const auto dash = std::find(fields.begin(), fields.end(), std::string_view("-"));
-        if (fields.size() < 5 || dash == fields.end() || std::distance(dash, fields.end()) < 3)
+        // id parent major:minor root point options [optional...] - type source super-options;
+        // the separator is looked for only after the six fixed fields, whatever they hold.
+        constexpr std::ptrdiff_t Fixed = 6;
+        if (fields.size() < Fixed)
             continue;
-        Mount mount{Path(unescapeMountField(fields[4])), std::string(dash[1]), unescapeMountField(dash[2])};
+        const auto dash = std::find(fields.begin() + Fixed, fields.end(), std::string_view("-"));
+        if (std::distance(dash, fields.end()) < 3)
+            continue;
+        Mount mount{Path(unescapeMountField(fields[4])), unescapeMountField(dash[1]), unescapeMountField(dash[2])};
         std::erase_if(result, [&](const Mount& m) { return m.point == mount.point; });
         result.push_back(std::move(mount));
     }

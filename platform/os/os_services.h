@@ -63,6 +63,11 @@ std::string systemEncoding();
 // character has no exact representation there: a substitute character is never produced.
 std::optional<std::string> encodeExactly(std::u16string_view text, const std::string& encoding);
 
+// Converts `bytes` in `encoding` to UTF-16. Empty when they are not valid there, or when
+// they would not come back byte for byte from encodeExactly() (a character that some
+// tables read one way only), so that text read with it can be written back unchanged.
+std::optional<std::u16string> decodeExactly(std::string_view bytes, const std::string& encoding);
+
 // Asked before an existing file is replaced; true replaces it.
 using ConfirmReplace = std::function<bool(const Path& existing)>;
 

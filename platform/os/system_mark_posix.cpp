@@ -1,3 +1,5 @@
+#include "platform/os/system_mark_posix.h"
+
 #include "platform/os/dos_attributes.h"
 #include "platform/os/os_services.h"
 #include "platform/os/posix_fd.h"
@@ -62,24 +64,24 @@ int openFolder(const Path& folder)
     return fd;
 }
 
-std::error_code markFat(int fd)
+std::error_code markFat(int fd, AttributeCalls& calls)
 {
     std::uint32_t attributes = 0;
-    if (::ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &attributes) != 0)
+    if (calls.getFatAttributes(fd, attributes) != 0)
         return lastError();
     if (attributes & dos::System)
         return {};
     attributes |= dos::System;
-    if (::ioctl(fd, FAT_IOCTL_SET_ATTRIBUTES, &attributes) != 0)
+    if (calls.setFatAttributes(fd, attributes) != 0)
         return lastError();
     return {};
 }
 
 // Reads a 4-byte attribute word. A longer value fails with ERANGE; a shorter one is not
 // a word this program understands, and rewriting it could destroy what the driver keeps.
-std::error_code readWord(int fd, const char* name, unsigned char (&bytes)[4])
+std::error_code readWord(int fd, const char* name, unsigned char (&bytes)[4], AttributeCalls& calls)
 {
-    const ssize_t got = ::fgetxattr(fd, name, bytes, sizeof bytes);
+    const ssize_t got = calls.getXattr(fd, name, bytes, sizeof bytes);
     if (got < 0)
         return lastError();
     if (got != static_cast<ssize_t>(sizeof bytes))
@@ -87,23 +89,24 @@ std::error_code readWord(int fd, const char* name, unsigned char (&bytes)[4])
     return {};
 }
 
-std::error_code markNtfs(int fd)
+std::error_code markNtfs(int fd, AttributeCalls& calls)
 {
     unsigned char bytes[4];
-    if (auto error = readWord(fd, NtfsAttribName, bytes))
+    if (auto error = readWord(fd, NtfsAttribName, bytes, calls))
         return error;
+    // Big-endian: the System bit lives in the last byte.
     if (bytes[3] & dos::System)
         return {};
     bytes[3] = static_cast<unsigned char>(bytes[3] | dos::System);
-    if (::fsetxattr(fd, NtfsAttribName, bytes, sizeof bytes, 0) != 0)
+    if (calls.setXattr(fd, NtfsAttribName, bytes, sizeof bytes) != 0)
         return lastError();
     return {};
 }
 
-std::error_code markCifs(int fd)
+std::error_code markCifs(int fd, AttributeCalls& calls)
 {
     unsigned char bytes[4];
-    if (auto error = readWord(fd, CifsAttribName, bytes))
+    if (auto error = readWord(fd, CifsAttribName, bytes, calls))
         return error;
     std::uint32_t attributes;
     static_assert(sizeof attributes == sizeof bytes);
@@ -111,17 +114,17 @@ std::error_code markCifs(int fd)
     if (attributes & dos::System)
         return {};
     attributes |= dos::System;
-    if (::fsetxattr(fd, CifsAttribName, &attributes, sizeof attributes, 0) != 0)
+    if (calls.setXattr(fd, CifsAttribName, &attributes, sizeof attributes) != 0)
         return lastError();
     return {};
 }
 
 // The whole value of a user.DOSATTRIB attribute; empty optional when it is absent.
-std::error_code readSambaValue(int fd, std::optional<std::string>& value)
+std::error_code readSambaValue(int fd, std::optional<std::string>& value, AttributeCalls& calls)
 {
     // The value may change size between asking and reading; try again when it grew.
     for (int attempt = 0; attempt < 8; ++attempt) {
-        const ssize_t size = ::fgetxattr(fd, SambaAttribName, nullptr, 0);
+        const ssize_t size = calls.getXattr(fd, SambaAttribName, nullptr, 0);
         if (size < 0) {
             if (errno == ENODATA) {
                 value.reset();
@@ -130,7 +133,7 @@ std::error_code readSambaValue(int fd, std::optional<std::string>& value)
             return lastError();
         }
         std::string bytes(static_cast<std::size_t>(size) + 1, '\0');
-        const ssize_t got = ::fgetxattr(fd, SambaAttribName, bytes.data(), bytes.size());
+        const ssize_t got = calls.getXattr(fd, SambaAttribName, bytes.data(), bytes.size());
         if (got < 0) {
             if (errno == ERANGE)
                 continue;
@@ -150,21 +153,23 @@ std::error_code readSambaValue(int fd, std::optional<std::string>& value)
     return systemError(EAGAIN);
 }
 
-std::error_code markSamba(int fd)
+std::error_code markSamba(int fd, AttributeCalls& calls)
 {
     std::optional<std::string> current;
-    if (auto error = readSambaValue(fd, current))
+    if (auto error = readSambaValue(fd, current, calls))
         return error;
     const auto updated = dos::withSystemBit(current);
     if (!updated)
         return systemError(ENOTSUP);
     if (current && *current == *updated)
         return {};
-    if (::fsetxattr(fd, SambaAttribName, updated->data(), updated->size(), 0) != 0)
+    if (calls.setXattr(fd, SambaAttribName, updated->data(), updated->size()) != 0)
         return lastError();
     return {};
 }
 
+// How a FUSE filesystem says it has no NTFS attribute. Any other failure (a permission, an
+// I/O error) is ntfs-3g's answer, and writing Samba's attribute instead would hide it.
 bool notThere(const std::error_code& error)
 {
     return error == std::errc::not_supported || error == std::errc::operation_not_supported
@@ -173,43 +178,85 @@ bool notThere(const std::error_code& error)
 
 } // namespace
 
-std::error_code markSystem(const Path& folder)
+MarkChannel markChannel(std::uint32_t filesystemType)
+{
+    switch (filesystemType) {
+    case MSDOS_SUPER_MAGIC:
+    case EXFAT_SUPER_MAGIC:
+        return MarkChannel::FatIoctl;
+    case Ntfs3Magic:
+        return MarkChannel::NtfsXattr;
+    case FUSE_SUPER_MAGIC:
+        return MarkChannel::NtfsOrSamba;
+    case CIFS_SUPER_MAGIC:
+    case SMB2_SUPER_MAGIC:
+        return MarkChannel::CifsXattr;
+    default:
+        return MarkChannel::SambaXattr;
+    }
+}
+
+int AttributeCalls::getFatAttributes(int fd, std::uint32_t& attributes)
+{
+    return ::ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &attributes);
+}
+
+int AttributeCalls::setFatAttributes(int fd, std::uint32_t attributes)
+{
+    return ::ioctl(fd, FAT_IOCTL_SET_ATTRIBUTES, &attributes);
+}
+
+ssize_t AttributeCalls::getXattr(int fd, const char* name, void* value, std::size_t size)
+{
+    return ::fgetxattr(fd, name, value, size);
+}
+
+int AttributeCalls::setXattr(int fd, const char* name, const void* value, std::size_t size)
+{
+    return ::fsetxattr(fd, name, value, size, 0);
+}
+
+std::error_code markThrough(int fd, MarkChannel channel, AttributeCalls& calls)
 {
     try {
-        const Descriptor fd(openFolder(folder));
-        if (fd.get() < 0)
-            return lastError();
-
-        struct statfs info {};
-        int result;
-        do
-            result = ::fstatfs(fd.get(), &info);
-        while (result != 0 && errno == EINTR);
-        if (result != 0)
-            return lastError();
-
-        switch (static_cast<std::uint32_t>(static_cast<unsigned long>(info.f_type))) {
-        case MSDOS_SUPER_MAGIC:
-        case EXFAT_SUPER_MAGIC:
-            return markFat(fd.get());
-        case Ntfs3Magic:
-            return markNtfs(fd.get());
-        case FUSE_SUPER_MAGIC: {
-            // ntfs-3g answers the NTFS attribute; other FUSE filesystems may keep Samba's.
-            const auto error = markNtfs(fd.get());
+        switch (channel) {
+        case MarkChannel::FatIoctl:
+            return markFat(fd, calls);
+        case MarkChannel::NtfsXattr:
+            return markNtfs(fd, calls);
+        case MarkChannel::NtfsOrSamba: {
+            const auto error = markNtfs(fd, calls);
             if (!notThere(error))
                 return error;
-            return markSamba(fd.get());
+            return markSamba(fd, calls);
         }
-        case CIFS_SUPER_MAGIC:
-        case SMB2_SUPER_MAGIC:
-            return markCifs(fd.get());
-        default:
-            return markSamba(fd.get());
+        case MarkChannel::CifsXattr:
+            return markCifs(fd, calls);
+        case MarkChannel::SambaXattr:
+            break;
         }
+        return markSamba(fd, calls);
     } catch (const std::bad_alloc&) {
         return systemError(ENOMEM);
     }
+}
+
+std::error_code markSystem(const Path& folder)
+{
+    const Descriptor fd(openFolder(folder));
+    if (fd.get() < 0)
+        return lastError();
+
+    struct statfs info {};
+    int result;
+    do
+        result = ::fstatfs(fd.get(), &info);
+    while (result != 0 && errno == EINTR);
+    if (result != 0)
+        return lastError();
+
+    AttributeCalls calls;
+    return markThrough(fd.get(), markChannel(static_cast<std::uint32_t>(static_cast<unsigned long>(info.f_type))), calls);
 }
 
 } // namespace tessaro::os

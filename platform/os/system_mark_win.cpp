@@ -1,25 +1,33 @@
+#include "platform/os/system_mark_win.h"
+
 #include "platform/os/windows_support.h"
 
 namespace tessaro::os {
 
-std::error_code markSystem(const Path& folder)
+std::wstring attribCommandLine(const Path& folder)
 {
-    // A trailing backslash before the closing quote would escape it for the child's
-    // argument parser; only a drive root keeps its one.
+    // A backslash before the closing quote escapes it for the child's argument parser
+    // ("D:\" reads as D:"), so trailing separators go, except the one that makes a drive's
+    // root a root.
     std::wstring target = folder.native();
-    while (target.size() > 3 && isSeparator(target.back()))
+    while (target.size() > 1 && isSeparator(target.back()) && target[target.size() - 2] != L':')
         target.pop_back();
+    // A drive's root holds no space to quote: unquoted, no parser can misread it.
+    if (!target.empty() && isSeparator(target.back()))
+        return L"Attrib +s " + target;
+    return L"Attrib +s \"" + target + L"\"";
+}
 
-    std::wstring commandLine = L"Attrib +s \"" + target + L"\"";
-
+std::error_code runHiddenAndWait(const Path& program, std::wstring commandLine)
+{
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process{};
 
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                          &startup, &process))
+    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                          nullptr, &startup, &process))
         return lastError();
 
     // The caller refreshes the folder next: the attribute has to be there by then.
@@ -27,6 +35,24 @@ std::error_code markSystem(const Path& folder)
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
     return {};
+}
+
+std::error_code markSystem(const Path& folder)
+{
+    // By its full path: a bare "Attrib" is looked for in the program's folder and the
+    // current folder before the system's, and whoever can write there could put another.
+    std::wstring system(MAX_PATH, L'\0');
+    UINT length = ::GetSystemDirectoryW(system.data(), static_cast<UINT>(system.size()));
+    if (length >= system.size()) {
+        system.resize(length);
+        length = ::GetSystemDirectoryW(system.data(), static_cast<UINT>(system.size()));
+    }
+    if (length == 0)
+        return lastError();
+    if (length >= system.size())
+        return {ERROR_INSUFFICIENT_BUFFER, std::system_category()};
+    system.resize(length);
+    return runHiddenAndWait(Path(system) / L"attrib.exe", attribCommandLine(folder));
 }
 
 } // namespace tessaro::os

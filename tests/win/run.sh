@@ -64,6 +64,9 @@ x86_64-w64-mingw32-g++ -std=c++20 -O1 \
     "$here/win_services_test.cpp" \
     -static -lshell32 -lcomdlg32 \
     -o "$build/win_services_test.exe"
+# A stand-in for attrib.exe beside the test program, where a bare "Attrib" would be found first.
+x86_64-w64-mingw32-g++ -std=c++20 -municode -O1 -Wall -Wextra -Wconversion -Wno-sign-conversion -Werror \
+    "$here/fake_attrib.cpp" -static -lshell32 -o "$build/attrib.exe"
 
 echo "== preparing a Wine prefix in $prefix"
 wine_make_prefix "$prefix" "$build/wineboot.log" || exit 1

@@ -3,6 +3,7 @@
 
 #include "platform/os/colour_dialog_win.h"
 #include "platform/os/os_services.h"
+#include "platform/os/system_mark_win.h"
 #include "platform/os/text_output.h"
 
 #ifndef NOMINMAX
@@ -41,6 +42,14 @@ std::string hex(const std::string& bytes)
     for (unsigned char b : bytes)
         out += {"0123456789ABCDEF"[b >> 4], "0123456789ABCDEF"[b & 15], ' '};
     return out;
+}
+
+std::string hex16(const std::u16string& text)
+{
+    std::string bytes;
+    for (char16_t unit : text)
+        bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    return hex(bytes);
 }
 
 std::string utf8(const fs::path& path)
@@ -121,6 +130,22 @@ void checkAll(const fs::path& scratch)
         check(got == bytes, what, got ? hex(*got) : "nothing");
     }
 
+    const std::tuple<const char*, std::string, std::string, std::optional<std::u16string>> decodeCases[] = {
+        {"932: Shift_JIS bytes read back as the Japanese path", sjis, "932", japanese},
+        {"932 refuses a lead byte without its trail byte", "C:\\\x8E", "932", std::nullopt},
+        // Windows writes both back as other bytes: FA 5C (the IBM copy of the kanji), 81 E0.
+        {"932 refuses ED 40, the NEC copy of a kanji", "\xED\x40", "932", std::nullopt},
+        {"932 refuses 87 90, the NEC copy of a sign", "\x87\x90", "932", std::nullopt},
+        {"65001 refuses a truncated sequence", "a\xE6\x96", "65001", std::nullopt},
+        {"65001 keeps a leading byte-order mark", "\xEF\xBB\xBF" "a", "65001", u"\uFEFFa"},
+        {"932: no bytes are empty text, not a failure", "", "932", u""},
+        {"\"UTF-8\" is not a code page number", "abc", "UTF-8", std::nullopt},
+    };
+    for (const auto& [what, bytes, encoding, text] : decodeCases) {
+        const auto got = os::decodeExactly(bytes, encoding);
+        check(got == text, std::string("decodeExactly: ") + what, got ? hex16(*got) : "nothing");
+    }
+
     check(tessaro::encodeForShell(japanese, "932") == sjis, "encodeForShell keeps Shift_JIS when it fits");
     const std::string wide = tessaro::encodeForShell(u"C:\\caf\u00E9\\\u6D77.jpg", "932");
     const std::string utf16("\xFF\xFE" "C\0:\0\\\0c\0a\0f\0\xE9\0\\\0\x77\x6D.\0j\0p\0g\0", 2 + 2 * 13);
@@ -139,17 +164,58 @@ void checkAll(const fs::path& scratch)
     check(std::string(std::istreambuf_iterator<char>(copied), {}) == content,
           "copyToFolder() puts the source's bytes into the folder under its own name");
 
+    // The system's attrib.exe runs, not the one run.sh built beside this program, nor a copy
+    // in the current folder: that one would append what it received to the log.
+    wchar_t self[MAX_PATH];
+    const fs::path fake = fs::path(std::wstring(self, ::GetModuleFileNameW(nullptr, self, MAX_PATH))).replace_filename(L"attrib.exe");
+    const fs::path log = scratch / L"attrib.log";
+    ::SetEnvironmentVariableW(L"TESSARO_FAKE_ATTRIB_LOG", log.c_str());
+    fs::copy_file(fake, scratch / L"attrib.exe");
+    const fs::path previous = fs::current_path();
+    fs::current_path(scratch);
     // A trailing backslash would escape the closing quote of the command line.
     for (const std::wstring written : {L"Tessaro 写真 フォルダ", L"末尾 slash\\"}) {
         const fs::path folder = scratch / written;
         fs::create_directories(folder);
         const DWORD before = ::GetFileAttributesW(folder.c_str());
-        os::markSystem(folder);
+        const std::error_code error = os::markSystem(folder);
         // Read straight away: markSystem has to have waited for the command.
         const DWORD after = ::GetFileAttributesW(folder.c_str());
-        check(!(before & FILE_ATTRIBUTE_SYSTEM) && after != INVALID_FILE_ATTRIBUTES && (after & FILE_ATTRIBUTE_SYSTEM),
-              "markSystem(" + utf8(folder) + ") has set System when it returns", std::to_string(after));
+        check(!error && !(before & FILE_ATTRIBUTE_SYSTEM) && after != INVALID_FILE_ATTRIBUTES && (after & FILE_ATTRIBUTE_SYSTEM),
+              "markSystem(" + utf8(folder) + ") has set System when it returns", std::to_string(after) + " " + error.message());
     }
+    check(!fs::exists(log), "markSystem() never runs an attrib.exe planted beside the program or in the current folder");
+
+    // What the command receives, split by the C runtime and by CommandLineToArgvW: the fake
+    // writes both. A root cannot be checked on the real command, which lists a root's files.
+    const std::pair<fs::path, std::string> received[] = {
+        {L"D:\\", "D:\\"},
+        {L"\\\\?\\D:\\", "\\\\?\\D:\\"},
+        {L"C:\\写真 フォルダ\\", "C:\\写真 フォルダ"},
+        {L"\\\\server\\share name\\\\", "\\\\server\\share name"},
+    };
+    for (const auto& [folder, argument] : received) {
+        fs::remove(log);
+        const std::error_code error = os::runHiddenAndWait(fake, os::attribCommandLine(folder));
+        std::ifstream in(log, std::ios::binary);
+        const std::string got(std::istreambuf_iterator<char>(in), {});
+        const std::string line = "+s\t" + argument + "\n";
+        check(!error && got == line + line, "the attribute command receives " + argument + " for " + utf8(folder), got);
+    }
+
+    // Without the system's attrib.exe (moved aside for a moment: the Wine prefix is the
+    // test's own) the failure comes back, and the planted one still does not run.
+    wchar_t system[MAX_PATH];
+    const fs::path real = fs::path(std::wstring(system, ::GetSystemDirectoryW(system, MAX_PATH))) / L"attrib.exe";
+    const fs::path aside = fs::path(real).replace_extension(L".aside");
+    fs::remove(log);
+    const bool moved = ::MoveFileW(real.c_str(), aside.c_str());
+    const std::error_code notStarted = os::markSystem(scratch / L"Tessaro 写真 フォルダ");
+    if (moved)
+        ::MoveFileW(aside.c_str(), real.c_str());
+    check(moved && notStarted == std::error_code(ERROR_FILE_NOT_FOUND, std::system_category()) && !fs::exists(log),
+          "markSystem() reports that attrib.exe could not be started", notStarted.message());
+    fs::current_path(previous);
 
     check(static_cast<bool>(os::openFolder(scratch / L"存在しない missing", 0)), "openFolder() on a missing folder fails");
 

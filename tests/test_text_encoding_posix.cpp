@@ -1,0 +1,100 @@
+// Text in the locale's encoding on Linux, both ways, exactly or not at all: glibc's iconv
+// maps some characters one way without an error, and a file written with such a
+// character names another path than the one the user picked.
+
+#include "platform/os/os_services.h"
+#include "test_support.h"
+
+using namespace tessaro;
+using namespace tessaro::test;
+using Bytes = std::optional<std::string>;
+using Text = std::optional<std::u16string>;
+
+namespace {
+
+template <typename String>
+String repeated(const String& piece, int times)
+{
+    String out;
+    for (int i = 0; i < times; ++i)
+        out += piece;
+    return out;
+}
+
+// Shifting in and out around each kanji takes more than twice the bytes of UTF-16.
+const std::u16string Alternating = repeated(std::u16string(u"a海"), 20);
+const std::string AlternatingIso = repeated(std::string("a\x1B$B3$\x1B(B"), 20);
+
+struct EncodeCase { const char* name; const char* encoding; std::u16string_view text; Bytes expected; };
+const EncodeCase encodeCases[] = {
+    {"UTF-8: kanji and an emoji", "UTF-8", u"写真\U0001F30A", "\xE5\x86\x99\xE7\x9C\x9F\xF0\x9F\x8C\x8A"},
+    {"UTF-8 refuses a lone surrogate", "UTF-8", u"a\xD800z", std::nullopt},
+    {"EUC-JP: kanji", "EUC-JP", u"海", "\xB3\xA4"},
+    // Each is written without an error as a byte that reads back as another character.
+    {"EUC-JP refuses the yen sign (5C, a backslash)", "EUC-JP", u"C\u00A5", std::nullopt},
+    {"EUC-JP refuses the overline (7E, a tilde)", "EUC-JP", u"\u203E", std::nullopt},
+    {"EUC-KR refuses the won sign (A3 DC, the full-width one)", "EUC-KR", u"\u20A9", std::nullopt},
+    {"CP932 refuses the wave dash (81 60, the full-width tilde)", "CP932", u"\u301C", std::nullopt},
+    {"ISO-2022-JP: back to ASCII at the end", "ISO-2022-JP", u"海", "\x1B$B3$\x1B(B"},
+    {"ISO-2022-JP: longer than a first guess", "ISO-2022-JP", Alternating, AlternatingIso},
+    {"ASCII refuses e-acute", "ANSI_X3.4-1968", u"caf\u00E9", std::nullopt},
+    {"empty text is empty bytes, not a failure", "EUC-JP", u"", ""},
+    {"an unknown encoding refuses everything", "NO-SUCH-CODESET", u"a", std::nullopt},
+};
+
+struct DecodeCase { const char* name; const char* encoding; std::string_view bytes; Text expected; };
+const DecodeCase decodeCases[] = {
+    {"UTF-8: kanji", "UTF-8", "\xE5\x86\x99\xE7\x9C\x9F", u"写真"},
+    {"UTF-8 refuses a truncated sequence", "UTF-8", "a\xE6\x96", std::nullopt},
+    {"UTF-8 keeps a leading byte-order mark", "UTF-8", "\xEF\xBB\xBF" "a", u"\uFEFFa"},
+    {"EUC-JP: 5C is a backslash", "EUC-JP", "C:\\", u"C:\\"},
+    // Each reads as a character that is written back as other bytes (FA 5C, 81 E0).
+    {"CP932 refuses ED 40, the NEC copy of a kanji", "CP932", "\xED\x40", std::nullopt},
+    {"CP932 refuses 87 90, the NEC copy of a sign", "CP932", "\x87\x90", std::nullopt},
+    {"ISO-2022-JP refuses a needless escape", "ISO-2022-JP", "\x1B(Ba", std::nullopt},
+    {"no bytes are empty text, not a failure", "EUC-JP", "", u""},
+    {"an unknown encoding refuses everything", "NO-SUCH-CODESET", "a", std::nullopt},
+};
+
+// Hex, so that a failed comparison points at the byte or the UTF-16 unit.
+QByteArray shown(const Bytes& bytes)
+{
+    return bytes ? QByteArray::fromStdString(*bytes).toHex(' ') : QByteArray("<none>");
+}
+
+QString shown(const Text& text)
+{
+    QString out = QStringLiteral("<none>");
+    if (text) {
+        out.clear();
+        for (char16_t unit : *text)
+            out += QString::number(unit, 16) + QLatin1Char(' ');
+    }
+    return out;
+}
+
+} // namespace
+
+class TextEncodingTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void encode_isExactOrNothing_data() { rows(encodeCases); }
+    void encode_isExactOrNothing()
+    {
+        QFETCH(int, row);
+        const EncodeCase& c = encodeCases[row];
+        QCOMPARE(shown(os::encodeExactly(c.text, c.encoding)), shown(c.expected));
+    }
+
+    void decode_isExactOrNothing_data() { rows(decodeCases); }
+    void decode_isExactOrNothing()
+    {
+        QFETCH(int, row);
+        const DecodeCase& c = decodeCases[row];
+        QCOMPARE(shown(os::decodeExactly(c.bytes, c.encoding)), shown(c.expected));
+    }
+};
+
+QTEST_GUILESS_MAIN(TextEncodingTest)
+#include "test_text_encoding_posix.moc"
