@@ -11,6 +11,7 @@ public:
         switch (static_cast<Failure>(value)) {
         case Failure::NoFileManager: return "no file manager is set up";
         case Failure::OpenerFailed: return "the file manager could not open the folder";
+        case Failure::UnknownAttributeFormat: return "the DOS attributes are stored in an unknown form";
         }
         return "unknown failure";
     }
