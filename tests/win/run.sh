@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Windows services and their test program with mingw-w64, runs it under Wine
 # with no display, checks the compiled version record, reads desktop.ini files as a Windows
-# reader does (reader.sh), and closes with the total "N passed, M failed". Exits non-zero
-# when any check failed or a stage did not finish.
+# reader does (reader.sh) and folders that the program decorated on Linux (decorated.sh, with
+# the Linux build in TESSARO_LINUX_BUILD; without it that stage is skipped and says so), and
+# closes with the total "N passed, M failed". Exits non-zero when any check failed or a stage
+# did not finish.
 #
 # Needs: x86_64-w64-mingw32-g++ and -windres, wine (64-bit), python3. When one is missing
 # and this runs as root, it installs them with apt-get (Debian 12).
@@ -88,6 +90,16 @@ tally version_record "$root/resources/check-version-record.sh"
 echo "== desktop.ini as a Windows reader reads it"
 tally reader env TESSARO_WINE_PREFIX="$prefix" bash "$here/reader.sh"
 
+echo "== folders decorated by the program on Linux, as a Windows reader reads them"
+skipped=""
+if [ -n "${TESSARO_LINUX_BUILD:-}" ]; then
+    tally decorated env TESSARO_WINE_PREFIX="$prefix" bash "$here/decorated.sh"
+else
+    skipped="folders decorated on Linux: set TESSARO_LINUX_BUILD to a Linux build folder (bash scripts/test.sh makes build/)"
+    echo "SKIPPED $skipped"
+fi
+
 total_failed=$((total_failed + stage_failures))
+[ -z "$skipped" ] || echo "SKIPPED $skipped"
 echo "$total_passed passed, $total_failed failed"
 [ "$total_failed" -eq 0 ]
