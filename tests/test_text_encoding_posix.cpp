@@ -12,18 +12,9 @@ using Text = std::optional<std::u16string>;
 
 namespace {
 
-template <typename String>
-String repeated(const String& piece, int times)
-{
-    String out;
-    for (int i = 0; i < times; ++i)
-        out += piece;
-    return out;
-}
-
 // Shifting in and out around each kanji takes more than twice the bytes of UTF-16.
-const std::u16string Alternating = repeated(std::u16string(u"a海"), 20);
-const std::string AlternatingIso = repeated(std::string("a\x1B$B3$\x1B(B"), 20);
+const std::u16string Alternating = QStringLiteral("a海").repeated(20).toStdU16String();
+const std::string AlternatingIso = QByteArray("a\x1B$B3$\x1B(B").repeated(20).toStdString();
 
 struct EncodeCase { const char* name; const char* encoding; std::u16string_view text; Bytes expected; };
 const EncodeCase encodeCases[] = {
@@ -62,15 +53,10 @@ QByteArray shown(const Bytes& bytes)
     return bytes ? QByteArray::fromStdString(*bytes).toHex(' ') : QByteArray("<none>");
 }
 
-QString shown(const Text& text)
+QByteArray shown(const Text& text)
 {
-    QString out = QStringLiteral("<none>");
-    if (text) {
-        out.clear();
-        for (char16_t unit : *text)
-            out += QString::number(unit, 16) + QLatin1Char(' ');
-    }
-    return out;
+    return text ? QByteArray(reinterpret_cast<const char*>(text->data()), static_cast<qsizetype>(text->size() * 2)).toHex(' ')
+                : QByteArray("<none>");
 }
 
 } // namespace

@@ -1,10 +1,7 @@
-// Stands in for attrib.exe: appends the arguments it received after its own name, as the
-// C runtime split them and as CommandLineToArgvW splits the raw command line, as two
-// tab-separated UTF-8 lines to the file that TESSARO_FAKE_ATTRIB_LOG names.
+// Stands in for attrib.exe: appends the arguments after its own name, as the C runtime
+// split them and as CommandLineToArgvW splits the raw command line, as two tab-separated
+// UTF-8 lines to the file that TESSARO_FAKE_ATTRIB_LOG names.
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <shellapi.h>
@@ -14,20 +11,16 @@
 
 namespace {
 
-std::string utf8(const std::wstring& text)
-{
-    const int length = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), length, nullptr, nullptr);
-    return bytes;
-}
-
-std::string joined(int argc, wchar_t** argv)
+void writeLine(FILE* log, int argc, wchar_t** argv)
 {
     std::wstring line;
     for (int i = 1; i < argc; ++i)
         line += (i > 1 ? L"\t" : L"") + std::wstring(argv[i]);
-    return utf8(line) + "\n";
+    line += L"\n";
+    std::string bytes(line.size() * 3, '\0');
+    bytes.resize(static_cast<std::size_t>(::WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()),
+                                                                bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr)));
+    std::fputs(bytes.c_str(), log);
 }
 
 } // namespace
@@ -40,8 +33,8 @@ int wmain(int argc, wchar_t** argv)
     FILE* log = logName ? _wfopen(logName, L"ab") : nullptr;
     if (!log || !shellArgs)
         return 2;
-    std::fputs(joined(argc, argv).c_str(), log);
-    std::fputs(joined(shellCount, shellArgs).c_str(), log);
+    writeLine(log, argc, argv);
+    writeLine(log, shellCount, shellArgs);
     std::fclose(log);
     ::LocalFree(shellArgs);
     return 0;

@@ -1,0 +1,70 @@
+// libFuzzer: the System bit added to any user.DOSATTRIB value. A value that is updated keeps
+// its length and every byte but the attribute word's lowest byte and the text's last digit,
+// reads back with System added to what it held, stays the same when marked again, and
+// says System in the text Wine reads when it has one. A value that is refused is not read
+// either.
+
+#include "platform/os/dos_attributes.h"
+
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+void require(bool ok, const char* what)
+{
+    if (!ok) {
+        std::fprintf(stderr, "invariant broken: %s\n", what);
+        std::abort();
+    }
+}
+
+// An oracle of its own, so that a mistake in the program's digit reading cannot hide here.
+int hexValue(char c)
+{
+    const char digit[2] = {c, '\0'};
+    return std::isxdigit(static_cast<unsigned char>(c)) ? static_cast<int>(std::strtol(digit, nullptr, 16)) : -1;
+}
+
+// The System bit added to a byte of the binary word, or to a hex digit of the text.
+bool isSystemAdded(char before, char after)
+{
+    const auto b = static_cast<unsigned char>(before), a = static_cast<unsigned char>(after);
+    if (a == (b | tessaro::dos::System))
+        return true;
+    const int digit = hexValue(before);
+    return digit >= 0 && hexValue(after) == (digit | static_cast<int>(tessaro::dos::System));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    using namespace tessaro;
+    const std::string value(reinterpret_cast<const char*>(data), size);
+    const auto updated = dos::withSystemBit(value);
+    const auto before = dos::attributesOf(value);
+    require(updated.has_value() == before.has_value(), "a value is either updated and read, or neither");
+    if (!updated)
+        return 0;
+
+    require(updated->size() == value.size(), "the length is kept");
+    int changed = 0;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if ((*updated)[i] != value[i]) {
+            ++changed;
+            require(isSystemAdded(value[i], (*updated)[i]), "a changed byte only gains the System bit");
+        }
+    }
+    require(changed <= 2, "at most the word's byte and the text's digit change");
+    require(dos::attributesOf(*updated) == (*before | dos::System), "reads back with System added");
+    require(dos::withSystemBit(*updated) == updated, "marking again changes nothing");
+
+    const std::string text = updated->substr(0, updated->find('\0'));
+    if (!text.empty())
+        require(std::strtoul(text.c_str(), nullptr, 16) & dos::System, "the text Wine reads says System");
+    return 0;
+}
