@@ -33,7 +33,7 @@ fi
 declare -A sources=(
     [dos_attributes]="platform/os/dos_attributes.cpp"
     [mount_table]="platform/os/mount_table_posix.cpp"
-    [text_encoding]="platform/os/text_encoding_posix.cpp platform/os/text_output.cpp"
+    [text_encoding]="platform/os/text_encoding_posix.cpp"
 )
 names=(dos_attributes mount_table text_encoding)
 
