@@ -141,6 +141,7 @@ private Q_SLOTS:
     void picture_referredToOrCopiedIn();
     void failure_oneJapaneseMessageNamingTheFolder_data();
     void failure_oneJapaneseMessageNamingTheFolder();
+    void staging_neverWritesThroughALink();
     void window_appliesIntoAnEmptyFolder_stagingTouchesNoLink();
     void window_targetIsTheProgramsFolder_noKeepsItsDesktopIni();
     void window_openingAFolderGoneMeanwhile_saysWhyItFailed();
@@ -387,6 +388,22 @@ void ApplyCommandTest::failure_oneJapaneseMessageNamingTheFolder()
     if (!c.changes)
         QCOMPARE(snapshot(folders.path(QString())), before);
     QCOMPARE(QDir(folders.staging).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+}
+
+// The old fixed staging path followed a link there and overwrote the file it pointed at.
+void ApplyCommandTest::staging_neverWritesThroughALink()
+{
+    const Folders folders;
+    const QString notes = folders.path(QStringLiteral("notes.txt")), link = folders.staging + QStringLiteral("/desktop.ini");
+    writeFile(notes, "my notes");
+    QVERIFY(QFile::link(notes, link));
+    writeFile(folders.target + QStringLiteral("/sea.jpg"), Folders::Picture);
+    FakeDialogs dialogs;
+    QVERIFY(apply(dialogs, folders, folders.target, QStringLiteral("sea.jpg")));
+    QCOMPARE(readFile(notes), QByteArray("my notes"));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), notes);
+    QCOMPARE(entriesOf(folders.staging), QStringList{QStringLiteral("desktop.ini")});
+    QCOMPARE(readFile(folders.ini), lines(QStringLiteral("sea.jpg")));
 }
 
 void ApplyCommandTest::window_appliesIntoAnEmptyFolder_stagingTouchesNoLink()
