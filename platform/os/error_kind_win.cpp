@@ -1,6 +1,5 @@
+#include "platform/os/errno_kind.h"
 #include "platform/os/windows_support.h"
-
-#include <cerrno>
 
 // Older SDK headers (mingw-w64's among them) lack it.
 #ifndef ERROR_DISK_QUOTA_EXCEEDED
@@ -8,41 +7,10 @@
 #endif
 
 namespace tessaro::os {
-namespace {
-
-// The C runtime's errno values, for failures the standard library reports in them.
-ErrorKind kindOfErrno(int value)
-{
-    switch (value) {
-    case ENOENT: return ErrorKind::NotFound;
-    case ENOTDIR: return ErrorKind::NotAFolder;
-    case EISDIR: return ErrorKind::FolderInTheWay;
-    case EACCES:
-    case EPERM: return ErrorKind::AccessDenied;
-    case EROFS: return ErrorKind::ReadOnlyVolume;
-    case ENOSPC: return ErrorKind::DiskFull;
-    case EFBIG: return ErrorKind::FileTooLarge;
-    case ENOTSUP:
-    case ENOSYS: return ErrorKind::NotSupported;
-    case EIO: return ErrorKind::IoError;
-    case EBUSY: return ErrorKind::Busy;
-    case ENAMETOOLONG: return ErrorKind::NameTooLong;
-    case EEXIST:
-    case ENOTEMPTY: return ErrorKind::NameTaken;
-    case EINVAL: return ErrorKind::InvalidArgument;
-    case ENOMEM: return ErrorKind::OutOfMemory;
-    case EMFILE: return ErrorKind::TooManyOpenFiles;
-    case EAGAIN: return ErrorKind::TryAgain;
-    default: return ErrorKind::Unknown;
-    }
-}
-
-} // namespace
-
 ErrorKind errorKind(std::error_code error)
 {
     if (error.category() == std::generic_category())
-        return kindOfErrno(error.value());
+        return errnoKind(error.value());
     if (error.category() != std::system_category())
         return ErrorKind::Unknown;
     switch (static_cast<DWORD>(error.value())) {

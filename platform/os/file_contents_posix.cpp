@@ -1,5 +1,6 @@
 #include "platform/os/os_services.h"
 #include "platform/os/posix_fd.h"
+#include "platform/os/same_bytes.h"
 
 #include <cerrno>
 #include <new>
@@ -56,12 +57,9 @@ std::error_code readAll(int fd, std::size_t limit, std::string& bytes)
     bytes.clear();
     char buffer[16384];
     for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
+        const ssize_t got = readRetrying(fd, buffer, sizeof buffer);
+        if (got < 0)
             return lastError();
-        }
         if (got == 0)
             return {};
         if (bytes.size() + static_cast<std::size_t>(got) > limit)
@@ -75,12 +73,9 @@ std::error_code readSome(int fd, char* buffer, std::size_t size, std::size_t& go
 {
     got = 0;
     while (got < size) {
-        const ssize_t n = ::read(fd, buffer + got, size - got);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
+        const ssize_t n = readRetrying(fd, buffer + got, size - got);
+        if (n < 0)
             return lastError();
-        }
         if (n == 0)
             break;
         got += static_cast<std::size_t>(n);
@@ -109,20 +104,9 @@ std::error_code compare(const Path& file, const Path& source, bool& same)
         return lastError();
     if (a.st_size != b.st_size)
         return {};
-    char left[16384], right[16384];
-    for (;;) {
-        std::size_t gotLeft = 0, gotRight = 0;
-        if (auto error = readSome(first.get(), left, sizeof left, gotLeft))
-            return error;
-        if (auto error = readSome(second.get(), right, sizeof right, gotRight))
-            return error;
-        if (gotLeft != gotRight || std::char_traits<char>::compare(left, right, gotLeft) != 0)
-            return {};
-        if (gotLeft < sizeof left) {
-            same = true;
-            return {};
-        }
-    }
+    return compareBlocks([&](int which, char* buffer, std::size_t size, std::size_t& got) {
+        return readSome(which == 0 ? first.get() : second.get(), buffer, size, got);
+    }, same);
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "platform/os/same_bytes.h"
 #include "platform/os/windows_support.h"
 
 #include <new>
@@ -123,20 +124,12 @@ std::error_code sameContents(const Path& file, const Path& source, bool& same)
         return lastError();
     if (a.QuadPart != b.QuadPart)
         return {};
-    char left[16384], right[16384];
-    for (;;) {
-        DWORD gotLeft = 0, gotRight = 0;
-        if (auto error = readSome(first.get(), left, sizeof left, gotLeft))
-            return error;
-        if (auto error = readSome(second.get(), right, sizeof right, gotRight))
-            return error;
-        if (gotLeft != gotRight || std::char_traits<char>::compare(left, right, gotLeft) != 0)
-            return {};
-        if (gotLeft < sizeof left) {
-            same = true;
-            return {};
-        }
-    }
+    return compareBlocks([&](int which, char* buffer, std::size_t size, std::size_t& got) {
+        DWORD read = 0;
+        const auto error = readSome(which == 0 ? first.get() : second.get(), buffer, static_cast<DWORD>(size), read);
+        got = read;
+        return error;
+    }, same);
 }
 
 } // namespace tessaro::os

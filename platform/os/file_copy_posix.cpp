@@ -141,12 +141,9 @@ std::error_code copyContents(int from, int to)
 {
     char buffer[16384];
     for (;;) {
-        const ssize_t got = ::read(from, buffer, sizeof buffer);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
+        const ssize_t got = readRetrying(from, buffer, sizeof buffer);
+        if (got < 0)
             return lastError();
-        }
         if (got == 0)
             return {};
         if (auto error = writeAll(to, buffer, static_cast<std::size_t>(got)))
@@ -216,20 +213,22 @@ bool plainName(const std::string& name)
     return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
 }
 
-// The source open for reading, once it is known to be a regular file.
-std::error_code openChecked(const Path& source, int& fd)
+// The source, once it is known to be a regular file, and the folder that gets it, both open.
+// Every step after works relative to the folder's descriptor, so the file lands in the folder
+// that was checked even if the folder is renamed meanwhile.
+std::error_code openBoth(const Path& source, const Path& folder, const std::string& name, Descriptor& input, Descriptor& dir)
 {
-    fd = openSource(source);
-    if (fd < 0)
+    if (!plainName(name))
+        return systemError(EINVAL);
+    input = Descriptor(openSource(source));
+    if (input.get() < 0)
         return lastError();
-    return checkSource(fd);
-}
-
-// Every step works relative to this descriptor, so the file lands in the folder that was
-// checked even if the folder is renamed meanwhile.
-int openFolder(const Path& folder)
-{
-    return openRetrying(AT_FDCWD, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (auto error = checkSource(input.get()))
+        return error;
+    dir = Descriptor(openRetrying(AT_FDCWD, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() < 0)
+        return lastError();
+    return {};
 }
 
 // The source's bytes in a temporary file beside `name`, on the disk and closed.
@@ -247,18 +246,9 @@ std::error_code writeTemporary(int input, TemporaryFile& temporary, const std::s
 std::error_code copyInto(const Path& source, const Path& folder, const ConfirmReplace& confirm)
 {
     const std::string name = source.filename().string();
-    if (!plainName(name))
-        return systemError(EINVAL);
-
-    int inputFd = -1;
-    const auto opened = openChecked(source, inputFd);
-    const Descriptor input(inputFd);
-    if (opened)
-        return opened;
-
-    const Descriptor dir(openFolder(folder));
-    if (dir.get() < 0)
-        return lastError();
+    Descriptor input, dir;
+    if (auto error = openBoth(source, folder, name, input, dir))
+        return error;
 
     const Path destination = folder / name;
     Entry entry = Entry::Absent;
@@ -300,18 +290,9 @@ std::error_code copyInto(const Path& source, const Path& folder, const ConfirmRe
 
 std::error_code copyNew(const Path& source, const Path& folder, const std::string& name)
 {
-    if (!plainName(name))
-        return systemError(EINVAL);
-
-    int inputFd = -1;
-    const auto opened = openChecked(source, inputFd);
-    const Descriptor input(inputFd);
-    if (opened)
-        return opened;
-
-    const Descriptor dir(openFolder(folder));
-    if (dir.get() < 0)
-        return lastError();
+    Descriptor input, dir;
+    if (auto error = openBoth(source, folder, name, input, dir))
+        return error;
 
     TemporaryFile temporary(dir.get());
     if (auto error = writeTemporary(input.get(), temporary, name))

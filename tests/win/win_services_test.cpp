@@ -365,6 +365,10 @@ void checkAll(const fs::path& scratch)
 int main()
 {
     const fs::path scratch = fs::temp_directory_path() / (L"tessaro-win-" + std::to_wstring(::GetCurrentProcessId()));
+    // Wine gives the same process ids run after run: what a run that was stopped left here would
+    // make the shell ask about replacing it, and wait for an answer nobody gives.
+    std::error_code stale;
+    fs::remove_all(scratch, stale);
     try {
         checkAll(scratch);
     } catch (const std::exception& e) {
