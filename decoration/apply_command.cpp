@@ -111,6 +111,34 @@ std::unique_ptr<QTemporaryDir> stagingFolder(const QString& base)
 
 } // namespace
 
+// A picture copied into the folder for this run, taken back unless the decoration that names
+// it is installed: a declined or failed apply leaves the folder as it was.
+class ApplyCommand::CopiedPicture {
+public:
+    CopiedPicture() = default;
+    CopiedPicture(QString copy, QString source) : m_copy(std::move(copy)), m_source(std::move(source)) {}
+    CopiedPicture& operator=(CopiedPicture&& other) noexcept
+    {
+        std::swap(m_copy, other.m_copy);
+        std::swap(m_source, other.m_source);
+        return *this;
+    }
+    CopiedPicture(const CopiedPicture&) = delete;
+    ~CopiedPicture()
+    {
+        // Only while it is still the copy: whatever has taken its place is not ours.
+        bool same = false;
+        if (!m_copy.isEmpty() && !os::sameContents(toPath(m_copy), toPath(m_source), same) && same) {
+            std::error_code ignored;
+            std::filesystem::remove(toPath(m_copy), ignored);
+        }
+    }
+    void keep() { m_copy.clear(); }
+
+private:
+    QString m_copy, m_source;
+};
+
 ApplyCommand::ApplyCommand(UserDialogs& dialogs, QWidget* window, QString stagingBase)
     : m_dialogs(dialogs)
     , m_window(window)
@@ -226,52 +254,18 @@ bool ApplyCommand::install(Picture picture, const QString& colour, const os::Ent
         fail(tr("作業用の一時フォルダを作れません。"));
         return false;
     }
-    bool created = false;
-    const auto rollBack = [&] {
-        bool same = false;
-        const QString copied = joinPath(m_target, picture.value);
-        if (created && !os::sameContents(toPath(copied), toPath(picture.source), same) && same) {
-            std::error_code ignored;
-            std::filesystem::remove(toPath(copied), ignored);
-        }
-    };
+    CopiedPicture copied;
     if (picture.copy) {
-        const std::optional<QString> name = copyPicture(picture, created);
+        const std::optional<QString> name = copyPicture(picture, copied);
         if (!name)
             return false;
         picture.value = *name;
         picture.shown = native(joinPath(m_target, *name));
     }
     const std::optional<QByteArray> bytes = settingsFor(picture.value, colour, existing);
-    if (!bytes) {
-        rollBack();
+    if (!bytes || !copyIni(joinPath(native(staging->path()), IniName), *bytes, existing))
         return false;
-    }
-    const QString staged = joinPath(QDir::toNativeSeparators(staging->path()), IniName);
-    if (const auto error = os::writeNewFile(toPath(staged), std::string_view(bytes->constData(), static_cast<std::size_t>(bytes->size())))) {
-        rollBack();
-        fail(tr("作業用の一時ファイルを書き込めません。\n%1").arg(describeError(error)));
-        return false;
-    }
-
-    // The user has answered for what was there; what differs from it now is asked about again.
-    const std::optional<os::Entry> agreedTo = existing.kind == os::Entry::Kind::Absent ? std::nullopt : std::optional(existing);
-    const auto agreed = [&agreedTo](const QString& found) {
-        os::Entry now;
-        return !os::inspect(toPath(found), true, IniLimit, now) && now == *agreedTo;
-    };
-    if (const auto error = Mod_Com::CopyToFolder(staged, m_target, m_window, m_dialogs, agreedTo ? Mod_Com::AlreadyAgreed(agreed) : Mod_Com::AlreadyAgreed())) {
-        rollBack();
-        fail(tr("desktop.ini をコピーできません。\n%1").arg(describeError(error)));
-        return false;
-    }
-    // The copy may have been declined (or, on Windows, cancelled in the shell's own dialog).
-    os::Entry installed;
-    if (os::inspect(toPath(joinPath(m_target, IniName)), true, IniLimit, installed) || installed.kind != os::Entry::Kind::RegularFile
-        || installed.bytes != bytes->toStdString()) {
-        rollBack();
-        return false;
-    }
+    copied.keep();
     if (!mark())
         return false;
     os::notifyFolderChanged(toPath(m_target));
@@ -280,7 +274,29 @@ bool ApplyCommand::install(Picture picture, const QString& colour, const os::Ent
     return true;
 }
 
-std::optional<QString> ApplyCommand::copyPicture(const Picture& picture, bool& created)
+bool ApplyCommand::copyIni(const QString& staged, const QByteArray& bytes, const os::Entry& existing)
+{
+    if (const auto error = os::writeNewFile(toPath(staged), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))) {
+        fail(tr("作業用の一時ファイルを書き込めません。\n%1").arg(describeError(error)));
+        return false;
+    }
+    // The user has answered for what was there; what differs from it now is asked about again.
+    const auto agreed = [&existing](const QString& found) {
+        os::Entry now;
+        return !os::inspect(toPath(found), true, IniLimit, now) && now == existing;
+    };
+    const bool answered = existing.kind != os::Entry::Kind::Absent;
+    if (const auto error = Mod_Com::CopyToFolder(staged, m_target, m_window, m_dialogs, answered ? Mod_Com::AlreadyAgreed(agreed) : nullptr)) {
+        fail(tr("desktop.ini をコピーできません。\n%1").arg(describeError(error)));
+        return false;
+    }
+    // The copy may have been declined (or, on Windows, cancelled in the shell's own dialog).
+    os::Entry installed;
+    return !os::inspect(toPath(joinPath(m_target, IniName)), true, IniLimit, installed)
+        && installed == os::Entry{os::Entry::Kind::RegularFile, bytes.toStdString()};
+}
+
+std::optional<QString> ApplyCommand::copyPicture(const Picture& picture, CopiedPicture& copied)
 {
     std::error_code error;
     for (int from = 1; !error;) {
@@ -293,7 +309,7 @@ std::optional<QString> ApplyCommand::copyPicture(const Picture& picture, bool& c
             return name;
         error = os::copyAsNew(toPath(picture.source), toPath(m_target), toPath(name));
         if (!error) {
-            created = true;
+            copied = CopiedPicture(joinPath(m_target, name), picture.source);
             return name;
         }
         // Taken since it was looked at: the next name.
@@ -312,8 +328,10 @@ std::optional<QByteArray> ApplyCommand::settingsFor(const QString& image, const 
         ? ini::merge(existing.bytes, image.toStdU16String(), colour.toStdU16String(), codec)
         : ini::compose(image.toStdU16String(), colour.toStdU16String(), codec);
     if (!file) {
-        fail(tr("既にある desktop.ini を、ほかの設定を確実に残したまま書き換えることができないため、変更しませんでした。\n%1")
-                 .arg(refusalText(file.refusal)));
+        fail(existing.kind == os::Entry::Kind::RegularFile
+                 ? tr("既にある desktop.ini を、ほかの設定を確実に残したまま書き換えることができないため、変更しませんでした。\n%1")
+                       .arg(refusalText(file.refusal))
+                 : refusalText(file.refusal));
         return std::nullopt;
     }
     return QByteArray::fromStdString(file.value->bytes);

@@ -42,12 +42,15 @@ private:
         QString preferred;   // the copy's name before a number is added to make it free
     };
 
+    class CopiedPicture;
+
     std::optional<Picture> planPicture(const DecorationChoice& choice);
     std::optional<os::Entry> lookAtExisting(const Picture& picture, const QString& colour);
     bool askFirst(const Picture& picture, const os::Entry& existing);
     bool install(Picture picture, const QString& colour, const os::Entry& existing);
     bool targetIsFolder();
-    std::optional<QString> copyPicture(const Picture& picture, bool& created);
+    std::optional<QString> copyPicture(const Picture& picture, CopiedPicture& copied);
+    bool copyIni(const QString& staged, const QByteArray& bytes, const os::Entry& existing);
     std::optional<QByteArray> settingsFor(const QString& image, const QString& colour, const os::Entry& existing);
     bool mark();
     void fail(const QString& reason);
