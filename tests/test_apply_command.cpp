@@ -142,8 +142,7 @@ private Q_SLOTS:
     void failure_oneJapaneseMessageNamingTheFolder_data();
     void failure_oneJapaneseMessageNamingTheFolder();
     void staging_neverWritesThroughALink();
-    void window_appliesIntoAnEmptyFolder_stagingTouchesNoLink();
-    void window_targetIsTheProgramsFolder_noKeepsItsDesktopIni();
+    void window_appliesIntoAnEmptyFolder();
     void window_openingAFolderGoneMeanwhile_saysWhyItFailed();
 };
 
@@ -152,10 +151,12 @@ enum class Meanwhile { Nothing, IniAppears, IniChanges };
 
 // `answers`: the user's, in turn. `asked`: the questions, in order; `defaults`: "Y" or "N" each.
 struct NoCase { const char* name; bool elsewhere; Setup setup; Meanwhile meanwhile; QList<bool> answers; const char* asked;
-                const char* defaults; int messages; };
+                const char* defaults; int messages; bool stagingInTarget = false; };
 const NoCase noCases[] = {
     {"copy declined", true, Setup::Nothing, Meanwhile::Nothing, {false}, "copy", "Y", 1},
     {"merge declined", false, Setup::OldFile, Meanwhile::Nothing, {false}, "merge", "N", 0},
+    // Where the program once staged: a No must keep the old desktop.ini there too.
+    {"merge declined, staging below the target", true, Setup::OldFile, Meanwhile::Nothing, {true, false}, "copy merge", "YN", 0, true},
     {"copy accepted, merge declined: the picture is not copied", true, Setup::OldFile, Meanwhile::Nothing, {true, false}, "copy merge", "YN", 0},
     {"a link in desktop.ini's place kept", false, Setup::LinkToNotes, Meanwhile::Nothing, {false}, "replace", "N", 0},
     {"desktop.ini appears while asking, declined: the copied picture goes again", true, Setup::Nothing, Meanwhile::IniAppears,
@@ -194,7 +195,9 @@ void ApplyCommandTest::no_leavesEverythingAsItWas()
             before = snapshot(folders.path(QString()));
         }
     };
-    QVERIFY(!apply(dialogs, folders, c.elsewhere ? folders.pictures : folders.target + QStringLiteral("/写真"), QStringLiteral("sea.jpg")));
+    const QString pictures = c.elsewhere ? folders.pictures : folders.target + QStringLiteral("/写真");
+    QVERIFY(!ApplyCommand(dialogs, nullptr, c.stagingInTarget ? folders.target : folders.staging)
+                 .run({pictures, QStringLiteral("sea.jpg"), true, QStringLiteral("FF")}, folders.target));
 
     QCOMPARE(kinds(dialogs.questions).join(QLatin1Char(' ')), QString::fromLatin1(c.asked));
     QString defaults;
@@ -406,19 +409,15 @@ void ApplyCommandTest::staging_neverWritesThroughALink()
     QCOMPARE(readFile(folders.ini), lines(QStringLiteral("sea.jpg")));
 }
 
-void ApplyCommandTest::window_appliesIntoAnEmptyFolder_stagingTouchesNoLink()
+void ApplyCommandTest::window_appliesIntoAnEmptyFolder()
 {
     TempHome home;
     const QString pictures = home.mkpath(QStringLiteral("Documents/My Pictures"));
     QVERIFY(twoColourImage(QSize(4, 4), Qt::red, Qt::red).save(pictures + QStringLiteral("/海.bmp")));
     const QString target = home.mkpath(QStringLiteral("Summer Trip"));
-    // The old staging place: a link there once had the file it points at overwritten.
-    const QString program = home.mkpath(QStringLiteral("program")), notes = home.path(QStringLiteral("notes.txt"));
-    writeFile(notes, "my notes");
-    QVERIFY(QFile::link(notes, program + QStringLiteral("/desktop.ini")));
     FakeDialogs dialogs;
     dialogs.answers = {true};
-    Form1 form(dialogs, program);
+    Form1 form(dialogs, home.mkpath(QStringLiteral("program")));
     QVERIFY(form.findChild<FolderList*>(QStringLiteral("Dir2"))->setPath(target));
     form.findChild<FileList*>(QStringLiteral("File1"))->setListIndex(0);
     form.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("ABCDEF"));
@@ -429,28 +428,8 @@ void ApplyCommandTest::window_appliesIntoAnEmptyFolder_stagingTouchesNoLink()
     QCOMPARE(readFile(target + QStringLiteral("/desktop.ini")),
              utf16(Section + QStringLiteral("\r\niconarea_image=海.bmp\r\niconarea_text=0x00ABCDEF\r\n")));
     QCOMPARE(readFile(target + QStringLiteral("/海.bmp")), readFile(pictures + QStringLiteral("/海.bmp")));
-    QCOMPARE(readFile(notes), QByteArray("my notes"));
-    QCOMPARE(QFileInfo(program + QStringLiteral("/desktop.ini")).symLinkTarget(), notes);
     QCOMPARE(dialogs.messages.size(), 1);
     QVERIFY(dialogs.messages.front().contains(keepsUserXattrs(target) ? QStringLiteral("背景を設定しました") : QStringLiteral("属性を付けられませんでした")));
-}
-
-void ApplyCommandTest::window_targetIsTheProgramsFolder_noKeepsItsDesktopIni()
-{
-    TempHome home;
-    const QString pictures = home.mkpath(QStringLiteral("Documents/My Pictures"));
-    QVERIFY(twoColourImage(QSize(4, 4), Qt::red, Qt::red).save(pictures + QStringLiteral("/sea.bmp")));
-    const QString program = home.mkpath(QStringLiteral("program"));
-    writeFile(program + QStringLiteral("/desktop.ini"), "[.ShellClassInfo]\r\nInfoTip=old\r\n");
-    const QStringList before = snapshot(program);
-    FakeDialogs dialogs;
-    dialogs.answers = {true, false};
-    Form1 form(dialogs, program);
-    QVERIFY(form.findChild<FolderList*>(QStringLiteral("Dir2"))->setPath(program));
-    form.findChild<FileList*>(QStringLiteral("File1"))->setListIndex(0);
-    QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
-    QCOMPARE(kinds(dialogs.questions), (QStringList{QStringLiteral("copy"), QStringLiteral("merge")}));
-    QCOMPARE(snapshot(program), before);
 }
 
 void ApplyCommandTest::window_openingAFolderGoneMeanwhile_saysWhyItFailed()

@@ -117,13 +117,11 @@ const NewCase newCases[] = {
     {"a free name", There::Nothing, false, "sync file, rename if absent, sync folder"},
     {"taken by a file", There::File, false, "sync file, rename if absent", EEXIST},
     {"taken by a link", There::Link, false, "sync file, rename if absent", EEXIST},
-    {"taken by a dangling link", There::DanglingLink, false, "sync file, rename if absent", EEXIST},
     {"taken by a folder", There::Folder, false, "sync file, rename if absent", EEXIST},
     // Without rename-if-absent a second hard link refuses a taken name just as atomically.
     {"no rename-if-absent, a free name", There::Nothing, true, "sync file, rename if absent, sync folder"},
     {"no rename-if-absent, taken", There::File, true, "sync file, rename if absent", EEXIST},
     {"the source a pipe: not waited on", There::Nothing, false, "", EINVAL, "pipe"},
-    {"the source gone", There::Nothing, false, "", ENOENT, "missing.jpg"},
 };
 
 } // namespace
