@@ -56,6 +56,18 @@ std::error_code copyToFolder(const Path& source, const Path& folder, const Confi
     // caller has already asked: one question, not two.
     const std::wstring from = shellPathList(fullPath(source));
     const std::wstring to = shellPathList(fullPath(folder));
+    if (question == ReplaceQuestion::AlreadyAnswered) {
+        // The shell overwrites an existing file by opening it, which follows a link there to
+        // whatever it points at: a link the user agreed to replace goes first, itself.
+        const Path existing = fullPath(folder) / source.filename();
+        const DWORD attributes = ::GetFileAttributesW(existing.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                ::RemoveDirectoryW(existing.c_str());
+            else
+                ::DeleteFileW(existing.c_str());
+        }
+    }
 
     SHFILEOPSTRUCTW operation{};
     operation.hwnd = nullptr;

@@ -76,7 +76,8 @@ enum class ReplaceQuestion { NotAsked, AlreadyAnswered };
 
 // Copies `source` into `folder` under its own file name. Windows: the shell copies it with
 // its own progress and error dialogs and, unless `question` says the user has already
-// answered, its own confirmations; the result is not examined.
+// answered, its own confirmations (once answered, a link in the file's place is removed
+// first, so that the shell never writes through it); the result is not examined.
 // Linux: `confirm` is asked before an existing file is replaced (a No is not an error),
 // the replacement is atomic, and a failure comes back for the caller to show.
 std::error_code copyToFolder(const Path& source, const Path& folder, const ConfirmReplace& confirm,
