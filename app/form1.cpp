@@ -176,7 +176,7 @@ void Form1::Command1_Click()
         choice.pictureNameExact = File1->entryExact(index);
     }
     choice.colourText = Text1->text();
-    ApplyCommand(m_dialogs, this, m_programFolder).run(choice, Dir2->path());
+    ApplyCommand(m_dialogs, this).run(choice, Dir2->path());
 }
 
 void Form1::Command2_Click()

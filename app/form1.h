@@ -22,7 +22,7 @@ class UserDialogs;
 class Form1 : public QWidget {
     Q_OBJECT
 public:
-    // `programFolder` is where the settings file is staged before it is copied.
+    // `programFolder` is the folder that holds the program; nothing is staged there any more.
     explicit Form1(UserDialogs& dialogs, const QString& programFolder, QWidget* parent = nullptr);
 
     const os::CustomColours& customColors() const { return CustomColors; }

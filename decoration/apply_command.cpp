@@ -1,75 +1,357 @@
 #include "decoration/apply_command.h"
 
+#include "decoration/picture_reference.h"
 #include "platform/os/native_path.h"
-#include "platform/os/os_services.h"
 #include "platform/widgets/error_text.h"
 #include "platform/widgets/user_dialogs.h"
 #include "shell/mod_com.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QSaveFile>
+#include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
 
 namespace tessaro {
 namespace {
 
-// Written beside and renamed into place, so that the file is never seen half-written.
-bool writeWhole(const QString& path, const QByteArray& bytes, QString& error)
+const QString IniName = QStringLiteral("desktop.ini");
+
+// More than any folder's settings: a bigger file is not one to edit by hand here.
+constexpr std::size_t IniLimit = 1 << 20;
+
+// Tried before giving up on a free name for the copied picture.
+constexpr int NameAttempts = 1000;
+
+struct Text {
+    Q_DECLARE_TR_FUNCTIONS(tessaro::ApplyCommand)
+};
+
+QString refusalText(ini::Refusal refusal)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        error = file.errorString();
-        return false;
+    switch (refusal) {
+    case ini::Refusal::Utf16OddLength: return Text::tr("UTF-16 のファイルが文字の途中で終わっています。");
+    case ini::Refusal::Utf16BigEndian: return Text::tr("UTF-16 (ビッグエンディアン) で書かれています。");
+    case ini::Refusal::Utf8Mark: return Text::tr("UTF-8 のバイト順マーク付きで書かれています。Windows はこの形式を正しく読みません。");
+    case ini::Refusal::NulCharacter: return Text::tr("テキストファイルではありません (NUL 文字を含んでいます)。");
+    case ini::Refusal::CarriageReturnInLine: return Text::tr("行の途中に CR (復帰) 文字があり、読み手によって行の区切りが変わります。");
+    case ini::Refusal::UnreadableName: return Text::tr("セクション名またはキー名に、このパソコンでは正確に読めない文字があります。");
+    case ini::Refusal::AmbiguousName: return Text::tr("読み手によって背景の設定と読まれたり読まれなかったりする名前があります。");
+    case ini::Refusal::UnreadableValue: return Text::tr("背景の設定に、このパソコンでは正確に読めない文字があります。");
+    case ini::Refusal::NotConvertible: return Text::tr("画像の名前を書くには UTF-16 に変える必要がありますが、ほかの設定の文字を正確に変換できません。");
+    case ini::Refusal::ValueHasLineBreak: return Text::tr("画像のパスに改行が含まれています。");
     }
-    return true;
+    return {};
+}
+
+QString native(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// A name in `folder`: free, taken by a file with the source's bytes (named `actual`, which may
+// differ in case), or taken otherwise. A name that differs only in case is taken: Windows
+// does not tell such names apart.
+enum class NameState { Free, SameFile, Taken };
+
+std::error_code stateOf(const QString& folder, const QString& name, const QString& source, NameState& state, QString& actual)
+{
+    state = NameState::Free;
+    const QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        if (entry.compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        bool same = false;
+        if (const auto error = os::sameContents(toPath(joinPath(folder, entry)), toPath(source), same))
+            return error;
+        state = same ? NameState::SameFile : NameState::Taken;
+        actual = entry;
+        if (same)
+            return {};
+    }
+    return {};
+}
+
+// The first name for a copy of `source` that is free or already holds it.
+std::error_code firstUsable(const QString& folder, const QString& preferred, const QString& source, int from, int& n,
+                            NameState& state, QString& name)
+{
+    for (n = from; n <= NameAttempts; ++n) {
+        name = numberedName(preferred, n);
+        QString actual;
+        if (auto error = stateOf(folder, name, source, state, actual))
+            return error;
+        if (state == NameState::SameFile)
+            name = actual;
+        if (state != NameState::Taken)
+            return {};
+    }
+    return std::make_error_code(std::errc::file_exists);
+}
+
+// A folder of its own for each run, removed when it ends: never a folder the user could pick
+// as the target, and nothing in it for a link to send the write elsewhere.
+std::unique_ptr<QTemporaryDir> stagingFolder(const QString& base)
+{
+    const QStringList bases = base.isEmpty()
+        ? QStringList{QDir::tempPath(), QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)}
+        : QStringList{base};
+    for (const QString& folder : bases) {
+        if (folder.isEmpty() || !QDir().mkpath(folder))
+            continue;
+        auto staging = std::make_unique<QTemporaryDir>(folder + QStringLiteral("/tessaro-XXXXXX"));
+        if (staging->isValid())
+            return staging;
+    }
+    return nullptr;
 }
 
 } // namespace
 
-ApplyCommand::ApplyCommand(UserDialogs& dialogs, QWidget* window, QString programFolder)
+// A picture copied into the folder for this run, taken back unless the decoration that names
+// it is installed: a declined or failed apply leaves the folder as it was.
+class ApplyCommand::CopiedPicture {
+public:
+    CopiedPicture() = default;
+    CopiedPicture(QString copy, QString source) : m_copy(std::move(copy)), m_source(std::move(source)) {}
+    CopiedPicture& operator=(CopiedPicture&& other) noexcept
+    {
+        std::swap(m_copy, other.m_copy);
+        std::swap(m_source, other.m_source);
+        return *this;
+    }
+    CopiedPicture(const CopiedPicture&) = delete;
+    ~CopiedPicture()
+    {
+        // Only while it is still the copy: whatever has taken its place is not ours.
+        bool same = false;
+        if (!m_copy.isEmpty() && !os::sameContents(toPath(m_copy), toPath(m_source), same) && same) {
+            std::error_code ignored;
+            std::filesystem::remove(toPath(m_copy), ignored);
+        }
+    }
+    void keep() { m_copy.clear(); }
+
+private:
+    QString m_copy, m_source;
+};
+
+ApplyCommand::ApplyCommand(UserDialogs& dialogs, QWidget* window, QString stagingBase)
     : m_dialogs(dialogs)
     , m_window(window)
-    , m_programFolder(std::move(programFolder))
+    , m_stagingBase(std::move(stagingBase))
 {
 }
 
-void ApplyCommand::run(const DecorationChoice& choice, const QString& targetFolder)
+bool ApplyCommand::run(const DecorationChoice& choice, const QString& targetFolder)
 {
-    m_staged.clear();
+    m_target = targetFolder;
     if (const std::optional<QString> problem = checkChoice(choice)) {
         m_dialogs.inform(m_window, *problem);
-        return;
+        return false;
     }
-    const std::optional<QString> staged = stage(settingsBytes(settingsText(choice), os::systemEncoding()));
-    if (!staged)
-        return;
-    m_staged = *staged;
-
-    // As the shell does it: a declined or failed copy still leaves the folder marked.
-    Mod_Com::CopyToFolder(*staged, targetFolder, m_window, m_dialogs);
-    if (const std::error_code error = os::markSystem(toPath(targetFolder))) {
-        m_dialogs.inform(m_window, tr("フォルダにシステム属性を付けられませんでした。\n%1\n%2")
-                                       .arg(QDir::toNativeSeparators(targetFolder), describeError(error)));
-    }
+    if (!targetIsFolder())
+        return false;
+    const QString colour = colourValue(choice);
+    const std::optional<Picture> picture = planPicture(choice);
+    if (!picture)
+        return false;
+    const std::optional<os::Entry> existing = lookAtExisting(*picture, colour);
+    if (!existing || !askFirst(*picture, *existing))
+        return false;
+    return install(*picture, colour, *existing);
 }
 
-std::optional<QString> ApplyCommand::stage(const QByteArray& bytes)
+bool ApplyCommand::targetIsFolder()
 {
-    const QString beside = joinPath(m_programFolder, QStringLiteral("desktop.ini"));
-    QString error;
-    if (writeWhole(beside, bytes, error))
-        return beside;
+    const QFileInfo target(m_target);
+    if (target.isDir())
+        return true;
+    fail(describeError(std::make_error_code(target.exists() ? std::errc::not_a_directory : std::errc::no_such_file_or_directory)));
+    return false;
+}
 
-    // An installed program's folder is not the user's to write: stage in the user's own data folder.
-    const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-    const QString fallback = joinPath(QDir::toNativeSeparators(dataFolder), QStringLiteral("desktop.ini"));
-    QString fallbackError;
-    if (!dataFolder.isEmpty() && QDir().mkpath(dataFolder) && writeWhole(fallback, bytes, fallbackError))
-        return fallback;
+std::optional<ApplyCommand::Picture> ApplyCommand::planPicture(const DecorationChoice& choice)
+{
+    const QString source = picturePath(choice);
+    Picture picture{source, source, native(source), false, true, {}};
+    if (!os::readerMayBeElsewhere(toPath(m_target)))
+        return picture;
 
-    m_dialogs.inform(m_window, tr("設定ファイルを書き込めません。\n%1\n%2").arg(beside, error));
+    std::optional<QStringList> inside;
+    if (const auto error = pathInside(source, m_target, inside)) {
+        fail(tr("画像ファイル %1 を確かめられません。\n%2").arg(native(source), describeError(error)));
+        return std::nullopt;
+    }
+    if (inside && std::all_of(inside->begin(), inside->end(), windowsCanOpen)) {
+        // The reader joins it to the folder as Windows does, with backslashes.
+        picture.value = inside->join(QLatin1Char('\\'));
+        picture.shown = native(QDir(m_target).filePath(inside->join(QLatin1Char('/'))));
+        return picture;
+    }
+    picture.outside = !inside;
+    picture.preferred = windowsName(choice.pictureName);
+    int n = 0;
+    NameState state = NameState::Free;
+    if (const auto error = firstUsable(m_target, picture.preferred, source, 1, n, state, picture.value)) {
+        fail(describeError(error));
+        return std::nullopt;
+    }
+    // A copy made before, byte for byte the same, is used as it is.
+    picture.copy = state == NameState::Free;
+    picture.shown = native(joinPath(m_target, picture.value));
+    return picture;
+}
+
+std::optional<os::Entry> ApplyCommand::lookAtExisting(const Picture& picture, const QString& colour)
+{
+    os::Entry existing;
+    if (const auto error = os::inspect(toPath(joinPath(m_target, IniName)), true, IniLimit, existing)) {
+        fail(tr("既にある desktop.ini を読めません。\n%1").arg(describeError(error)));
+        return std::nullopt;
+    }
+    if (existing.kind == os::Entry::Kind::Folder) {
+        fail(describeError(std::make_error_code(std::errc::is_a_directory)));
+        return std::nullopt;
+    }
+    // Refused now rather than after the user has answered.
+    if (!settingsFor(picture.value, colour, existing))
+        return std::nullopt;
+    return existing;
+}
+
+bool ApplyCommand::askFirst(const Picture& picture, const os::Entry& existing)
+{
+    using Kind = os::Entry::Kind;
+    if (picture.copy) {
+        const QString why = picture.outside ? tr("画像ファイル %1 はフォルダ %2 の外にあります。").arg(native(picture.source), native(m_target))
+                                            : tr("画像ファイル %1 のパスには、Windows で開けない名前が含まれています。").arg(native(picture.source));
+        const QString question = why
+            + tr("\nほかのパソコンからこのフォルダを開いたときにも背景が表示されるよう、画像を「%1」としてこのフォルダにコピーしますか?\n"
+                 "「いいえ」を選ぶと、何も変更しません。").arg(picture.value);
+        if (!m_dialogs.ask(m_window, question, UserDialogs::Default::Yes)) {
+            m_dialogs.inform(m_window, tr("何も変更しませんでした。\n背景画像がフォルダ %1 の中にないと、ほかのパソコンからこのフォルダを開いたときに画像を読み込めません。")
+                                           .arg(native(m_target)));
+            return false;
+        }
+    }
+    if (existing.kind == Kind::RegularFile)
+        return m_dialogs.ask(m_window, tr("フォルダ %1 には既に desktop.ini があります。\nほかの設定はそのまま残し、背景画像と文字色だけを書き換えます。よろしいですか?")
+                                           .arg(native(m_target)));
+    if (existing.kind == Kind::Other)
+        return m_dialogs.ask(m_window, tr("フォルダ %1 の desktop.ini はふつうのファイルではありません (リンクなど)。\n新しい desktop.ini に置き換えますか? リンク先は変更しません。")
+                                           .arg(native(m_target)));
+    return true;
+}
+
+bool ApplyCommand::install(Picture picture, const QString& colour, const os::Entry& existing)
+{
+    const std::unique_ptr<QTemporaryDir> staging = stagingFolder(m_stagingBase);
+    if (!staging) {
+        fail(tr("作業用の一時フォルダを作れません。"));
+        return false;
+    }
+    CopiedPicture copied;
+    if (picture.copy) {
+        const std::optional<QString> name = copyPicture(picture, copied);
+        if (!name)
+            return false;
+        picture.value = *name;
+        picture.shown = native(joinPath(m_target, *name));
+    }
+    const std::optional<QByteArray> bytes = settingsFor(picture.value, colour, existing);
+    if (!bytes || !copyIni(joinPath(native(staging->path()), IniName), *bytes, existing))
+        return false;
+    copied.keep();
+    if (!mark())
+        return false;
+    os::notifyFolderChanged(toPath(m_target));
+    m_dialogs.inform(m_window, tr("フォルダ %1 に背景を設定しました。\n背景画像: %2\n文字色: %3\nファイルマネージャでこのフォルダを次に開いたときに表示されます。")
+                                   .arg(native(m_target), picture.shown, colour));
+    return true;
+}
+
+bool ApplyCommand::copyIni(const QString& staged, const QByteArray& bytes, const os::Entry& existing)
+{
+    if (const auto error = os::writeNewFile(toPath(staged), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))) {
+        fail(tr("作業用の一時ファイルを書き込めません。\n%1").arg(describeError(error)));
+        return false;
+    }
+    // The user has answered for what was there; what differs from it now is asked about again.
+    const auto agreed = [&existing](const QString& found) {
+        os::Entry now;
+        return !os::inspect(toPath(found), true, IniLimit, now) && now == existing;
+    };
+    const bool answered = existing.kind != os::Entry::Kind::Absent;
+    if (const auto error = Mod_Com::CopyToFolder(staged, m_target, m_window, m_dialogs, answered ? Mod_Com::AlreadyAgreed(agreed) : nullptr)) {
+        fail(tr("desktop.ini をコピーできません。\n%1").arg(describeError(error)));
+        return false;
+    }
+    // The copy may have been declined (or, on Windows, cancelled in the shell's own dialog).
+    os::Entry installed;
+    return !os::inspect(toPath(joinPath(m_target, IniName)), true, IniLimit, installed)
+        && installed == os::Entry{os::Entry::Kind::RegularFile, bytes.toStdString()};
+}
+
+std::optional<QString> ApplyCommand::copyPicture(const Picture& picture, CopiedPicture& copied)
+{
+    std::error_code error;
+    for (int from = 1; !error;) {
+        int n = 0;
+        NameState state = NameState::Free;
+        QString name;
+        if ((error = firstUsable(m_target, picture.preferred, picture.source, from, n, state, name)))
+            break;
+        if (state == NameState::SameFile)
+            return name;
+        error = os::copyAsNew(toPath(picture.source), toPath(m_target), toPath(name));
+        if (!error) {
+            copied = CopiedPicture(joinPath(m_target, name), picture.source);
+            return name;
+        }
+        // Taken since it was looked at: the next name.
+        if (os::errorKind(error) == os::ErrorKind::NameTaken)
+            error.clear();
+        from = n + 1;
+    }
+    fail(tr("画像ファイル %1 をフォルダにコピーできません。\n%2").arg(native(picture.source), describeError(error)));
     return std::nullopt;
+}
+
+std::optional<QByteArray> ApplyCommand::settingsFor(const QString& image, const QString& colour, const os::Entry& existing)
+{
+    const ini::Codec codec = readerCodec();
+    const ini::Result<ini::File> file = existing.kind == os::Entry::Kind::RegularFile
+        ? ini::merge(existing.bytes, image.toStdU16String(), colour.toStdU16String(), codec)
+        : ini::compose(image.toStdU16String(), colour.toStdU16String(), codec);
+    if (!file) {
+        fail(existing.kind == os::Entry::Kind::RegularFile
+                 ? tr("既にある desktop.ini を、ほかの設定を確実に残したまま書き換えることができないため、変更しませんでした。\n%1")
+                       .arg(refusalText(file.refusal))
+                 : refusalText(file.refusal));
+        return std::nullopt;
+    }
+    return QByteArray::fromStdString(file.value->bytes);
+}
+
+bool ApplyCommand::mark()
+{
+    // Both are tried: the folder's mark is what makes the shell look for desktop.ini at all.
+    const std::error_code file = os::markHiddenSystem(toPath(joinPath(m_target, IniName)));
+    const std::error_code folder = os::markSystem(toPath(m_target));
+    if (!file && !folder)
+        return true;
+    m_dialogs.inform(m_window, tr("フォルダ %1 に desktop.ini を書き込みましたが、属性を付けられませんでした。\n%2\nこのままでは Windows はこのフォルダの背景を表示しません。")
+                                   .arg(native(m_target), describeError(folder ? folder : file)));
+    return false;
+}
+
+void ApplyCommand::fail(const QString& reason)
+{
+    m_dialogs.inform(m_window, tr("フォルダ %1 に背景を設定できませんでした。\n%2").arg(native(m_target), reason));
 }
 
 } // namespace tessaro

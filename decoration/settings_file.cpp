@@ -1,7 +1,7 @@
 #include "decoration/settings_file.h"
 
 #include "platform/os/native_path.h"
-#include "platform/os/text_output.h"
+#include "platform/os/os_services.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -42,18 +42,20 @@ std::optional<QString> checkChoice(const DecorationChoice& choice)
     return std::nullopt;
 }
 
-QString settingsText(const DecorationChoice& choice)
+QString colourValue(const DecorationChoice& choice)
 {
-    const QString colour = (QStringLiteral("00000000") + colourTextOf(choice)).right(8);
-    return QStringLiteral("[{BE098140-A513-11D0-A3A4-00C04FD706EC}]\r\n"
-                          "iconarea_image=%1\r\n"
-                          "iconarea_text=0x%2\r\n")
-        .arg(picturePath(choice), colour);
+    return QStringLiteral("0x") + (QStringLiteral("00000000") + colourTextOf(choice)).right(8);
 }
 
-QByteArray settingsBytes(const QString& text, const std::string& encoding)
+ini::Codec readerCodec()
 {
-    return QByteArray::fromStdString(encodeForShell(text.toStdU16String(), encoding));
+    const std::optional<std::string> encoding = os::readerEncoding();
+    if (!encoding)
+        return ini::asciiCodec();
+    return {
+        [encoding = *encoding](std::string_view bytes) { return os::decodeExactly(bytes, encoding); },
+        [encoding = *encoding](std::u16string_view text) { return os::encodeExactly(text, encoding); },
+    };
 }
 
 } // namespace tessaro

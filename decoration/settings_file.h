@@ -3,7 +3,8 @@
 // desktop.ini, from which the Windows shell takes a folder's background picture and the
 // colour of its icon captions.
 
-#include <QByteArray>
+#include "decoration/desktop_ini.h"
+
 #include <QString>
 #include <optional>
 
@@ -24,11 +25,11 @@ QString picturePath(const DecorationChoice& choice);
 // Why the choice cannot be written, in Japanese, or nothing when it can.
 std::optional<QString> checkChoice(const DecorationChoice& choice);
 
-// The three lines of the file, each ended by CR LF.
-QString settingsText(const DecorationChoice& choice);
+// The value of iconarea_text: "0x" and the colour text padded with zeros to eight digits.
+QString colourValue(const DecorationChoice& choice);
 
-// The file's bytes: the system's code page, or UTF-16LE with a byte-order mark when the
-// picture path has a character the code page lacks.
-QByteArray settingsBytes(const QString& text, const std::string& encoding);
+// The code page of desktop.ini's reader, for the ini functions: the ANSI code page on
+// Windows; on Linux, where the reader's is unknown, ASCII, which reads the same in all.
+ini::Codec readerCodec();
 
 } // namespace tessaro

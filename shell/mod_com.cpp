@@ -7,7 +7,6 @@
 #include "platform/widgets/user_dialogs.h"
 
 #include <QCoreApplication>
-#include <QDir>
 
 namespace tessaro::Mod_Com {
 namespace {
@@ -19,22 +18,23 @@ struct Text {
 
 } // namespace
 
-void CopyToFolder(const QString& source, const QString& destination, QWidget* window, UserDialogs& dialogs)
+std::error_code CopyToFolder(const QString& source, const QString& destination, QWidget* window, UserDialogs& dialogs,
+                             const AlreadyAgreed& agreed)
 {
     const auto confirm = [&](const os::Path& existing) {
-        return dialogs.ask(window, Text::tr("%1 は既にあります。\n置き換えますか?").arg(toQString(existing)));
+        const QString shown = toQString(existing);
+        if (agreed && agreed(shown))
+            return true;
+        return dialogs.ask(window, Text::tr("%1 は既にあります。\n置き換えますか?").arg(shown));
     };
-    if (const std::error_code error = os::copyToFolder(toPath(source), toPath(destination), confirm)) {
-        dialogs.inform(window, Text::tr("%1 を %2 にコピーできません。\n%3")
-                                   .arg(QDir::toNativeSeparators(source), QDir::toNativeSeparators(destination),
-                                        describeError(error)));
-    }
+    return os::copyToFolder(toPath(source), toPath(destination), confirm,
+                            agreed ? os::ReplaceQuestion::AlreadyAnswered : os::ReplaceQuestion::NotAsked);
 }
 
 void OpenFolder(const QString& folder, QWidget* window, UserDialogs& dialogs)
 {
-    if (os::openFolder(toPath(folder), nativeWindowOf(window)))
-        dialogs.inform(window, Text::tr("失敗しました"));
+    if (const std::error_code error = os::openFolder(toPath(folder), nativeWindowOf(window)))
+        dialogs.inform(window, Text::tr("失敗しました") + QLatin1Char('\n') + describeError(error));
 }
 
 } // namespace tessaro::Mod_Com

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <functional>
+#include <system_error>
+
 class QWidget;
 
 namespace tessaro {
@@ -11,12 +14,19 @@ class UserDialogs;
 // The shell's file operations: copying a file into a folder and opening a folder.
 namespace tessaro::Mod_Com {
 
-// Copies `source` into the folder `destination`. Windows: the shell copies it with its own
-// confirmation, progress and error dialogs. Elsewhere the user is asked before an existing
-// file is replaced, and a failure is shown with its reason, as the shell would show it.
-void CopyToFolder(const QString& source, const QString& destination, QWidget* window, UserDialogs& dialogs);
+// Whether the user has already agreed to replace the file now at `existing`.
+using AlreadyAgreed = std::function<bool(const QString& existing)>;
 
-// Opens `folder` in the file manager; a failure shows "失敗しました".
+// Copies `source` into the folder `destination` under its own name and gives back a failure
+// for the caller to show. Windows: the shell copies it with its own progress and error
+// dialogs, and with its own question before it replaces a file unless `agreed` is given (the
+// caller has asked already: one question, not two). Elsewhere a file already there is
+// replaced only when `agreed` says the user agreed to replace that very file, or when the
+// user says so now (the question defaults to No).
+std::error_code CopyToFolder(const QString& source, const QString& destination, QWidget* window, UserDialogs& dialogs,
+                             const AlreadyAgreed& agreed = {});
+
+// Opens `folder` in the file manager; a failure shows "失敗しました" and the reason.
 void OpenFolder(const QString& folder, QWidget* window, UserDialogs& dialogs);
 
 } // namespace tessaro::Mod_Com

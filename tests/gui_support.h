@@ -10,16 +10,22 @@
 #include <QImage>
 #include <QPainter>
 
+#include <functional>
+
 namespace tessaro::test {
 
 class FakeDialogs final : public UserDialogs {
 public:
     void inform(QWidget*, const QString& text) override { messages << text; }
 
-    // Answers in turn from `answers`, then No.
-    bool ask(QWidget*, const QString& text) override
+    // Answers in turn from `answers`, then No; `whileAsking` runs before the answer, as
+    // another program might act while the box is open.
+    bool ask(QWidget*, const QString& text, Default answer = Default::No) override
     {
         questions << text;
+        defaults << answer;
+        if (whileAsking)
+            whileAsking(text);
         return !answers.isEmpty() && answers.takeFirst();
     }
 
@@ -33,7 +39,9 @@ public:
     }
 
     QStringList messages, questions;
+    QList<Default> defaults;
     QList<bool> answers;
+    std::function<void(const QString& question)> whileAsking;
     std::optional<os::ColourRef> colourAnswer;
     os::CustomColours offeredCustom{}, customAnswer{};
 };

@@ -1,8 +1,10 @@
-// What pressing apply and open does: checks, staging, the copy and the System mark.
+// What pressing apply does on Linux, where the folder's reader is another machine: the
+// questions, all asked before anything changes; the picture referred to or copied in; the
+// merge into a desktop.ini already there; the staging; the marks; and the one message.
 
 #include "app/form1.h"
 #include "decoration/apply_command.h"
-#include "decoration/settings_file.h"
+#include "decoration/desktop_ini.h"
 #include "gui_support.h"
 #include "platform/os/dos_attributes.h"
 #include "platform/widgets/file_list.h"
@@ -14,24 +16,115 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using namespace tessaro;
 using namespace tessaro::test;
 
 namespace {
 
-QByteArray settings(const QByteArray& picture, const QByteArray& colour)
+const QString Section = QStringLiteral("[{BE098140-A513-11D0-A3A4-00C04FD706EC}]");
+
+QByteArray utf16(const QString& text)
 {
-    return "[{BE098140-A513-11D0-A3A4-00C04FD706EC}]\r\niconarea_image=" + picture + "\r\niconarea_text=0x" + colour + "\r\n";
+    return "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
 }
 
-// Every file below `folder`, so that a refusal can be shown to have written nothing anywhere.
-QStringList filesUnder(const QString& folder)
+QString linesText(const QString& image, const QString& colour = QStringLiteral("0x000000FF"))
 {
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << it.next();
-    return files;
+    return Section + QStringLiteral("\r\niconarea_image=%1\r\niconarea_text=%2\r\n").arg(image, colour);
+}
+
+QByteArray lines(const QString& image, const QString& colour = QStringLiteral("0x000000FF"))
+{
+    return linesText(image, colour).toLatin1();
+}
+
+std::optional<std::string> lDosAttrib(const QString& path)
+{
+    char value[256];
+    const ssize_t size = ::lgetxattr(QFile::encodeName(path).constData(), "user.DOSATTRIB", value, sizeof value);
+    return size < 0 ? std::nullopt : std::optional(std::string(value, static_cast<std::size_t>(size)));
+}
+
+// Everything at and below `root`, links not followed: each entry's kind, mode, bytes or link
+// target, and DOS attributes, so that a comparison shows any change at all.
+QStringList snapshot(const QString& root)
+{
+    QStringList entries{QStringLiteral(". ") + QString::fromStdString(lDosAttrib(root).value_or("-"))};
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        struct stat info {};
+        ::lstat(QFile::encodeName(path).constData(), &info);
+        const QFileInfo file(path);
+        const QString what = S_ISLNK(info.st_mode) ? QStringLiteral("-> ") + file.symLinkTarget()
+            : S_ISREG(info.st_mode)                ? QString::fromLatin1(readFile(path).toHex())
+                                                   : QStringLiteral("other");
+        entries << QStringLiteral("%1 %2 %3 %4").arg(path.mid(root.size()), QString::number(info.st_mode, 8), what,
+                                                      QString::fromStdString(lDosAttrib(path).value_or("-")));
+    }
+    entries.sort();
+    return entries;
+}
+
+// Each question by what it is about.
+QStringList kinds(const QStringList& questions)
+{
+    QStringList result;
+    for (const QString& q : questions) {
+        result << (q.contains(QStringLiteral("コピーしますか")) ? QStringLiteral("copy")
+                   : q.contains(QStringLiteral("ほかの設定はそのまま残し")) ? QStringLiteral("merge")
+                   : q.contains(QStringLiteral("ふつうのファイルではありません")) ? QStringLiteral("replace")
+                   : q.contains(QStringLiteral("は既にあります。\n置き換えますか")) ? QStringLiteral("appeared")
+                                                                              : q);
+    }
+    return result;
+}
+
+// A target folder, a folder of pictures elsewhere and a staging place, all on a filesystem
+// that keeps the user.* attributes where the marks go.
+class Folders {
+public:
+    Folders()
+        : m_base(userXattrTemplate().isEmpty() ? QDir::tempPath() + QStringLiteral("/t-XXXXXX") : userXattrTemplate())
+    {
+        QVERIFY(m_base.isValid());
+        QVERIFY(QDir().mkpath(target) && QDir().mkpath(pictures) && QDir().mkpath(staging));
+        writeFile(pictures + QStringLiteral("/sea.jpg"), Picture);
+    }
+    bool marksKept() const { return keepsUserXattrs(m_base.path()); }
+    QString path(const QString& relative) const { return m_base.filePath(relative); }
+
+private:
+    QTemporaryDir m_base;
+
+public:
+    static inline const QByteArray Picture = "the sea, as a picture";
+    const QString target = m_base.filePath(QStringLiteral("対象 target"));
+    const QString pictures = m_base.filePath(QStringLiteral("写真 pictures"));
+    const QString staging = m_base.filePath(QStringLiteral("staging"));
+    const QString ini = target + QStringLiteral("/desktop.ini");
+};
+
+bool apply(FakeDialogs& dialogs, const Folders& folders, const QString& pictureFolder, const QString& name)
+{
+    return ApplyCommand(dialogs, nullptr, folders.staging).run({pictureFolder, name, true, QStringLiteral("FF")}, folders.target);
+}
+
+QString imageOf(const QString& ini)
+{
+    const auto values = ini::read(readFile(ini).toStdString(), ini::asciiCodec());
+    return values && values.value->image ? QString::fromStdU16String(*values.value->image) : QStringLiteral("<none>");
+}
+
+// Hidden and System on desktop.ini, System on the folder.
+void verifyMarked(const Folders& folders)
+{
+    const auto file = dos::attributesOf(dosAttrib(folders.ini).value_or(std::string()));
+    const auto folder = dos::attributesOf(dosAttrib(folders.target).value_or(std::string()));
+    QVERIFY(file && (*file & (dos::Hidden | dos::System)) == (dos::Hidden | dos::System));
+    QVERIFY(folder && (*folder & dos::System));
 }
 
 } // namespace
@@ -40,89 +133,280 @@ class ApplyCommandTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void apply_refusal_writesAndMarksNothing_data();
-    void apply_refusal_writesAndMarksNothing();
-    void apply_existingFile_isReplacedOnlyWhenConfirmed_stagedInUserData();
-    void apply_readOnlyTarget_isReportedAndMarkingStillTried();
+    void no_leavesEverythingAsItWas_data();
+    void no_leavesEverythingAsItWas();
+    void merge_keepsEveryOtherByte_data();
+    void merge_keepsEveryOtherByte();
+    void picture_referredToOrCopiedIn_data();
+    void picture_referredToOrCopiedIn();
+    void failure_oneJapaneseMessageNamingTheFolder_data();
+    void failure_oneJapaneseMessageNamingTheFolder();
+    void staging_neverWritesThroughALink();
     void window_appliesIntoAnEmptyFolder();
-    void window_openingAFolderGoneMeanwhile_saysItFailedOnce();
+    void window_openingAFolderGoneMeanwhile_saysWhyItFailed();
 };
 
-void ApplyCommandTest::apply_refusal_writesAndMarksNothing_data()
+enum class Setup { Nothing, OldFile, LinkToNotes };
+enum class Meanwhile { Nothing, IniAppears, IniChanges };
+
+// `answers`: the user's, in turn. `asked`: the questions, in order; `defaults`: "Y" or "N" each.
+struct NoCase { const char* name; bool elsewhere; Setup setup; Meanwhile meanwhile; QList<bool> answers; const char* asked;
+                const char* defaults; int messages; bool stagingInTarget = false; };
+const NoCase noCases[] = {
+    {"copy declined", true, Setup::Nothing, Meanwhile::Nothing, {false}, "copy", "Y", 1},
+    {"merge declined", false, Setup::OldFile, Meanwhile::Nothing, {false}, "merge", "N", 0},
+    // Where the program once staged: a No must keep the old desktop.ini there too.
+    {"merge declined, staging below the target", true, Setup::OldFile, Meanwhile::Nothing, {true, false}, "copy merge", "YN", 0, true},
+    {"copy accepted, merge declined: the picture is not copied", true, Setup::OldFile, Meanwhile::Nothing, {true, false}, "copy merge", "YN", 0},
+    {"a link in desktop.ini's place kept", false, Setup::LinkToNotes, Meanwhile::Nothing, {false}, "replace", "N", 0},
+    {"desktop.ini appears while asking, declined: the copied picture goes again", true, Setup::Nothing, Meanwhile::IniAppears,
+     {true, false}, "copy appeared", "YN", 0},
+    {"desktop.ini changes after the merge was agreed, declined", false, Setup::OldFile, Meanwhile::IniChanges, {true, false},
+     "merge appeared", "NN", 0},
+};
+
+void ApplyCommandTest::no_leavesEverythingAsItWas_data()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("colour");
-    QTest::addColumn<bool>("programFolderWritable");
-    QTest::newRow("no picture selected") << QString() << "FF" << true;
-    QTest::newRow("not hexadecimal") << "sea.jpg" << "zz" << true;
-    QTest::newRow("nine digits") << "sea.jpg" << "123456789" << true;
-    QTest::newRow("empty colour") << "sea.jpg" << "  " << true;
-    QTest::newRow("prefixed") << "sea.jpg" << "0xFF" << true;
-    QTest::newRow("line feed in name") << "sea\niconarea_text=0x00FFFFFF.jpg" << "FF" << true;
-    QTest::newRow("carriage return in name") << "sea\r.jpg" << "FF" << true;
-    QTest::newRow("nowhere to stage") << "sea.jpg" << "FF" << false;
+    rows(noCases);
 }
 
-void ApplyCommandTest::apply_refusal_writesAndMarksNothing()
+void ApplyCommandTest::no_leavesEverythingAsItWas()
 {
-    QFETCH(QString, name);
-    QFETCH(QString, colour);
-    QFETCH(bool, programFolderWritable);
-    TempHome home;
-    const QString target = home.mkpath(QStringLiteral("target"));
-    writeFile(home.path(QStringLiteral(".local")), "x"); // where the user's data folder would go
-    const QString program = programFolderWritable ? home.mkpath(QStringLiteral("program")) : home.path(QStringLiteral("not/there"));
-    const QStringList before = filesUnder(home.path());
-    FakeDialogs dialogs;
-    ApplyCommand(dialogs, nullptr, program).run({home.path(), name, true, colour}, target);
-
-    QCOMPARE(dialogs.messages.size(), 1);
-    QCOMPARE(filesUnder(home.path()), before);
-    QVERIFY(!dosAttrib(target));
-}
-
-void ApplyCommandTest::apply_existingFile_isReplacedOnlyWhenConfirmed_stagedInUserData()
-{
-    TempHome home;
-    const QString installed = home.mkpath(QStringLiteral("target")) + QStringLiteral("/desktop.ini");
-    writeFile(installed, "old settings\r\n");
-    // An installed program cannot write its own folder: the file is staged in the user's data.
-    const QString program = home.path(QStringLiteral("not/there"));
-    FakeDialogs dialogs;
-    ApplyCommand command(dialogs, nullptr, program);
-    const DecorationChoice choice{QStringLiteral("/pics"), QStringLiteral("sea.jpg"), true, QStringLiteral("000000")};
-
-    dialogs.answers = {false};
-    command.run(choice, home.path(QStringLiteral("target")));
-    QCOMPARE(dialogs.questions.size(), 1);
-    QVERIFY(dialogs.questions.front().contains(installed));
-    QCOMPARE(readFile(installed), QByteArray("old settings\r\n"));
-    QVERIFY(!QFileInfo::exists(program));
-    QVERIFY(command.stagedFile().startsWith(home.path()));
-    QCOMPARE(readFile(command.stagedFile()), settings("/pics/sea.jpg", "00000000"));
-
-    dialogs.answers = {true};
-    command.run(choice, home.path(QStringLiteral("target")));
-    QCOMPARE(dialogs.questions.size(), 2);
-    QCOMPARE(readFile(installed), settings("/pics/sea.jpg", "00000000"));
-}
-
-void ApplyCommandTest::apply_readOnlyTarget_isReportedAndMarkingStillTried()
-{
-    TempHome home;
-    const QString target = home.mkpath(QStringLiteral("locked"));
-    FakeDialogs dialogs;
-    {
-        const ReadOnlyFolder locked(target);
-        if (!locked.active())
-            QSKIP("this filesystem cannot make a folder unchangeable");
-        ApplyCommand(dialogs, nullptr, home.mkpath(QStringLiteral("program"))).run({QStringLiteral("/p"), QStringLiteral("x.bmp"), true, QStringLiteral("0")}, target);
+    QFETCH(int, row);
+    const NoCase& c = noCases[row];
+    const Folders folders;
+    const QString notes = folders.path(QStringLiteral("notes.txt"));
+    writeFile(notes, "my notes");
+    QVERIFY(QDir(folders.target).mkdir(QStringLiteral("写真")));
+    writeFile(folders.target + QStringLiteral("/写真/sea.jpg"), Folders::Picture);
+    if (c.setup == Setup::OldFile) {
+        writeFile(folders.ini, "[.ShellClassInfo]\r\nInfoTip=mine\r\n");
+        QCOMPARE(::setxattr(QFile::encodeName(folders.ini), "user.DOSATTRIB", "0x26", 4, 0), 0);
     }
-    // One message for the copy, one for the mark, both naming the folder.
-    QCOMPARE(dialogs.messages.size(), 2);
-    for (const QString& message : dialogs.messages)
-        QVERIFY(message.contains(target));
-    QCOMPARE(QDir(target).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    if (c.setup == Setup::LinkToNotes)
+        QVERIFY(QFile::link(notes, folders.ini));
+
+    QStringList before = snapshot(folders.path(QString()));
+    FakeDialogs dialogs;
+    dialogs.answers = c.answers;
+    dialogs.whileAsking = [&](const QString&) {
+        if (c.meanwhile != Meanwhile::Nothing && dialogs.questions.size() == 1) {
+            writeFile(folders.ini, "theirs");
+            before = snapshot(folders.path(QString()));
+        }
+    };
+    const QString pictures = c.elsewhere ? folders.pictures : folders.target + QStringLiteral("/写真");
+    QVERIFY(!ApplyCommand(dialogs, nullptr, c.stagingInTarget ? folders.target : folders.staging)
+                 .run({pictures, QStringLiteral("sea.jpg"), true, QStringLiteral("FF")}, folders.target));
+
+    QCOMPARE(kinds(dialogs.questions).join(QLatin1Char(' ')), QString::fromLatin1(c.asked));
+    QString defaults;
+    for (const auto d : dialogs.defaults)
+        defaults += d == UserDialogs::Default::Yes ? QLatin1Char('Y') : QLatin1Char('N');
+    QCOMPARE(defaults, QString::fromLatin1(c.defaults));
+    QCOMPARE(dialogs.messages.size(), c.messages);
+    QCOMPARE(snapshot(folders.path(QString())), before);
+}
+
+struct MergeCase { const char* name; QByteArray existing; const char16_t* picture; QByteArray merged; const char* refusal = nullptr; };
+const QByteArray TipSjis = "[.ShellClassInfo]\r\nInfoTip=\x93\xfa\x96\x7b\r\nIconResource=C:\\x.dll,3\r\n";
+const MergeCase mergeCases[] = {
+    {"ANSI with Shift_JIS elsewhere, our section's values replaced", TipSjis + lines(QStringLiteral("old.bmp"), QStringLiteral("0x00FFFFFF")) + "IconArea_TextBackground=0x1\r\n",
+     u"sea.jpg", TipSjis + lines(QStringLiteral("sea.jpg")) + "IconArea_TextBackground=0x1\r\n"},
+    {"LF-only, no section, no last line end: the section added", "[.ShellClassInfo]\nInfoTip=x", u"sea.jpg",
+     "[.ShellClassInfo]\nInfoTip=x\n" + Section.toLatin1() + "\niconarea_image=sea.jpg\niconarea_text=0x000000FF\n"},
+    {"UTF-16LE, Japanese kept and written", utf16(QStringLiteral("[.ShellClassInfo]\r\nLocalizedResourceName=写真\r\n")), u"海.jpg",
+     utf16(QStringLiteral("[.ShellClassInfo]\r\nLocalizedResourceName=写真\r\n") + linesText(QStringLiteral("海.jpg")))},
+    {"ASCII, a Japanese picture: the whole file becomes UTF-16LE", "[.ShellClassInfo]\r\nInfoTip=x\r\n", u"海.jpg",
+     utf16(QStringLiteral("[.ShellClassInfo]\r\nInfoTip=x\r\n") + linesText(QStringLiteral("海.jpg")))},
+    {"Shift_JIS cannot come over exactly: refused", TipSjis, u"海.jpg", TipSjis, "正確に変換できません"},
+    {"UTF-8 mark: refused", "\xEF\xBB\xBF[.ShellClassInfo]\r\n", u"sea.jpg", "\xEF\xBB\xBF[.ShellClassInfo]\r\n", "UTF-8"},
+};
+
+void ApplyCommandTest::merge_keepsEveryOtherByte_data()
+{
+    rows(mergeCases);
+}
+
+void ApplyCommandTest::merge_keepsEveryOtherByte()
+{
+    QFETCH(int, row);
+    const MergeCase& c = mergeCases[row];
+    const Folders folders;
+    const QString picture = QString::fromUtf16(c.picture);
+    writeFile(folders.target + QLatin1Char('/') + picture, Folders::Picture);
+    writeFile(folders.ini, c.existing);
+    FakeDialogs dialogs;
+    dialogs.answers = {true};
+    const bool applied = apply(dialogs, folders, folders.target, picture);
+
+    QCOMPARE(readFile(folders.ini).toHex(' '), c.merged.toHex(' '));
+    QCOMPARE(dialogs.messages.size(), 1);
+    QCOMPARE(applied, !c.refusal);
+    if (c.refusal) {
+        QCOMPARE(dialogs.questions.size(), 0); // refused before asking
+        QVERIFY2(dialogs.messages.front().contains(QString::fromUtf8(c.refusal)), qPrintable(dialogs.messages.front()));
+        QVERIFY(!dosAttrib(folders.ini) && !dosAttrib(folders.target));
+        return;
+    }
+    QCOMPARE(kinds(dialogs.questions), QStringList{QStringLiteral("merge")});
+    if (!folders.marksKept())
+        QSKIP("this filesystem keeps no user.* attributes");
+    verifyMarked(folders);
+}
+
+enum class Meet { Free, Other, Same };
+// `there`: files in the target before (name and whether it holds the picture's bytes).
+struct NameCase { const char* name; const char16_t* picture; bool elsewhere; QList<std::pair<const char16_t*, bool>> there;
+                  const char16_t* written; bool asked; bool copied; bool takenWhileAsking = false; };
+const NameCase nameCases[] = {
+    {"inside: a relative path", u"写真/海.jpg", false, {}, u"写真\\海.jpg", false, false},
+    {"elsewhere: copied under its name", u"sea.jpg", true, {}, u"sea.jpg", true, true},
+    {"elsewhere, Japanese", u"海.jpg", true, {}, u"海.jpg", true, true},
+    {"the name taken by another file: numbered", u"sea.jpg", true, {{u"sea.jpg", false}}, u"sea (2).jpg", true, true},
+    {"taken twice", u"sea.jpg", true, {{u"sea.jpg", false}, {u"sea (2).jpg", false}}, u"sea (3).jpg", true, true},
+    {"taken in another case: Windows does not tell them apart", u"sea.jpg", true, {{u"SEA.JPG", false}}, u"sea (2).jpg", true, true},
+    {"the same bytes already there: used without asking", u"sea.jpg", true, {{u"sea.jpg", true}}, u"sea.jpg", false, false},
+    {"the same bytes under a numbered name", u"sea.jpg", true, {{u"sea.jpg", false}, {u"sea (2).jpg", true}}, u"sea (2).jpg", false, false},
+    {"the same bytes in another case", u"sea.jpg", true, {{u"SEA.JPG", true}}, u"SEA.JPG", false, false},
+    {"a name Windows cannot open: copied under one it can", u"12:30?.jpg", true, {}, u"12_30_.jpg", true, true},
+    {"inside under such a name: copied to the folder itself", u"写真/a|b.jpg", false, {}, u"a_b.jpg", true, true},
+    {"the name taken while asking: the next one", u"sea.jpg", true, {}, u"sea (2).jpg", true, true, true},
+};
+
+void ApplyCommandTest::picture_referredToOrCopiedIn_data()
+{
+    rows(nameCases);
+}
+
+void ApplyCommandTest::picture_referredToOrCopiedIn()
+{
+    QFETCH(int, row);
+    const NameCase& c = nameCases[row];
+    const Folders folders;
+    const QString picture = (c.elsewhere ? folders.pictures : folders.target) + QLatin1Char('/') + QString::fromUtf16(c.picture);
+    QVERIFY(QDir().mkpath(QFileInfo(picture).path()));
+    writeFile(picture, Folders::Picture);
+    for (const auto& [name, same] : c.there)
+        writeFile(folders.target + QLatin1Char('/') + QString::fromUtf16(name), same ? Folders::Picture : QByteArray("another picture"));
+    const QStringList before = QDir(folders.target).entryList(QDir::Files);
+    FakeDialogs dialogs;
+    dialogs.answers = {true};
+    dialogs.whileAsking = [&](const QString&) {
+        if (c.takenWhileAsking)
+            writeFile(folders.target + QStringLiteral("/sea.jpg"), "theirs");
+    };
+    QVERIFY(apply(dialogs, folders, QFileInfo(picture).path(), QFileInfo(picture).fileName()));
+
+    const QString written = QString::fromUtf16(c.written);
+    QCOMPARE(imageOf(folders.ini), written);
+    QCOMPARE(dialogs.questions.size(), c.asked ? 1 : 0);
+    if (c.asked) {
+        QCOMPARE(dialogs.defaults, QList{UserDialogs::Default::Yes});
+        QVERIFY(dialogs.questions.front().contains(c.takenWhileAsking ? QStringLiteral("sea.jpg") : written));
+    }
+    const QString copy = folders.target + QLatin1Char('/') + written;
+    QCOMPARE(QDir(folders.target).entryList(QDir::Files).contains(written) && !before.contains(written), c.copied);
+    if (c.copied)
+        QCOMPARE(readFile(copy), Folders::Picture);
+    QCOMPARE(readFile(picture), Folders::Picture);
+    if (c.takenWhileAsking)
+        QCOMPARE(readFile(folders.target + QStringLiteral("/sea.jpg")), QByteArray("theirs"));
+
+    // What the folder now holds, said once.
+    QCOMPARE(dialogs.messages.size(), 1);
+    const QString message = dialogs.messages.front();
+    const QString shown = QDir(folders.target).filePath(written.contains(QLatin1Char('\\')) ? QString::fromUtf16(c.picture) : written);
+    for (const QString& part : {folders.target, shown, QStringLiteral("0x000000FF"), QStringLiteral("次に開いたとき")})
+        QVERIFY2(message.contains(part), qPrintable(message + QStringLiteral(" lacks ") + part));
+    if (folders.marksKept())
+        verifyMarked(folders);
+}
+
+enum class Fault { TargetMissing, TargetIsAFile, IniIsAFolder, IniTooBig, ReadOnlyTarget, NowhereToStage, PictureIsAPipe,
+                   PictureGone, UnknownAttributeFormat };
+struct FailureCase { const char* name; Fault fault; const char* reason; bool changes = false; };
+const FailureCase failureCases[] = {
+    {"target missing", Fault::TargetMissing, "見つかりません"},
+    {"target is a file", Fault::TargetIsAFile, "フォルダではありません"},
+    {"desktop.ini is a folder", Fault::IniIsAFolder, "同じ名前のフォルダがあります"},
+    {"desktop.ini too big to be settings", Fault::IniTooBig, "大きすぎます"},
+    {"read-only folder", Fault::ReadOnlyTarget, "アクセスが拒否されました"},
+    {"nowhere to stage", Fault::NowhereToStage, "一時フォルダを作れません"},
+    {"the picture is a pipe", Fault::PictureIsAPipe, "この操作を行えません"},
+    {"the picture has gone", Fault::PictureGone, "見つかりません"},
+    {"the folder's attributes in a form unknown here", Fault::UnknownAttributeFormat, "知らない形式", true},
+};
+
+void ApplyCommandTest::failure_oneJapaneseMessageNamingTheFolder_data()
+{
+    rows(failureCases);
+}
+
+void ApplyCommandTest::failure_oneJapaneseMessageNamingTheFolder()
+{
+    QFETCH(int, row);
+    const FailureCase& c = failureCases[row];
+    const Folders folders;
+    QString target = folders.target, pictures = folders.pictures, staging = folders.staging;
+    switch (c.fault) {
+    case Fault::TargetMissing: target += QStringLiteral("/gone"); break;
+    case Fault::TargetIsAFile: target = pictures + QStringLiteral("/sea.jpg"); break;
+    case Fault::IniIsAFolder: QVERIFY(QDir().mkdir(folders.ini)); break;
+    case Fault::IniTooBig: writeFile(folders.ini, QByteArray((1 << 20) + 1, ';')); break;
+    case Fault::ReadOnlyTarget: break;
+    case Fault::NowhereToStage: staging = pictures + QStringLiteral("/sea.jpg"); break;
+    case Fault::PictureIsAPipe: QCOMPARE(::mkfifo(QFile::encodeName(pictures + QStringLiteral("/pipe.jpg")), 0600), 0); break;
+    case Fault::PictureGone: break;
+    case Fault::UnknownAttributeFormat:
+        if (!folders.marksKept())
+            QSKIP("this filesystem keeps no user.* attributes");
+        QCOMPARE(::setxattr(QFile::encodeName(target), "user.DOSATTRIB", "0xzz", 4, 0), 0);
+        break;
+    }
+    const QString name = c.fault == Fault::PictureIsAPipe ? QStringLiteral("pipe.jpg")
+        : c.fault == Fault::PictureGone                   ? QStringLiteral("gone.jpg")
+                                                          : QStringLiteral("sea.jpg");
+    const QStringList before = snapshot(folders.path(QString()));
+    FakeDialogs dialogs;
+    dialogs.answers = {true, true};
+    bool applied = false;
+    {
+        const std::optional<ReadOnlyFolder> locked = c.fault == Fault::ReadOnlyTarget ? std::optional<ReadOnlyFolder>(std::in_place, target) : std::nullopt;
+        if (locked && !locked->active())
+            QSKIP("this filesystem cannot make a folder unchangeable");
+        applied = ApplyCommand(dialogs, nullptr, staging).run({pictures, name, true, QStringLiteral("FF")}, target);
+    }
+
+    QVERIFY(!applied);
+    QCOMPARE(dialogs.messages.size(), 1);
+    const QString message = dialogs.messages.front();
+    QVERIFY2(message.contains(QDir::toNativeSeparators(target)), qPrintable(message));
+    QVERIFY2(message.contains(QString::fromUtf8(c.reason)), qPrintable(message));
+    QVERIFY2(!message.contains(folders.staging), qPrintable(message));
+    // Not the system's English: no word of four or more Latin letters once the paths are gone.
+    static const QRegularExpression english(QStringLiteral("\\b(?!desktop\\b|Windows\\b)[A-Za-z]{4,}"));
+    const QString words = QString(message).remove(pictures + QLatin1Char('/') + name).remove(target);
+    QVERIFY2(!english.match(words).hasMatch(), qPrintable(message));
+    if (!c.changes)
+        QCOMPARE(snapshot(folders.path(QString())), before);
+    QCOMPARE(QDir(folders.staging).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+}
+
+// The old fixed staging path followed a link there and overwrote the file it pointed at.
+void ApplyCommandTest::staging_neverWritesThroughALink()
+{
+    const Folders folders;
+    const QString notes = folders.path(QStringLiteral("notes.txt")), link = folders.staging + QStringLiteral("/desktop.ini");
+    writeFile(notes, "my notes");
+    QVERIFY(QFile::link(notes, link));
+    writeFile(folders.target + QStringLiteral("/sea.jpg"), Folders::Picture);
+    FakeDialogs dialogs;
+    QVERIFY(apply(dialogs, folders, folders.target, QStringLiteral("sea.jpg")));
+    QCOMPARE(readFile(notes), QByteArray("my notes"));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), notes);
+    QCOMPARE(entriesOf(folders.staging), QStringList{QStringLiteral("desktop.ini")});
+    QCOMPARE(readFile(folders.ini), lines(QStringLiteral("sea.jpg")));
 }
 
 void ApplyCommandTest::window_appliesIntoAnEmptyFolder()
@@ -131,25 +415,24 @@ void ApplyCommandTest::window_appliesIntoAnEmptyFolder()
     const QString pictures = home.mkpath(QStringLiteral("Documents/My Pictures"));
     QVERIFY(twoColourImage(QSize(4, 4), Qt::red, Qt::red).save(pictures + QStringLiteral("/海.bmp")));
     const QString target = home.mkpath(QStringLiteral("Summer Trip"));
-    const QString program = home.mkpath(QStringLiteral("program"));
     FakeDialogs dialogs;
-    Form1 form(dialogs, program);
+    dialogs.answers = {true};
+    Form1 form(dialogs, home.mkpath(QStringLiteral("program")));
     QVERIFY(form.findChild<FolderList*>(QStringLiteral("Dir2"))->setPath(target));
     form.findChild<FileList*>(QStringLiteral("File1"))->setListIndex(0);
     form.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("ABCDEF"));
     QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
 
-    // Staged beside the program, copied and marked; the tests run in a UTF-8 locale.
-    const QByteArray expected = settings((pictures + QStringLiteral("/海.bmp")).toUtf8(), "00ABCDEF");
-    QCOMPARE(readFile(program + QStringLiteral("/desktop.ini")), expected);
-    QCOMPARE(readFile(target + QStringLiteral("/desktop.ini")), expected);
-    const bool markable = keepsUserXattrs(target);
-    QCOMPARE(dialogs.messages.size(), markable ? 0 : 1); // a folder that cannot be marked is reported
-    const auto attributes = dos::attributesOf(dosAttrib(target).value_or(std::string()));
-    QVERIFY(!markable || (attributes && (*attributes & dos::System)));
+    // Copied in, named by its bare name, in UTF-16LE: the reader's code page is unknown.
+    QCOMPARE(kinds(dialogs.questions), QStringList{QStringLiteral("copy")});
+    QCOMPARE(readFile(target + QStringLiteral("/desktop.ini")),
+             utf16(Section + QStringLiteral("\r\niconarea_image=海.bmp\r\niconarea_text=0x00ABCDEF\r\n")));
+    QCOMPARE(readFile(target + QStringLiteral("/海.bmp")), readFile(pictures + QStringLiteral("/海.bmp")));
+    QCOMPARE(dialogs.messages.size(), 1);
+    QVERIFY(dialogs.messages.front().contains(keepsUserXattrs(target) ? QStringLiteral("背景を設定しました") : QStringLiteral("属性を付けられませんでした")));
 }
 
-void ApplyCommandTest::window_openingAFolderGoneMeanwhile_saysItFailedOnce()
+void ApplyCommandTest::window_openingAFolderGoneMeanwhile_saysWhyItFailed()
 {
     TempHome home;
     const QString target = home.mkpath(QStringLiteral("Summer Trip"));
@@ -158,7 +441,7 @@ void ApplyCommandTest::window_openingAFolderGoneMeanwhile_saysItFailedOnce()
     QVERIFY(form.findChild<FolderList*>(QStringLiteral("Dir2"))->setPath(target));
     QVERIFY(QDir(target).removeRecursively());
     QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
-    QCOMPARE(dialogs.messages, QStringList{QStringLiteral("失敗しました")});
+    QCOMPARE(dialogs.messages, QStringList{QStringLiteral("失敗しました\nフォルダまたはファイルが見つかりません。")});
 }
 
 QTEST_MAIN(ApplyCommandTest)

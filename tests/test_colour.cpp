@@ -90,8 +90,10 @@ void ColourTest::chosenColour_reachesWindowAndApply_cancelChangesNothing()
     QCOMPARE(w.shown(), (QStringList{text, colour, colour}));
     QCOMPARE(w.form.customColors(), kept);
 
-    // Apply writes the colour chosen (into the working directory, where the target pane starts).
+    // Apply writes the colour chosen (into the working directory, where the target pane starts,
+    // after the question whether to copy the picture there).
     w.find<FileList>("File1")->setListIndex(0);
+    w.dialogs.answers = {true};
     w.press("Command1");
     QVERIFY(readFile(home.path(QStringLiteral("work/desktop.ini"))).endsWith("\r\niconarea_text=0x" + written + "\r\n"));
 

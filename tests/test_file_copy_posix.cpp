@@ -27,6 +27,7 @@ struct Watch {
     QString folder;         // the destination folder
     bool intrude = false;   // another program writes a desktop.ini just before the first rename
     QStringList calls;
+    bool noNoReplace = false; // the filesystem cannot rename without replacing (EINVAL)
 };
 Watch watch;
 
@@ -35,13 +36,18 @@ QString nameOf(int fd)
     const QString path = QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(fd));
     if (path == watch.folder)
         return QStringLiteral("folder");
-    return QFileInfo(path).fileName().startsWith(QStringLiteral(".desktop.ini.")) ? QStringLiteral("file") : path;
+    // The temporary file: a dot, the final name, a dot and a suffix.
+    return QFileInfo(path).fileName().startsWith(QLatin1Char('.')) ? QStringLiteral("file") : path;
 }
 
 int watchedRename(int fromDir, const char* from, int toDir, const char* to, unsigned flags)
 {
     if (watch.on) {
         watch.calls << (flags & RENAME_NOREPLACE ? QStringLiteral("rename if absent") : QStringLiteral("rename"));
+        if (watch.noNoReplace && (flags & RENAME_NOREPLACE)) {
+            errno = EINVAL;
+            return -1;
+        }
         if (std::exchange(watch.intrude, false)) {
             const int fd = ::openat(toDir, to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
             if (fd >= 0) {
@@ -103,6 +109,21 @@ const CopyCase copyCases[] = {
     {"write fails part of the way", Existing::File, true, "", EFBIG, Obstacle::FileSizeLimit},
 };
 
+// A copy under a new name: what is there already, and whether the filesystem can rename
+// without replacing. `calls` as above.
+enum class There { Nothing, File, Link, DanglingLink, Folder };
+struct NewCase { const char* name; There there; bool noNoReplace; const char* calls; int error = 0; const char* source = "picture.jpg"; };
+const NewCase newCases[] = {
+    {"a free name", There::Nothing, false, "sync file, rename if absent, sync folder"},
+    {"taken by a file", There::File, false, "sync file, rename if absent", EEXIST},
+    {"taken by a link", There::Link, false, "sync file, rename if absent", EEXIST},
+    {"taken by a folder", There::Folder, false, "sync file, rename if absent", EEXIST},
+    // Without rename-if-absent a second hard link refuses a taken name just as atomically.
+    {"no rename-if-absent, a free name", There::Nothing, true, "sync file, rename if absent, sync folder"},
+    {"no rename-if-absent, taken", There::File, true, "sync file, rename if absent", EEXIST},
+    {"the source a pipe: not waited on", There::Nothing, false, "", EINVAL, "pipe"},
+};
+
 } // namespace
 
 class FileCopyTest : public QObject {
@@ -141,7 +162,7 @@ private Q_SLOTS:
             QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
         std::vector<Path> asked;
         const auto confirm = [&](const Path& existing) { asked.push_back(existing); return c.answer; };
-        watch = {true, QFileInfo(at("Pictures")).canonicalFilePath(), c.obstacle == Obstacle::AppearsMeanwhile, {}};
+        watch = {true, QFileInfo(at("Pictures")).canonicalFilePath(), c.obstacle == Obstacle::AppearsMeanwhile, {}, false};
         const auto error = os::copyToFolder(at(c.source).toStdString(), at(c.folder).toStdString(), confirm);
         watch.on = false;
         ::setrlimit(RLIMIT_FSIZE, &saved);
@@ -176,6 +197,68 @@ private Q_SLOTS:
         const QStringList ini{QStringLiteral("desktop.ini")};
         QCOMPARE(entriesOf(at("Pictures")), after.st_ino ? ini : QStringList());
         QCOMPARE(entriesOf(at("Nested")), ini);
+    }
+
+    void copyAsNew_neverReplaces_data() { rows(newCases); }
+    void copyAsNew_neverReplaces()
+    {
+        QFETCH(int, row);
+        const NewCase& c = newCases[row];
+        QTemporaryDir base;
+        const auto at = [&base](const char* name) { return base.filePath(QString::fromUtf8(name)); };
+        QVERIFY(QDir().mkdir(at("target")));
+        const QByteArray picture = QByteArray("\xFF\xD8 a picture\r\n").repeated(3000);
+        writeFile(at("picture.jpg"), picture);
+        writeFile(at("notes.txt"), "mine");
+        QCOMPARE(::mkfifo(QFile::encodeName(at("pipe")), 0600), 0);
+        const QString destination = at("target/海 (2).jpg");
+        if (c.there == There::File)
+            writeFile(destination, "theirs");
+        if (c.there == There::Link || c.there == There::DanglingLink)
+            QVERIFY(QFile::link(c.there == There::Link ? at("notes.txt") : at("nothing"), destination));
+        if (c.there == There::Folder)
+            QVERIFY(QDir().mkdir(destination));
+        const QStringList before = entriesOf(at("target"));
+
+        watch = {true, QFileInfo(at("target")).canonicalFilePath(), false, {}, c.noNoReplace};
+        const auto error = os::copyAsNew(at(c.source).toStdString(), at("target").toStdString(), "海 (2).jpg");
+        watch.on = false;
+
+        QCOMPARE(describe(error), errnoText(c.error));
+        QCOMPARE(watch.calls.join(QStringLiteral(", ")), QString::fromLatin1(c.calls));
+        QCOMPARE(entriesOf(at("target")), c.error ? before : QStringList{QStringLiteral("海 (2).jpg")});
+        if (!c.error)
+            QCOMPARE(readFile(destination), picture);
+        if (c.there == There::File)
+            QCOMPARE(readFile(destination), QByteArray("theirs"));
+        QCOMPARE(readFile(at("notes.txt")), QByteArray("mine"));
+    }
+
+    void writeNewFile_neverOpensWhatIsThere_data()
+    {
+        QTest::addColumn<int>("there");
+        QTest::addColumn<int>("error");
+        QTest::newRow("nothing") << int(There::Nothing) << 0;
+        QTest::newRow("a file") << int(There::File) << EEXIST;
+        QTest::newRow("a link to a file") << int(There::Link) << EEXIST;
+        QTest::newRow("a dangling link") << int(There::DanglingLink) << EEXIST;
+    }
+    void writeNewFile_neverOpensWhatIsThere()
+    {
+        QFETCH(int, there);
+        QFETCH(int, error);
+        QTemporaryDir base;
+        const QString file = base.filePath(QStringLiteral("desktop.ini")), notes = base.filePath(QStringLiteral("notes.txt"));
+        writeFile(notes, "mine");
+        if (there == int(There::File))
+            writeFile(file, "theirs");
+        if (there == int(There::Link) || there == int(There::DanglingLink))
+            QVERIFY(QFile::link(there == int(There::Link) ? notes : base.filePath(QStringLiteral("nothing")), file));
+        QCOMPARE(describe(os::writeNewFile(file.toStdString(), "[.ShellClassInfo]\r\n")), errnoText(error));
+        QCOMPARE(readFile(notes), QByteArray("mine"));
+        QVERIFY(!QFile::exists(base.filePath(QStringLiteral("nothing"))));
+        QCOMPARE(readFile(file), there == int(There::Nothing) ? QByteArray("[.ShellClassInfo]\r\n")
+                                 : there == int(There::File) ? QByteArray("theirs") : there == int(There::Link) ? QByteArray("mine") : QByteArray());
     }
 
 };

@@ -12,6 +12,7 @@
 #include <linux/magic.h>
 #include <map>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/statfs.h>
 
 using namespace tessaro;
@@ -46,9 +47,17 @@ QByteArray shown(const Value& value)
     return value ? QByteArray::fromStdString(*value).toHex(' ') : QByteArray("<none>");
 }
 
-struct DosCase { const char* name; Value stored, expected; std::uint32_t before = 0; }; // expected none: refused
+// `bits`: what is added; System for a folder, Hidden and System for desktop.ini.
+constexpr std::uint32_t HiddenSystem = dos::Hidden | dos::System;
+struct DosCase { const char* name; Value stored, expected; std::uint32_t before = 0; std::uint32_t bits = dos::System; }; // expected none: refused
 const DosCase dosCases[] = {
     {"absent: the form Samba and Wine both write, no NUL", std::nullopt, "0x4"},
+    {"absent, Hidden and System", std::nullopt, "0x6", 0, HiddenSystem},
+    {"text, Hidden and System, one already there", "0x22", "0x26", 0x22, HiddenSystem},
+    {"v3, Hidden and System in text and word", V3, blob("3078323600 00 0300 0300 0000 03000000 26000000") + V3Rest, 0x20, HiddenSystem},
+    {"v5, Hidden and System", V5, blob("00 00 0500 0500 0000 11000000 26000000 1032547698BADCFE"), 0x20, HiddenSystem},
+    // Directory (0x10) would need another hex digit: the blob's layout would shift.
+    {"a bit beyond the last hex digit is refused", "0x4", std::nullopt, 0, dos::Directory},
     {"text", "0x22", "0x26", 0x22},
     {"text, NUL kept", std::string("0x20", 5), std::string("0x24", 5), 0x20},
     {"text, already System", "0x26", "0x26", 0x26},
@@ -132,15 +141,25 @@ private:
 constexpr std::uint32_t Ntfs3 = 0x7366746e, Exfat = 0x2011BAB0, Cifs = 0xFF534D42, Smb2 = 0xFE534D42;
 constexpr const char* NtfsWord = "system.ntfs_attrib_be";
 
-struct ChannelCase { const char* name; std::uint32_t type; std::vector<Held> held; const char* calls; int error = 0; };
+const QString UnknownFormat = describe(os::make_error_code(os::Failure::UnknownAttributeFormat));
+constexpr int Unknown = -1; // the error: UnknownFormat
+struct ChannelCase { const char* name; std::uint32_t type; std::vector<Held> held; const char* calls; int error = 0;
+                     std::uint32_t bits = dos::System; };
 const ChannelCase channelCases[] = {
+    {"vfat file: Hidden and System", MSDOS_SUPER_MAGIC, {{"fat", "20000000"}}, "get fat, set fat 26000000", 0, HiddenSystem},
+    {"vfat file: Hidden there, System added", MSDOS_SUPER_MAGIC, {{"fat", "22000000"}}, "get fat, set fat 26000000", 0, HiddenSystem},
+    {"ntfs3 file: Hidden and System", Ntfs3, {{NtfsWord, "00000020"}}, "get system.ntfs_attrib_be, set system.ntfs_attrib_be 00000026", 0,
+     HiddenSystem},
+    {"CIFS file: Hidden and System", Cifs, {{"user.cifs.dosattrib", "20000000"}},
+     "get user.cifs.dosattrib, set user.cifs.dosattrib 26000000", 0, HiddenSystem},
+    {"ext4 file: Hidden and System", EXT4_SUPER_MAGIC, {}, "get user.DOSATTRIB, set user.DOSATTRIB 307836", 0, HiddenSystem},
     {"vfat: read, add System, write", MSDOS_SUPER_MAGIC, {{"fat", "21000000"}}, "get fat, set fat 25000000"},
     {"exfat: already System, nothing written", Exfat, {{"fat", "24000000"}}, "get fat"},
     {"exfat: the write refused", Exfat, {{"fat", "20000000", 0, EPERM}}, "get fat, set fat 24000000", EPERM},
     {"ntfs3: big-endian word", Ntfs3, {{NtfsWord, "00000032"}}, "get system.ntfs_attrib_be, set system.ntfs_attrib_be 00000036"},
     {"ntfs3: no word is a failure, not a reason to write another", Ntfs3, {{NtfsWord, "", ENODATA}}, "get system.ntfs_attrib_be",
      ENODATA},
-    {"ntfs3: a word of another size", Ntfs3, {{NtfsWord, "000032"}}, "get system.ntfs_attrib_be", EBADMSG},
+    {"ntfs3: a word of another size", Ntfs3, {{NtfsWord, "000032"}}, "get system.ntfs_attrib_be", Unknown},
     {"FUSE: ntfs-3g's word", FUSE_SUPER_MAGIC, {{NtfsWord, "00000010"}},
      "get system.ntfs_attrib_be, set system.ntfs_attrib_be 00000014"},
     {"FUSE without the word (ENOTSUP): Samba's attribute", FUSE_SUPER_MAGIC, {{NtfsWord, "", ENOTSUP}, {"user.DOSATTRIB", "307832"}},
@@ -216,23 +235,30 @@ private Q_SLOTS:
     {
         QFETCH(int, row);
         const DosCase& c = dosCases[row];
-        const Value updated = dos::withSystemBit(c.stored);
+        const Value updated = dos::withBits(c.stored, c.bits);
         QCOMPARE(shown(updated), shown(c.expected));
         // What cannot be updated must not be read either: a misread value could mislead.
-        if (c.stored)
+        if (c.stored && c.bits != dos::Directory)
             QCOMPARE(dos::attributesOf(*c.stored), c.expected ? std::optional(c.before) : std::nullopt);
         if (updated)
-            QCOMPARE(dos::attributesOf(*updated), std::optional(c.before | dos::System));
+            QCOMPARE(dos::attributesOf(*updated), std::optional(c.before | c.bits));
+        if (c.bits == dos::Directory)
+            return;
 
-        // The same value on a real folder: markSystem stores the update, or refuses and keeps the value.
+        // The same value on a real folder (System) or file (Hidden and System): the mark stores
+        // the update, or refuses and keeps the value.
         const QString place = userXattrTemplate();
         if (place.isEmpty())
             QSKIP("neither /var/tmp, the build folder nor the home folder keeps user.* attributes");
         const QTemporaryDir dir(place);
+        const QString path = c.bits == dos::System ? dir.path() : dir.filePath(QStringLiteral("desktop.ini"));
+        if (c.bits != dos::System)
+            writeFile(path, "x");
         if (c.stored)
-            QCOMPARE(::setxattr(dir.path().toUtf8(), "user.DOSATTRIB", c.stored->data(), c.stored->size(), 0), 0);
-        QCOMPARE(describe(os::markSystem(dir.path().toStdString())), errnoText(c.expected ? 0 : ENOTSUP));
-        QCOMPARE(shown(dosAttrib(dir.path())), shown(c.expected ? c.expected : c.stored));
+            QCOMPARE(::setxattr(path.toUtf8(), "user.DOSATTRIB", c.stored->data(), c.stored->size(), 0), 0);
+        const auto error = c.bits == dos::System ? os::markSystem(path.toStdString()) : os::markHiddenSystem(path.toStdString());
+        QCOMPARE(describe(error), c.expected ? errnoText(0) : UnknownFormat);
+        QCOMPARE(shown(dosAttrib(path)), shown(c.expected ? c.expected : c.stored));
     }
 
     void mark_callsEachFilesystemsOwnChannel_data() { rows(channelCases); }
@@ -241,9 +267,9 @@ private Q_SLOTS:
         QFETCH(int, row);
         const ChannelCase& c = channelCases[row];
         RecordingCalls calls(c.held);
-        const std::error_code error = os::markThrough(-1, os::markChannel(c.type), calls);
+        const std::error_code error = os::addThrough(-1, os::markChannel(c.type), c.bits, calls);
         QCOMPARE(calls.calls.join(QStringLiteral(", ")), QString::fromLatin1(c.calls));
-        QCOMPARE(describe(error), errnoText(c.error));
+        QCOMPARE(describe(error), c.error == Unknown ? UnknownFormat : errnoText(c.error));
     }
 
     void markSystem_ntfs3g_setsOnlyTheSystemBit()
@@ -260,6 +286,32 @@ private Q_SLOTS:
         QCOMPARE(ntfsWord(folder), std::optional(hidden));
         QCOMPARE(describe(os::markSystem(folder.toStdString())), errnoText(0));
         QCOMPARE(ntfsWord(folder), std::optional(hidden | dos::System));
+
+        // desktop.ini: Hidden and System added to what the file has (Archive, as NTFS gives it).
+        const QString file = folder + QStringLiteral("/desktop.ini");
+        writeFile(file, "x");
+        const std::uint32_t before = ntfsWord(file).value_or(0);
+        QCOMPARE(describe(os::markHiddenSystem(file.toStdString())), errnoText(0));
+        QCOMPARE(ntfsWord(file), std::optional(before | dos::Hidden | dos::System));
+    }
+
+    void markHiddenSystem_onlyARegularFile_neverThroughALink()
+    {
+        const QString place = userXattrTemplate();
+        if (place.isEmpty())
+            QSKIP("neither /var/tmp, the build folder nor the home folder keeps user.* attributes");
+        const QTemporaryDir dir(place);
+        const QString notes = dir.filePath(QStringLiteral("notes.txt")), link = dir.filePath(QStringLiteral("desktop.ini"));
+        writeFile(notes, "mine");
+        QVERIFY(QFile::link(notes, link));
+        QCOMPARE(describe(os::markHiddenSystem(link.toStdString())), errnoText(ELOOP));
+        QVERIFY(!dosAttrib(notes));
+        // A pipe must neither hold the program up nor be given attributes.
+        const QString pipe = dir.filePath(QStringLiteral("pipe.ini"));
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe), 0600), 0);
+        QCOMPARE(describe(os::markHiddenSystem(pipe.toStdString())), errnoText(EINVAL));
+        QCOMPARE(describe(os::markHiddenSystem(dir.path().toStdString())), errnoText(EISDIR));
+        QVERIFY(!dosAttrib(dir.path()));
     }
 
     void markSystem_otherTargets()

@@ -75,4 +75,8 @@ std::error_code openFolder(const Path& folder, NativeWindow)
     return {};
 }
 
+void notifyFolderChanged(const Path&)
+{
+}
+
 } // namespace tessaro::os

@@ -1,6 +1,7 @@
 #include "platform/os/windows_support.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
 
 namespace tessaro::os {
 
@@ -20,6 +21,14 @@ std::error_code openFolder(const Path& folder, NativeWindow owner)
     // ShellExecute's own numbers; the low ones are Win32 error codes already.
     int error = ERROR_GEN_FAILURE;
     switch (code) {
+    case SE_ERR_ASSOCINCOMPLETE:
+    case SE_ERR_NOASSOC:
+        return make_error_code(Failure::NoFileManager);
+    case SE_ERR_DDETIMEOUT:
+    case SE_ERR_DDEFAIL:
+    case SE_ERR_DDEBUSY:
+    case SE_ERR_DLLNOTFOUND:
+        return make_error_code(Failure::OpenerFailed);
     case 0:
     case SE_ERR_OOM:
         error = ERROR_NOT_ENOUGH_MEMORY;
@@ -39,22 +48,16 @@ std::error_code openFolder(const Path& folder, NativeWindow owner)
     case SE_ERR_SHARE:
         error = ERROR_SHARING_VIOLATION;
         break;
-    case SE_ERR_ASSOCINCOMPLETE:
-    case SE_ERR_NOASSOC:
-        error = ERROR_NO_ASSOCIATION;
-        break;
-    case SE_ERR_DDETIMEOUT:
-    case SE_ERR_DDEFAIL:
-    case SE_ERR_DDEBUSY:
-        error = ERROR_DDE_FAIL;
-        break;
-    case SE_ERR_DLLNOTFOUND:
-        error = ERROR_DLL_NOT_FOUND;
-        break;
     default:
         break;
     }
     return {error, std::system_category()};
+}
+
+void notifyFolderChanged(const Path& folder)
+{
+    // A window of the file manager that shows the folder reads its decoration only when told.
+    ::SHChangeNotify(SHCNE_UPDATEDIR, SHCNF_PATHW | SHCNF_FLUSHNOWAIT, fullPath(folder).c_str(), nullptr);
 }
 
 } // namespace tessaro::os

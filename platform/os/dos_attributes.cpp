@@ -68,12 +68,12 @@ std::optional<std::uint32_t> parseHexText(std::string_view text)
     return static_cast<std::uint32_t>(value);
 }
 
-// Adds the System bit to hex text in place. The bit lives in the last digit, and OR-ing it
-// in never carries, so the text keeps its length and every other character.
-void addSystemToHexText(std::string& bytes, std::size_t lastDigitAt)
+// Adds `bits` of the last digit to hex text in place. OR-ing them in never carries, so the
+// text keeps its length and every other character.
+void addToHexText(std::string& bytes, std::size_t lastDigitAt, std::uint32_t bits)
 {
     const char old = bytes[lastDigitAt];
-    const int digit = hexDigit(old) | static_cast<int>(System);
+    const int digit = hexDigit(old) | static_cast<int>(bits);
     const char* digits = (old >= 'A' && old <= 'F') ? "0123456789ABCDEF" : "0123456789abcdef";
     bytes[lastDigitAt] = digits[digit];
 }
@@ -131,10 +131,14 @@ bool isTextForm(std::string_view value, std::size_t nul)
 
 } // namespace
 
-std::optional<std::string> withSystemBit(const std::optional<std::string>& current)
+std::optional<std::string> withBits(const std::optional<std::string>& current, std::uint32_t bits)
 {
-    if (!current)
-        return std::string("0x4");
+    if (bits > 0xF)
+        return std::nullopt;
+    if (!current) {
+        static constexpr char Digits[] = "0123456789abcdef";
+        return std::string("0x") + Digits[bits];
+    }
 
     std::string value = *current;
     const std::size_t nul = std::string_view(value).find('\0');
@@ -142,16 +146,16 @@ std::optional<std::string> withSystemBit(const std::optional<std::string>& curre
         const std::size_t end = nul == std::string::npos ? value.size() : nul;
         if (!parseHexText(std::string_view(value).substr(0, end)))
             return std::nullopt;
-        addSystemToHexText(value, end - 1);
+        addToHexText(value, end - 1, bits);
         return value;
     }
 
     const auto blob = parseBlob(value, nul);
     if (!blob)
         return std::nullopt;
-    writeLe32(value, blob->attribAt, readLe32(value, blob->attribAt) | System);
+    writeLe32(value, blob->attribAt, readLe32(value, blob->attribAt) | bits);
     if (blob->hexEnd > 0)
-        addSystemToHexText(value, blob->hexEnd - 1);
+        addToHexText(value, blob->hexEnd - 1, bits);
     return value;
 }
 

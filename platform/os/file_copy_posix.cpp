@@ -141,12 +141,9 @@ std::error_code copyContents(int from, int to)
 {
     char buffer[16384];
     for (;;) {
-        const ssize_t got = ::read(from, buffer, sizeof buffer);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
+        const ssize_t got = readRetrying(from, buffer, sizeof buffer);
+        if (got < 0)
             return lastError();
-        }
         if (got == 0)
             return {};
         if (auto error = writeAll(to, buffer, static_cast<std::size_t>(got)))
@@ -211,23 +208,47 @@ bool askToReplace(const ConfirmReplace& confirm, const Path& destination)
     }
 }
 
-std::error_code copyInto(const Path& source, const Path& folder, const ConfirmReplace& confirm)
+bool plainName(const std::string& name)
 {
-    const std::string name = source.filename().string();
-    if (name.empty() || name == "." || name == "..")
-        return systemError(EINVAL);
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
 
-    const Descriptor input(openSource(source));
+// The source, once it is known to be a regular file, and the folder that gets it, both open.
+// Every step after works relative to the folder's descriptor, so the file lands in the folder
+// that was checked even if the folder is renamed meanwhile.
+std::error_code openBoth(const Path& source, const Path& folder, const std::string& name, Descriptor& input, Descriptor& dir)
+{
+    if (!plainName(name))
+        return systemError(EINVAL);
+    input = Descriptor(openSource(source));
     if (input.get() < 0)
         return lastError();
     if (auto error = checkSource(input.get()))
         return error;
-
-    // Every step works relative to this descriptor, so the file lands in the folder that
-    // was checked even if the folder is renamed meanwhile.
-    const Descriptor dir(openRetrying(AT_FDCWD, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    dir = Descriptor(openRetrying(AT_FDCWD, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() < 0)
         return lastError();
+    return {};
+}
+
+// The source's bytes in a temporary file beside `name`, on the disk and closed.
+std::error_code writeTemporary(int input, TemporaryFile& temporary, const std::string& name)
+{
+    if (auto error = temporary.create(name))
+        return error;
+    if (auto error = copyContents(input, temporary.fd()))
+        return error;
+    if (auto error = syncRetrying(temporary.fd()))
+        return error;
+    return temporary.close();
+}
+
+std::error_code copyInto(const Path& source, const Path& folder, const ConfirmReplace& confirm)
+{
+    const std::string name = source.filename().string();
+    Descriptor input, dir;
+    if (auto error = openBoth(source, folder, name, input, dir))
+        return error;
 
     const Path destination = folder / name;
     Entry entry = Entry::Absent;
@@ -240,13 +261,7 @@ std::error_code copyInto(const Path& source, const Path& folder, const ConfirmRe
         return {};
 
     TemporaryFile temporary(dir.get());
-    if (auto error = temporary.create(name))
-        return error;
-    if (auto error = copyContents(input.get(), temporary.fd()))
-        return error;
-    if (auto error = syncRetrying(temporary.fd()))
-        return error;
-    if (auto error = temporary.close())
+    if (auto error = writeTemporary(input.get(), temporary, name))
         return error;
 
     // rename() replaces the entry itself, a symbolic link included, and never writes
@@ -273,12 +288,61 @@ std::error_code copyInto(const Path& source, const Path& folder, const ConfirmRe
     return syncFolder(dir.get());
 }
 
+std::error_code copyNew(const Path& source, const Path& folder, const std::string& name)
+{
+    Descriptor input, dir;
+    if (auto error = openBoth(source, folder, name, input, dir))
+        return error;
+
+    TemporaryFile temporary(dir.get());
+    if (auto error = writeTemporary(input.get(), temporary, name))
+        return error;
+
+    if (::renameat2(dir.get(), temporary.name().c_str(), dir.get(), name.c_str(), RENAME_NOREPLACE) == 0) {
+        temporary.release();
+        return syncFolder(dir.get());
+    }
+    if (errno != EINVAL && errno != ENOSYS)
+        return lastError();
+    // Where rename cannot refuse to replace, a second hard link can: it fails on a taken
+    // name just as atomically. The temporary name goes when `temporary` does.
+    if (::linkat(dir.get(), temporary.name().c_str(), dir.get(), name.c_str(), 0) != 0)
+        return lastError();
+    return syncFolder(dir.get());
+}
+
 } // namespace
 
-std::error_code copyToFolder(const Path& source, const Path& folder, const ConfirmReplace& confirm)
+std::error_code copyToFolder(const Path& source, const Path& folder, const ConfirmReplace& confirm, ReplaceQuestion)
 {
+    // The question is always asked here, through `confirm`: the caller answers it for a file
+    // it has already asked about.
     try {
         return copyInto(source, folder, confirm);
+    } catch (const std::bad_alloc&) {
+        return systemError(ENOMEM);
+    }
+}
+
+std::error_code writeNewFile(const Path& file, std::string_view bytes)
+{
+    // 0666 less the umask, as any new file gets.
+    const Descriptor fd(openRetrying(AT_FDCWD, file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (fd.get() < 0)
+        return lastError();
+    auto error = writeAll(fd.get(), bytes.data(), bytes.size());
+    if (!error)
+        error = syncRetrying(fd.get());
+    // Half a file is worse than none.
+    if (error)
+        ::unlink(file.c_str());
+    return error;
+}
+
+std::error_code copyAsNew(const Path& source, const Path& folder, const Path& name)
+{
+    try {
+        return copyNew(source, folder, name.native());
     } catch (const std::bad_alloc&) {
         return systemError(ENOMEM);
     }

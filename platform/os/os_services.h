@@ -71,16 +71,68 @@ std::optional<std::u16string> decodeExactly(std::string_view bytes, const std::s
 // Asked before an existing file is replaced; true replaces it.
 using ConfirmReplace = std::function<bool(const Path& existing)>;
 
+// Whether the caller has already asked the user about the file that copyToFolder() meets.
+enum class ReplaceQuestion { NotAsked, AlreadyAnswered };
+
 // Copies `source` into `folder` under its own file name. Windows: the shell copies it with
-// its own confirmations, progress and error dialogs, and the result is not examined.
+// its own progress and error dialogs and, unless `question` says the user has already
+// answered, its own confirmations (once answered, a link in the file's place is removed
+// first, so that the shell never writes through it); the result is not examined.
 // Linux: `confirm` is asked before an existing file is replaced (a No is not an error),
 // the replacement is atomic, and a failure comes back for the caller to show.
-std::error_code copyToFolder(const Path& source, const Path& folder, const ConfirmReplace& confirm);
+std::error_code copyToFolder(const Path& source, const Path& folder, const ConfirmReplace& confirm,
+                             ReplaceQuestion question = ReplaceQuestion::NotAsked);
+
+// Copies `source` into `folder` as `name`, never over anything already there (EEXIST on
+// Linux, ERROR_FILE_EXISTS or ERROR_ALREADY_EXISTS on Windows when the name is taken): the
+// file appears whole under its name or not at all.
+std::error_code copyAsNew(const Path& source, const Path& folder, const Path& name);
+
+// Creates `file` with `bytes`, on the disk when this returns. Never opens anything already
+// there, a link included: EEXIST (Linux) or ERROR_FILE_EXISTS (Windows) when the name is taken.
+std::error_code writeNewFile(const Path& file, std::string_view bytes);
+
+// What stands at a path, looked at without following a link at its end and without opening
+// anything that could block (a pipe, a device).
+struct Entry {
+    enum class Kind { Absent, RegularFile, Folder, Other }; // Other: a link, a pipe, a device
+    Kind kind = Kind::Absent;
+    std::string bytes; // a regular file's contents, when read
+
+    friend bool operator==(const Entry&, const Entry&) = default;
+};
+
+// Looks at `path`, reading a regular file whole when `read` is true: EFBIG (Linux) or
+// ERROR_FILE_TOO_LARGE (Windows) when it holds more than `limit` bytes.
+std::error_code inspect(const Path& path, bool read, std::size_t limit, Entry& entry);
+
+// Whether `file` is a regular file (a link at its end not followed) whose bytes are those of
+// the regular file `source`.
+std::error_code sameContents(const Path& file, const Path& source, bool& same);
 
 // Gives `folder` the DOS System attribute, keeping every other attribute it has.
 // Windows: a hidden "Attrib +s" run, waited for; only a failure to start it is reported.
 // Linux: through the filesystem's own DOS-attribute channel; every failure is reported.
 std::error_code markSystem(const Path& folder);
+
+// Gives the regular file `file` the DOS Hidden and System attributes, keeping every other
+// attribute it has, as the shell keeps a folder's desktop.ini. Windows: the file's attributes;
+// Linux: the same channels as markSystem(). A link is never followed.
+std::error_code markHiddenSystem(const Path& file);
+
+// Tells the file manager that `folder`'s contents changed, so that a window showing it reads
+// it again. Nothing to do on Linux: the file managers there watch folders themselves.
+void notifyFolderChanged(const Path& folder);
+
+// Whether a folder's decoration may be read by another machine, which can open neither this
+// machine's full paths nor know its code page: always on Linux (Windows reads the folder over
+// a share, from a stick or from the disk itself); on Windows when the folder is on a removable
+// drive or a network share, or its drive's type is unknown.
+bool readerMayBeElsewhere(const Path& folder);
+
+// The code page the reader of a desktop.ini decodes it with, named as encodeExactly() takes
+// it: the ANSI code page on Windows; empty on Linux, where the reader's is unknown.
+std::optional<std::string> readerEncoding();
 
 // Opens `folder` in the desktop's file manager. Linux: through xdg-open, which hands it to
 // the file manager the desktop has set up.
@@ -88,10 +140,41 @@ std::error_code openFolder(const Path& folder, NativeWindow owner);
 
 // Failures that have no number of their own in errno or in Windows' error codes.
 enum class Failure {
-    NoFileManager = 1,  // nothing is set up to open a folder
-    OpenerFailed,       // the file manager was started but could not open the folder
+    NoFileManager = 1,        // nothing is set up to open a folder
+    OpenerFailed,             // the file manager was started but could not open the folder
+    UnknownAttributeFormat,   // the stored DOS attributes are in a form this program does not write
 };
 const std::error_category& failureCategory();
 std::error_code make_error_code(Failure failure);
+
+// What kind of failure a system error is, the same on every platform, so that the window
+// can describe an errno value and a Windows error code alike.
+enum class ErrorKind {
+    Unknown,
+    NotFound,          // no such file or folder
+    NotAFolder,        // a file where a folder should be
+    FolderInTheWay,    // a folder where a file should be
+    AccessDenied,
+    ReadOnlyVolume,
+    DiskFull,
+    QuotaExceeded,
+    FileTooLarge,
+    NotSupported,      // the filesystem cannot do it
+    IoError,
+    Busy,              // in use by another program
+    NameTooLong,
+    TooManyLinks,      // a loop of links, or more links than a file can have
+    NameTaken,
+    InvalidName,       // a name the filesystem cannot hold
+    InvalidArgument,   // an operation this place or file does not allow
+    OutOfMemory,
+    TooManyOpenFiles,
+    TryAgain,
+    NoAttribute,       // the filesystem holds no attribute where one should be
+    NetworkFailure,
+    NoMedium,          // no disk in the drive, or the device is gone
+    Cancelled,
+};
+ErrorKind errorKind(std::error_code error);
 
 } // namespace tessaro::os

@@ -3,7 +3,10 @@
 // Small pieces shared by the Linux service files.
 
 #include <cerrno>
+#include <cstddef>
 #include <system_error>
+#include <utility>
+
 #include <unistd.h>
 
 namespace tessaro::os {
@@ -23,7 +26,7 @@ inline std::error_code lastError()
 // A file descriptor closed when it goes out of scope.
 class Descriptor {
 public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
+    explicit Descriptor(int fd = -1) : m_fd(fd) {}
     ~Descriptor()
     {
         if (m_fd >= 0)
@@ -31,10 +34,25 @@ public:
     }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
+    Descriptor& operator=(Descriptor&& other) noexcept
+    {
+        std::swap(m_fd, other.m_fd);
+        return *this;
+    }
     int get() const { return m_fd; }
 
 private:
     int m_fd;
 };
+
+// read() again when a signal interrupted it.
+inline ssize_t readRetrying(int fd, void* buffer, std::size_t size)
+{
+    ssize_t got;
+    do
+        got = ::read(fd, buffer, size);
+    while (got < 0 && errno == EINTR);
+    return got;
+}
 
 } // namespace tessaro::os

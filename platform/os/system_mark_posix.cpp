@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -55,23 +56,28 @@ constexpr const char* NtfsAttribName = "system.ntfs_attrib_be";
 constexpr const char* CifsAttribName = "user.cifs.dosattrib";
 constexpr const char* SambaAttribName = "user.DOSATTRIB";
 
-int openFolder(const Path& folder)
+int openRetrying(const Path& path, int flags)
 {
     int fd;
     do
-        fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        fd = ::open(path.c_str(), flags | O_RDONLY | O_CLOEXEC);
     while (fd < 0 && errno == EINTR);
     return fd;
 }
 
-std::error_code markFat(int fd, AttributeCalls& calls)
+std::error_code unknownFormat()
+{
+    return make_error_code(Failure::UnknownAttributeFormat);
+}
+
+std::error_code markFat(int fd, std::uint32_t bits, AttributeCalls& calls)
 {
     std::uint32_t attributes = 0;
     if (calls.getFatAttributes(fd, attributes) != 0)
         return lastError();
-    if (attributes & dos::System)
+    if ((attributes & bits) == bits)
         return {};
-    attributes |= dos::System;
+    attributes |= bits;
     if (calls.setFatAttributes(fd, attributes) != 0)
         return lastError();
     return {};
@@ -85,25 +91,25 @@ std::error_code readWord(int fd, const char* name, unsigned char (&bytes)[4], At
     if (got < 0)
         return lastError();
     if (got != static_cast<ssize_t>(sizeof bytes))
-        return systemError(EBADMSG);
+        return unknownFormat();
     return {};
 }
 
-std::error_code markNtfs(int fd, AttributeCalls& calls)
+std::error_code markNtfs(int fd, std::uint32_t bits, AttributeCalls& calls)
 {
     unsigned char bytes[4];
     if (auto error = readWord(fd, NtfsAttribName, bytes, calls))
         return error;
-    // Big-endian: the System bit lives in the last byte.
-    if (bytes[3] & dos::System)
+    // Big-endian: the bits of the lowest byte live in the last.
+    if ((bytes[3] & bits) == bits)
         return {};
-    bytes[3] = static_cast<unsigned char>(bytes[3] | dos::System);
+    bytes[3] = static_cast<unsigned char>(bytes[3] | bits);
     if (calls.setXattr(fd, NtfsAttribName, bytes, sizeof bytes) != 0)
         return lastError();
     return {};
 }
 
-std::error_code markCifs(int fd, AttributeCalls& calls)
+std::error_code markCifs(int fd, std::uint32_t bits, AttributeCalls& calls)
 {
     unsigned char bytes[4];
     if (auto error = readWord(fd, CifsAttribName, bytes, calls))
@@ -111,9 +117,9 @@ std::error_code markCifs(int fd, AttributeCalls& calls)
     std::uint32_t attributes;
     static_assert(sizeof attributes == sizeof bytes);
     std::memcpy(&attributes, bytes, sizeof attributes);
-    if (attributes & dos::System)
+    if ((attributes & bits) == bits)
         return {};
-    attributes |= dos::System;
+    attributes |= bits;
     if (calls.setXattr(fd, CifsAttribName, &attributes, sizeof attributes) != 0)
         return lastError();
     return {};
@@ -153,14 +159,14 @@ std::error_code readSambaValue(int fd, std::optional<std::string>& value, Attrib
     return systemError(EAGAIN);
 }
 
-std::error_code markSamba(int fd, AttributeCalls& calls)
+std::error_code markSamba(int fd, std::uint32_t bits, AttributeCalls& calls)
 {
     std::optional<std::string> current;
     if (auto error = readSambaValue(fd, current, calls))
         return error;
-    const auto updated = dos::withSystemBit(current);
+    const auto updated = dos::withBits(current, bits);
     if (!updated)
-        return systemError(ENOTSUP);
+        return unknownFormat();
     if (current && *current == *updated)
         return {};
     if (calls.setXattr(fd, SambaAttribName, updated->data(), updated->size()) != 0)
@@ -216,36 +222,46 @@ int AttributeCalls::setXattr(int fd, const char* name, const void* value, std::s
     return ::fsetxattr(fd, name, value, size, 0);
 }
 
-std::error_code markThrough(int fd, MarkChannel channel, AttributeCalls& calls)
+std::error_code addThrough(int fd, MarkChannel channel, std::uint32_t bits, AttributeCalls& calls)
 {
     try {
         switch (channel) {
         case MarkChannel::FatIoctl:
-            return markFat(fd, calls);
+            return markFat(fd, bits, calls);
         case MarkChannel::NtfsXattr:
-            return markNtfs(fd, calls);
+            return markNtfs(fd, bits, calls);
         case MarkChannel::NtfsOrSamba: {
-            const auto error = markNtfs(fd, calls);
+            const auto error = markNtfs(fd, bits, calls);
             if (!notThere(error))
                 return error;
-            return markSamba(fd, calls);
+            return markSamba(fd, bits, calls);
         }
         case MarkChannel::CifsXattr:
-            return markCifs(fd, calls);
+            return markCifs(fd, bits, calls);
         case MarkChannel::SambaXattr:
             break;
         }
-        return markSamba(fd, calls);
+        return markSamba(fd, bits, calls);
     } catch (const std::bad_alloc&) {
         return systemError(ENOMEM);
     }
 }
 
-std::error_code markSystem(const Path& folder)
+namespace {
+
+std::error_code addTo(const Path& path, int openFlags, std::uint32_t bits)
 {
-    const Descriptor fd(openFolder(folder));
+    const Descriptor fd(openRetrying(path, openFlags));
     if (fd.get() < 0)
         return lastError();
+
+    // O_DIRECTORY has made sure of a folder; a file must be a regular one: a pipe or a device
+    // holds no DOS attributes of its own, and a folder is not what was asked for.
+    struct stat status {};
+    if (::fstat(fd.get(), &status) != 0)
+        return lastError();
+    if (!(openFlags & O_DIRECTORY) && !S_ISREG(status.st_mode))
+        return systemError(S_ISDIR(status.st_mode) ? EISDIR : EINVAL);
 
     struct statfs info {};
     int result;
@@ -256,7 +272,21 @@ std::error_code markSystem(const Path& folder)
         return lastError();
 
     AttributeCalls calls;
-    return markThrough(fd.get(), markChannel(static_cast<std::uint32_t>(static_cast<unsigned long>(info.f_type))), calls);
+    return addThrough(fd.get(), markChannel(static_cast<std::uint32_t>(static_cast<unsigned long>(info.f_type))), bits, calls);
+}
+
+} // namespace
+
+std::error_code markSystem(const Path& folder)
+{
+    return addTo(folder, O_DIRECTORY, dos::System);
+}
+
+std::error_code markHiddenSystem(const Path& file)
+{
+    // O_NOFOLLOW: a link put in desktop.ini's place must not pass the attributes on to
+    // whatever it points at. O_NONBLOCK: nor may a pipe there hold the program up.
+    return addTo(file, O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, dos::Hidden | dos::System);
 }
 
 } // namespace tessaro::os

@@ -1,7 +1,8 @@
 #pragma once
 
-// The System mark on Linux, in two pieces that can be tested without the filesystems they
-// serve: the channel a filesystem type takes, and the calls made through it.
+// DOS attributes on Linux (the folder's System mark, desktop.ini's Hidden and System), in two
+// pieces that can be tested without the filesystems they serve: the channel a filesystem type
+// takes, and the calls made through it.
 
 #include <cstddef>
 #include <cstdint>
@@ -23,7 +24,7 @@ enum class MarkChannel {
 // The channel for a filesystem by the type statfs() reports.
 MarkChannel markChannel(std::uint32_t filesystemType);
 
-// The system calls the mark makes on an open folder, each returning what the call returns
+// The system calls the mark makes on an open folder or file, each returning what the call returns
 // (-1 with errno set on failure). A test replaces them to see what is asked of the filesystem.
 class AttributeCalls {
 public:
@@ -34,8 +35,8 @@ public:
     virtual int setXattr(int fd, const char* name, const void* value, std::size_t size);
 };
 
-// Gives the folder open as `fd` the System attribute through `channel`, keeping every other
-// attribute it has.
-std::error_code markThrough(int fd, MarkChannel channel, AttributeCalls& calls);
+// Adds the DOS attributes `bits` (those of dos::withBits()) to the folder or file open as
+// `fd` through `channel`, keeping every other attribute it has.
+std::error_code addThrough(int fd, MarkChannel channel, std::uint32_t bits, AttributeCalls& calls);
 
 } // namespace tessaro::os

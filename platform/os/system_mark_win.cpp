@@ -55,4 +55,24 @@ std::error_code markSystem(const Path& folder)
     return runHiddenAndWait(Path(system) / L"attrib.exe", attribCommandLine(folder));
 }
 
+std::error_code markHiddenSystem(const Path& file)
+{
+    const Path full = fullPath(file);
+    const DWORD attributes = ::GetFileAttributesW(full.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return lastError();
+    // SetFileAttributesW would pass the attributes on to what a link points at.
+    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+        return {ERROR_INVALID_PARAMETER, std::system_category()};
+    constexpr DWORD wanted = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    if ((attributes & wanted) == wanted)
+        return {};
+    // Only these can be set; FILE_ATTRIBUTE_NORMAL is valid alone only.
+    constexpr DWORD settable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE
+        | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    if (!::SetFileAttributesW(full.c_str(), (attributes & settable) | wanted))
+        return lastError();
+    return {};
+}
+
 } // namespace tessaro::os

@@ -89,4 +89,11 @@ std::optional<std::u16string> decodeExactly(std::string_view bytes, const std::s
     return fromUtf16Le(*wide);
 }
 
+std::optional<std::string> readerEncoding()
+{
+    // Never the locale's: Windows reads the file in its own ANSI code page, whatever this
+    // machine uses.
+    return std::nullopt;
+}
+
 } // namespace tessaro::os

@@ -110,4 +110,9 @@ std::optional<std::u16string> decodeExactly(std::string_view bytes, const std::s
     return text;
 }
 
+std::optional<std::string> readerEncoding()
+{
+    return systemEncoding();
+}
+
 } // namespace tessaro::os

@@ -80,4 +80,10 @@ bool volumeReady(const Path& root)
     return std::filesystem::is_directory(root, ec) && ::access(root.c_str(), R_OK | X_OK) == 0;
 }
 
+bool readerMayBeElsewhere(const Path&)
+{
+    // Tessaro is not the reader here: Windows is, over a share, from a stick or from the disk.
+    return true;
+}
+
 } // namespace tessaro::os

@@ -85,4 +85,21 @@ bool volumeReady(const Path& root)
     return ::GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, nullptr, 0) != FALSE;
 }
 
+bool readerMayBeElsewhere(const Path& folder)
+{
+    const Path root = volumeOf(folder);
+    if (root.native().starts_with(L"\\\\"))
+        return true;
+    QuietDriveErrors quiet;
+    switch (::GetDriveTypeW(root.c_str())) {
+    case DRIVE_FIXED:
+    case DRIVE_RAMDISK:
+    case DRIVE_CDROM:
+        return false;
+    default:
+        // Removable, remote, or unknown: a relative path serves a local reader as well.
+        return true;
+    }
+}
+
 } // namespace tessaro::os

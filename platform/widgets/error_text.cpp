@@ -12,36 +12,63 @@ struct Text {
     Q_DECLARE_TR_FUNCTIONS(tessaro::describeError)
 };
 
+QString describeFailure(os::Failure failure)
+{
+    switch (failure) {
+    case os::Failure::NoFileManager:
+        return Text::tr("フォルダを開くファイルマネージャが設定されていません。");
+    case os::Failure::OpenerFailed:
+        return Text::tr("ファイルマネージャがフォルダを開けませんでした。");
+    case os::Failure::UnknownAttributeFormat:
+        return Text::tr("属性がこのプログラムの知らない形式で記録されているため、変更しませんでした。");
+    }
+    return {};
+}
+
+QString describeKind(os::ErrorKind kind)
+{
+    using Kind = os::ErrorKind;
+    switch (kind) {
+    case Kind::Unknown: break;
+    case Kind::NotFound: return Text::tr("フォルダまたはファイルが見つかりません。");
+    case Kind::NotAFolder: return Text::tr("フォルダではありません。");
+    case Kind::FolderInTheWay: return Text::tr("ファイルを置く場所に同じ名前のフォルダがあります。");
+    case Kind::AccessDenied: return Text::tr("アクセスが拒否されました。");
+    case Kind::ReadOnlyVolume: return Text::tr("読み取り専用のドライブです。");
+    case Kind::DiskFull: return Text::tr("ディスクに空きがありません。");
+    case Kind::QuotaExceeded: return Text::tr("ディスクの使用量の上限に達しています。");
+    case Kind::FileTooLarge: return Text::tr("ファイルが大きすぎます。");
+    case Kind::NotSupported: return Text::tr("このドライブのファイルシステムはこの操作に対応していません。");
+    case Kind::IoError: return Text::tr("ディスクの読み書きに失敗しました。");
+    case Kind::Busy: return Text::tr("ファイルがほかのプログラムで使用中です。");
+    case Kind::NameTooLong: return Text::tr("名前またはパスが長すぎます。");
+    case Kind::TooManyLinks: return Text::tr("シンボリックリンクが多すぎるか、循環しています。");
+    case Kind::NameTaken: return Text::tr("同じ名前のファイルまたはフォルダが既にあります。");
+    case Kind::InvalidName: return Text::tr("このドライブでは使えない名前です。");
+    case Kind::InvalidArgument: return Text::tr("この場所またはこのファイルには、この操作を行えません。");
+    case Kind::OutOfMemory: return Text::tr("メモリが足りません。");
+    case Kind::TooManyOpenFiles: return Text::tr("開いているファイルが多すぎます。");
+    case Kind::TryAgain: return Text::tr("一時的に操作できません。もう一度お試しください。");
+    case Kind::NoAttribute: return Text::tr("ファイルシステムに必要な属性がありません。");
+    case Kind::NetworkFailure: return Text::tr("ネットワークの接続に問題があります。");
+    case Kind::NoMedium: return Text::tr("ドライブにディスクがないか、装置が見つかりません。");
+    case Kind::Cancelled: return Text::tr("操作は取り消されました。");
+    }
+    return {};
+}
+
 } // namespace
 
 QString describeError(std::error_code error)
 {
     if (error.category() == os::failureCategory()) {
-        switch (static_cast<os::Failure>(error.value())) {
-        case os::Failure::NoFileManager:
-            return Text::tr("フォルダを開くファイルマネージャが設定されていません。");
-        case os::Failure::OpenerFailed:
-            return Text::tr("ファイルマネージャがフォルダを開けませんでした。");
-        }
+        if (QString text = describeFailure(static_cast<os::Failure>(error.value())); !text.isEmpty())
+            return text;
+    } else if (QString text = describeKind(os::errorKind(error)); !text.isEmpty()) {
+        return text;
     }
-    const std::error_condition condition = error.default_error_condition();
-    if (condition == std::errc::permission_denied || condition == std::errc::operation_not_permitted)
-        return Text::tr("アクセスが拒否されました。");
-    if (condition == std::errc::read_only_file_system)
-        return Text::tr("読み取り専用のドライブです。");
-    if (condition == std::errc::no_such_file_or_directory)
-        return Text::tr("フォルダまたはファイルが見つかりません。");
-    if (condition == std::errc::not_a_directory)
-        return Text::tr("フォルダではありません。");
-    if (condition == std::errc::no_space_on_device || condition == std::errc::file_too_large)
-        return Text::tr("ディスクに空きがありません。");
-    if (condition == std::errc::not_supported || condition == std::errc::operation_not_supported)
-        return Text::tr("このドライブのファイルシステムはこの操作に対応していません。");
-    if (condition == std::errc::io_error)
-        return Text::tr("ディスクの読み書きに失敗しました。");
-    if (condition == std::errc::device_or_resource_busy || condition == std::errc::text_file_busy)
-        return Text::tr("ファイルが使用中です。");
-    return Text::tr("エラー %1: %2").arg(error.value()).arg(QString::fromStdString(error.message()));
+    // The system's own text would be English: the number alone lets someone look it up.
+    return Text::tr("エラー %1").arg(error.value());
 }
 
 } // namespace tessaro

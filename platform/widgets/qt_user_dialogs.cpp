@@ -15,11 +15,12 @@ void QtUserDialogs::inform(QWidget* parent, const QString& text)
     box.exec();
 }
 
-bool QtUserDialogs::ask(QWidget* parent, const QString& text)
+bool QtUserDialogs::ask(QWidget* parent, const QString& text, Default answer)
 {
     QMessageBox box(QMessageBox::Question, QGuiApplication::applicationDisplayName(), text,
                     QMessageBox::Yes | QMessageBox::No, parent);
-    box.setDefaultButton(QMessageBox::No);
+    box.setDefaultButton(answer == Default::Yes ? QMessageBox::Yes : QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
 

@@ -1,8 +1,8 @@
 // libFuzzer: the System bit added to any user.DOSATTRIB value. A value that is updated keeps
 // its length and every byte but the attribute word's lowest byte and the text's last digit,
 // reads back with System added to what it held, stays the same when marked again, and
-// says System in the text Wine reads when it has one. A value that is refused is not read
-// either.
+// says System in the text Wine reads when it has one; Hidden and System together (desktop.ini's)
+// keep the length and read back as well. A value that is refused is not read either.
 
 #include "platform/os/dos_attributes.h"
 
@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     using namespace tessaro;
     const std::string value(reinterpret_cast<const char*>(data), size);
-    const auto updated = dos::withSystemBit(value);
+    const auto updated = dos::withBits(value, dos::System);
     const auto before = dos::attributesOf(value);
     require(updated.has_value() == before.has_value(), "a value is either updated and read, or neither");
     if (!updated)
@@ -61,7 +61,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     require(changed <= 2, "at most the word's byte and the text's digit change");
     require(dos::attributesOf(*updated) == (*before | dos::System), "reads back with System added");
-    require(dos::withSystemBit(*updated) == updated, "marking again changes nothing");
+    require(dos::withBits(*updated, dos::System) == updated, "marking again changes nothing");
+
+    // desktop.ini's Hidden and System: the same length, both read back.
+    const auto both = dos::withBits(value, dos::Hidden | dos::System);
+    require(both && both->size() == value.size(), "Hidden and System keep the length too");
+    require(dos::attributesOf(*both) == (*before | dos::Hidden | dos::System), "reads back with Hidden and System added");
 
     const std::string text = updated->substr(0, updated->find('\0'));
     if (!text.empty())

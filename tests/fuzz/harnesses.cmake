@@ -7,5 +7,5 @@ if(NOT WIN32)
     tessaro_fuzz_harness(dos_attributes fuzz_dos_attributes.cpp SOURCES platform/os/dos_attributes.cpp TARGET tessaro_os)
     tessaro_fuzz_harness(mount_table fuzz_mount_table.cpp SOURCES platform/os/mount_table_posix.cpp TARGET tessaro_os)
     tessaro_fuzz_harness(text_encoding fuzz_text_encoding.cpp
-        SOURCES platform/os/text_encoding_posix.cpp platform/os/text_output.cpp TARGET tessaro_os)
+        SOURCES platform/os/text_encoding_posix.cpp TARGET tessaro_os)
 endif()

@@ -7,6 +7,9 @@
 //   image=<value> path=<joined path> picture=<loaded|failed|none> size=<WxH|-> text=<value>
 //   colour=<0xBBGGRR|invalid|none> folder_system=<yes|no|missing> ini_hidden=... ini_system=...
 //
+// Given a section and a key after the folder (`reader FOLDER .ShellClassInfo InfoTip`), it adds
+// " extra=<their value>", to see that other settings are still read.
+//
 // Values are escaped as result_line.h says.
 
 #ifndef NOMINMAX
@@ -39,10 +42,10 @@ std::string escaped(const std::wstring& text)
 }
 
 // What GetPrivateProfileStringW hands over, then trimmed as the shell trims it.
-std::wstring profileValue(const std::wstring& ini, const wchar_t* key, bool trim)
+std::wstring profileValue(const std::wstring& ini, const wchar_t* key, bool trim, const wchar_t* from = section)
 {
     wchar_t value[MAX_PATH * 2] = L"";
-    ::GetPrivateProfileStringW(section, key, L"", value, MAX_PATH * 2, ini.c_str());
+    ::GetPrivateProfileStringW(from, key, L"", value, MAX_PATH * 2, ini.c_str());
     if (trim)
         ::StrTrimW(value, L" \t");
     return value;
@@ -96,8 +99,8 @@ std::string attribute(const std::wstring& path, DWORD bit)
 int wmain(int argc, wchar_t** argv)
 {
     _setmode(_fileno(stdout), _O_BINARY);
-    if (argc != 2) {
-        std::fputs("usage: reader FOLDER\n", stderr);
+    if (argc != 2 && argc != 4) {
+        std::fputs("usage: reader FOLDER [SECTION KEY]\n", stderr);
         return 2;
     }
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -123,7 +126,8 @@ int wmain(int argc, wchar_t** argv)
     const std::string line = "image=" + escaped(image) + " path=" + escaped(path) + " " + picture(path)
         + " text=" + escaped(text) + " colour=" + colour(profileValue(ini, L"IconArea_Text", true))
         + " folder_system=" + attribute(folder, FILE_ATTRIBUTE_SYSTEM) + " ini_hidden=" + attribute(ini, FILE_ATTRIBUTE_HIDDEN)
-        + " ini_system=" + attribute(ini, FILE_ATTRIBUTE_SYSTEM) + "\n";
+        + " ini_system=" + attribute(ini, FILE_ATTRIBUTE_SYSTEM) + (argc == 4 ? " extra=" + escaped(profileValue(ini, argv[3], false, argv[2])) : "")
+        + "\n";
     std::fwrite(line.data(), 1, line.size(), stdout);
     ::CoUninitialize();
     return 0;

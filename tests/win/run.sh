@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Windows services and their test program with mingw-w64, runs it under Wine
 # with no display, checks the compiled version record, reads desktop.ini files as a Windows
-# reader does (reader.sh), and closes with the total "N passed, M failed". Exits non-zero
-# when any check failed or a stage did not finish.
+# reader does (reader.sh) and folders that the program decorated on Linux (decorated.sh, with
+# the Linux build in TESSARO_LINUX_BUILD; without it that stage is skipped and says so), and
+# closes with the total "N passed, M failed". Exits non-zero when any check failed or a stage
+# did not finish.
 #
 # Needs: x86_64-w64-mingw32-g++ and -windres, wine (64-bit), python3. When one is missing
 # and this runs as root, it installs them with apt-get (Debian 12).
@@ -60,7 +62,6 @@ x86_64-w64-mingw32-g++ -std=c++20 -O1 \
     -I"$root" \
     "$root"/platform/os/*_win.cpp \
     "$root/platform/os/os_errors.cpp" \
-    "$root/platform/os/text_output.cpp" \
     "$here/win_services_test.cpp" \
     -static -lshell32 -lcomdlg32 \
     -o "$build/win_services_test.exe"
@@ -70,6 +71,14 @@ x86_64-w64-mingw32-g++ -std=c++20 -municode -O1 -Wall -Wextra -Wconversion -Wno-
 
 echo "== preparing a Wine prefix in $prefix"
 wine_make_prefix "$prefix" "$build/wineboot.log" || exit 1
+# N: a network drive, R: a removable one, whose readers may be other machines. Wine takes the
+# drives' types from the registry when its server starts.
+mkdir -p "$build/network-drive" "$build/removable-drive"
+ln -s "$build/network-drive" "$prefix/dosdevices/n:"
+ln -s "$build/removable-drive" "$prefix/dosdevices/r:"
+wine reg add 'HKLM\Software\Wine\Drives' /v n: /d network /f >/dev/null 2>&1
+wine reg add 'HKLM\Software\Wine\Drives' /v r: /d floppy /f >/dev/null 2>&1
+wineserver -k >/dev/null 2>&1 || true
 
 echo "== win_services_test.exe under Wine"
 # A dialog waiting for an answer would hang the run; the timeout turns it into a failure.
@@ -81,6 +90,16 @@ tally version_record "$root/resources/check-version-record.sh"
 echo "== desktop.ini as a Windows reader reads it"
 tally reader env TESSARO_WINE_PREFIX="$prefix" bash "$here/reader.sh"
 
+echo "== folders decorated by the program on Linux, as a Windows reader reads them"
+skipped=""
+if [ -n "${TESSARO_LINUX_BUILD:-}" ]; then
+    tally decorated env TESSARO_WINE_PREFIX="$prefix" bash "$here/decorated.sh"
+else
+    skipped="folders decorated on Linux: set TESSARO_LINUX_BUILD to a Linux build folder (bash scripts/test.sh makes build/)"
+    echo "SKIPPED $skipped"
+fi
+
 total_failed=$((total_failed + stage_failures))
+[ -z "$skipped" ] || echo "SKIPPED $skipped"
 echo "$total_passed passed, $total_failed failed"
 [ "$total_failed" -eq 0 ]

@@ -4,7 +4,6 @@
 #include "platform/os/colour_dialog_win.h"
 #include "platform/os/os_services.h"
 #include "platform/os/system_mark_win.h"
-#include "platform/os/text_output.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -82,6 +81,109 @@ void press(HWND dialog, int id)
     ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
 }
 
+std::string readAll(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void write(const fs::path& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+bool exists(std::error_code error)
+{
+    return error == std::error_code(ERROR_FILE_EXISTS, std::system_category())
+        || error == std::error_code(ERROR_ALREADY_EXISTS, std::system_category());
+}
+
+// The services the apply command builds on: what stands at a path, copies that never replace,
+// desktop.ini's attributes, the replacement of a Hidden and System desktop.ini without the
+// shell asking a second time, and the reader's place and code page.
+void checkFiles(const fs::path& scratch, const fs::path& source, const fs::path& target, const std::string& content)
+{
+    const fs::path ini = target / L"desktop.ini";
+    write(ini, "[.ShellClassInfo]\r\n");
+    os::Entry entry;
+    check(!os::inspect(ini, true, 1 << 20, entry) && entry.kind == os::Entry::Kind::RegularFile && entry.bytes == "[.ShellClassInfo]\r\n",
+          "inspect() reads a regular file");
+    check(os::inspect(ini, true, 4, entry) == std::error_code(ERROR_FILE_TOO_LARGE, std::system_category()),
+          "inspect() refuses a file beyond the limit");
+    check(!os::inspect(target / L"missing.ini", true, 1 << 20, entry) && entry.kind == os::Entry::Kind::Absent, "inspect(): absent");
+    check(!os::inspect(target, true, 1 << 20, entry) && entry.kind == os::Entry::Kind::Folder, "inspect(): a folder");
+
+    bool same = false;
+    check(!os::sameContents(target / source.filename(), source, same) && same, "sameContents(): a copy is the same");
+    check(!os::sameContents(ini, source, same) && !same, "sameContents(): another file is not");
+    check(!os::sameContents(target / L"missing.jpg", source, same) && !same, "sameContents(): nothing there is not");
+
+    const fs::path taken = target / L"海 の 写真 (2).jpg";
+    write(taken, "theirs");
+    check(exists(os::copyAsNew(source, target, taken.filename())) && readAll(taken) == "theirs",
+          "copyAsNew() never replaces a file of that name");
+    check(!os::copyAsNew(source, target, L"新しい 名前.jpg") && readAll(target / L"新しい 名前.jpg") == content,
+          "copyAsNew() copies under the name given");
+    check(exists(os::writeNewFile(ini, "x")) && readAll(ini) == "[.ShellClassInfo]\r\n", "writeNewFile() never opens a file there");
+    check(!os::writeNewFile(scratch / L"新.ini", "abc") && readAll(scratch / L"新.ini") == "abc", "writeNewFile() writes a new file");
+    std::size_t files = 0;
+    for (const auto& item : fs::directory_iterator(target))
+        files += item.is_regular_file() ? 1 : 0;
+    check(files == 4, "no temporary file is left behind", std::to_string(files));
+
+    ::SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_READONLY);
+    const std::error_code marked = os::markHiddenSystem(ini);
+    const DWORD attributes = ::GetFileAttributesW(ini.c_str());
+    constexpr DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    check(!marked && attributes != INVALID_FILE_ATTRIBUTES && (attributes & kept) == kept,
+          "markHiddenSystem() adds Hidden and System, keeps ReadOnly", std::to_string(attributes));
+    check(static_cast<bool>(os::markHiddenSystem(target)), "markHiddenSystem() refuses a folder");
+    ::SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+
+    // Already asked: the shell must neither ask again (a dialog would hang here) nor refuse the
+    // Hidden and System file it replaces.
+    const fs::path staged = scratch / L"staging" / L"desktop.ini";
+    fs::create_directories(staged.parent_path());
+    write(staged, "merged");
+    os::copyToFolder(staged, target, {}, os::ReplaceQuestion::AlreadyAnswered);
+    check(readAll(ini) == "merged", "copyToFolder() replaces a Hidden and System desktop.ini once the user has answered");
+    os::notifyFolderChanged(target);
+
+    check(!os::readerMayBeElsewhere(L"C:\\windows"), "readerMayBeElsewhere(): not for a fixed drive");
+    check(os::readerMayBeElsewhere(L"\\\\server\\share\\pictures"), "readerMayBeElsewhere(): a network share");
+    // run.sh gives this prefix N: as a network drive and R: as a removable one.
+    for (const auto& [drive, type, what] : {std::tuple{L"N:\\", DRIVE_REMOTE, "network"}, std::tuple{L"R:\\", DRIVE_REMOVABLE, "removable"}}) {
+        check(::GetDriveTypeW(drive) == static_cast<UINT>(type) && os::readerMayBeElsewhere(fs::path(drive) / L"pictures"),
+              std::string("readerMayBeElsewhere(): a ") + what + " drive");
+    }
+    check(os::readerEncoding() == std::to_string(::GetACP()), "readerEncoding() is the ANSI code page");
+}
+
+// Windows' error codes and the C runtime's errno values, each the kind the window describes.
+void checkErrorKinds()
+{
+    using Kind = os::ErrorKind;
+    const std::tuple<std::error_code, Kind, const char*> kinds[] = {
+        {{ERROR_FILE_NOT_FOUND, std::system_category()}, Kind::NotFound, "ERROR_FILE_NOT_FOUND"},
+        {{ERROR_DIRECTORY, std::system_category()}, Kind::NotAFolder, "ERROR_DIRECTORY"},
+        {{ERROR_ACCESS_DENIED, std::system_category()}, Kind::AccessDenied, "ERROR_ACCESS_DENIED"},
+        {{ERROR_WRITE_PROTECT, std::system_category()}, Kind::ReadOnlyVolume, "ERROR_WRITE_PROTECT"},
+        {{ERROR_DISK_FULL, std::system_category()}, Kind::DiskFull, "ERROR_DISK_FULL"},
+        {{1295, std::system_category()}, Kind::QuotaExceeded, "ERROR_DISK_QUOTA_EXCEEDED"},
+        {{ERROR_FILE_TOO_LARGE, std::system_category()}, Kind::FileTooLarge, "ERROR_FILE_TOO_LARGE"},
+        {{ERROR_SHARING_VIOLATION, std::system_category()}, Kind::Busy, "ERROR_SHARING_VIOLATION"},
+        {{ERROR_FILE_EXISTS, std::system_category()}, Kind::NameTaken, "ERROR_FILE_EXISTS"},
+        {{ERROR_INVALID_NAME, std::system_category()}, Kind::InvalidName, "ERROR_INVALID_NAME"},
+        {{ERROR_NOT_READY, std::system_category()}, Kind::NoMedium, "ERROR_NOT_READY"},
+        {{ERROR_NOT_SUPPORTED, std::system_category()}, Kind::NotSupported, "ERROR_NOT_SUPPORTED"},
+        {{12345, std::system_category()}, Kind::Unknown, "an unknown code"},
+        {std::make_error_code(std::errc::is_a_directory), Kind::FolderInTheWay, "errno EISDIR"},
+        {os::make_error_code(os::Failure::NoFileManager), Kind::Unknown, "the program's own failure"},
+    };
+    for (const auto& [error, kind, what] : kinds)
+        check(os::errorKind(error) == kind, std::string("errorKind(") + what + ")", std::to_string(static_cast<int>(os::errorKind(error))));
+}
+
 // The dialogs come last: should one hang, every other result has been printed already.
 void checkAll(const fs::path& scratch)
 {
@@ -146,11 +248,6 @@ void checkAll(const fs::path& scratch)
         check(got == text, std::string("decodeExactly: ") + what, got ? hex16(*got) : "nothing");
     }
 
-    check(tessaro::encodeForShell(japanese, "932") == sjis, "encodeForShell keeps Shift_JIS when it fits");
-    const std::string wide = tessaro::encodeForShell(u"C:\\caf\u00E9\\\u6D77.jpg", "932");
-    const std::string utf16("\xFF\xFE" "C\0:\0\\\0c\0a\0f\0\xE9\0\\\0\x77\x6D.\0j\0p\0g\0", 2 + 2 * 13);
-    check(wide == utf16, "encodeForShell falls back to FF FE and UTF-16LE when 932 lacks a character", hex(wide));
-
     const fs::path source = scratch / L"元 source" / L"海 の 写真.jpg";
     const fs::path target = scratch / L"コピー先 target";
     fs::create_directories(source.parent_path());
@@ -163,6 +260,8 @@ void checkAll(const fs::path& scratch)
     std::ifstream copied(target / source.filename(), std::ios::binary);
     check(std::string(std::istreambuf_iterator<char>(copied), {}) == content,
           "copyToFolder() puts the source's bytes into the folder under its own name");
+    copied.close();
+    checkFiles(scratch, source, target, content);
 
     // The system's attrib.exe runs, not the one run.sh built beside this program, nor a copy
     // in the current folder: that one would append what it received to the log.
@@ -218,6 +317,7 @@ void checkAll(const fs::path& scratch)
     fs::current_path(previous);
 
     check(static_cast<bool>(os::openFolder(scratch / L"存在しない missing", 0)), "openFolder() on a missing folder fails");
+    checkErrorKinds();
 
     // Box n holds red 1n, green 2n, blue 3n, then the unused byte.
     os::CustomColours pattern{};
@@ -258,6 +358,10 @@ void checkAll(const fs::path& scratch)
 int main()
 {
     const fs::path scratch = fs::temp_directory_path() / (L"tessaro-win-" + std::to_wstring(::GetCurrentProcessId()));
+    // Wine gives the same process ids run after run: what a run that was stopped left here would
+    // make the shell ask about replacing it, and wait for an answer nobody gives.
+    std::error_code stale;
+    fs::remove_all(scratch, stale);
     try {
         checkAll(scratch);
     } catch (const std::exception& e) {

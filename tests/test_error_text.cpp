@@ -1,0 +1,76 @@
+// Every failure the program can meet, described in Japanese: the errno values the services
+// return, the program's own failures, and an unknown code by its number alone.
+
+#include "platform/widgets/error_text.h"
+#include "platform/os/os_services.h"
+#include "test_support.h"
+
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <cerrno>
+#include <cstring>
+
+using namespace tessaro;
+using namespace tessaro::test;
+
+namespace {
+
+struct ErrnoCase { const char* name; int value; const char* text; };
+const ErrnoCase errnoCases[] = {
+    {"ENOENT", ENOENT, "フォルダまたはファイルが見つかりません。"},
+    {"ENOTDIR", ENOTDIR, "フォルダではありません。"},
+    {"EISDIR: a folder where a file should be", EISDIR, "ファイルを置く場所に同じ名前のフォルダがあります。"},
+    {"EACCES", EACCES, "アクセスが拒否されました。"},
+    {"EROFS", EROFS, "読み取り専用のドライブです。"},
+    {"ENOSPC", ENOSPC, "ディスクに空きがありません。"},
+    {"EDQUOT", EDQUOT, "ディスクの使用量の上限に達しています。"},
+    {"EFBIG", EFBIG, "ファイルが大きすぎます。"},
+    {"ENOTSUP", ENOTSUP, "このドライブのファイルシステムはこの操作に対応していません。"},
+    {"EIO", EIO, "ディスクの読み書きに失敗しました。"},
+    {"ENAMETOOLONG", ENAMETOOLONG, "名前またはパスが長すぎます。"},
+    {"EEXIST", EEXIST, "同じ名前のファイルまたはフォルダが既にあります。"},
+    {"EINVAL", EINVAL, "この場所またはこのファイルには、この操作を行えません。"},
+    {"ENODATA", ENODATA, "ファイルシステムに必要な属性がありません。"},
+    {"ESTALE", ESTALE, "ネットワークの接続に問題があります。"},
+    {"ENOMEDIUM", ENOMEDIUM, "ドライブにディスクがないか、装置が見つかりません。"},
+    {"unknown: its number only", 199, "エラー 199"},
+};
+
+} // namespace
+
+class ErrorTextTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void errno_isJapanese_data() { rows(errnoCases); }
+    void errno_isJapanese()
+    {
+        QFETCH(int, row);
+        const ErrnoCase& c = errnoCases[row];
+        QCOMPARE(describeError({c.value, std::system_category()}), QString::fromUtf8(c.text));
+        QCOMPARE(describeError({c.value, std::generic_category()}), QString::fromUtf8(c.text));
+    }
+
+    void programsOwnFailures_areJapanese()
+    {
+        QCOMPARE(describeError(os::make_error_code(os::Failure::NoFileManager)), QStringLiteral("フォルダを開くファイルマネージャが設定されていません。"));
+        QCOMPARE(describeError(os::make_error_code(os::Failure::OpenerFailed)), QStringLiteral("ファイルマネージャがフォルダを開けませんでした。"));
+        QCOMPARE(describeError(os::make_error_code(os::Failure::UnknownAttributeFormat)),
+                 QStringLiteral("属性がこのプログラムの知らない形式で記録されているため、変更しませんでした。"));
+        QCOMPARE(describeError(os::make_error_code(static_cast<os::Failure>(77))), QStringLiteral("エラー 77"));
+    }
+
+    // Whatever the number, the system's English never reaches the user.
+    void everyErrno_neverEnglish()
+    {
+        static const QRegularExpression latin(QStringLiteral("[A-Za-z]"));
+        for (int value = 1; value < 134; ++value) {
+            const QString text = describeError({value, std::system_category()});
+            QVERIFY2(!latin.match(text).hasMatch(), qPrintable(QStringLiteral("%1: %2").arg(value).arg(text)));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(ErrorTextTest)
+#include "test_error_text.moc"

@@ -1,0 +1,112 @@
+// How desktop.ini names its picture for a reader on another machine: names Windows can open,
+// the numbered names of a copy, and whether a picture lies inside the folder.
+
+#include "decoration/picture_reference.h"
+#include "test_support.h"
+
+#include <QtTest>
+
+using namespace tessaro;
+using namespace tessaro::test;
+
+namespace {
+
+struct NameCase { const char* name; const char16_t* given; bool opens; const char16_t* changed; };
+const NameCase nameCases[] = {
+    {"plain", u"sea.jpg", true, u"sea.jpg"},
+    {"Japanese and spaces", u"夏 の 海.jpg", true, u"夏 の 海.jpg"},
+    {"a colon", u"12:30.jpg", false, u"12_30.jpg"},
+    {"every forbidden character", u"a<b>c:d\"e|f?g*h\\i.jpg", false, u"a_b_c_d_e_f_g_h_i.jpg"},
+    {"a dot at the end", u"sea.jpg.", false, u"sea.jpg"},
+    {"dots and spaces at the end", u"sea. . ", false, u"sea"},
+    {"a device's name", u"con.jpg", false, u"_con.jpg"},
+    {"a device's name and spaces", u"AUX .jpg", false, u"_AUX .jpg"},
+    {"longer than a device's name", u"console.jpg", true, u"console.jpg"},
+    {"only dots", u"...", false, u"_"},
+    {"a dot first", u".sea.jpg", true, u".sea.jpg"},
+};
+
+} // namespace
+
+class PictureReferenceTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void windowsNames_data() { rows(nameCases); }
+    void windowsNames()
+    {
+        QFETCH(int, row);
+        const NameCase& c = nameCases[row];
+        const QString given = QString::fromUtf16(c.given);
+        QCOMPARE(windowsCanOpen(given), c.opens);
+        QCOMPARE(windowsName(given), QString::fromUtf16(c.changed));
+        QVERIFY(windowsCanOpen(windowsName(given)));
+    }
+
+    void numberedName_keepsTheExtension_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("n");
+        QTest::addColumn<QString>("numbered");
+        QTest::newRow("first: the name itself") << "sea.jpg" << 1 << "sea.jpg";
+        QTest::newRow("second") << "sea.jpg" << 2 << "sea (2).jpg";
+        QTest::newRow("the last extension") << "sea.old.jpg" << 12 << "sea.old (12).jpg";
+        QTest::newRow("no extension") << "sea" << 3 << "sea (3)";
+        QTest::newRow("a dot first is no extension") << ".sea" << 2 << ".sea (2)";
+    }
+    void numberedName_keepsTheExtension()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, n);
+        QFETCH(QString, numbered);
+        QCOMPARE(numberedName(name, n), numbered);
+    }
+
+    // Links resolved on both sides: what counts is where the reader finds the file.
+    void pathInside_followsLinks_data()
+    {
+        QTest::addColumn<QString>("picture");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("inside"); // the names joined by '|'; "-" for elsewhere
+        QTest::newRow("in the folder") << "target/sea.jpg" << "target" << "sea.jpg";
+        QTest::newRow("below it") << "target/写真/夏/sea.jpg" << "target" << "写真|夏|sea.jpg";
+        QTest::newRow("beside it") << "elsewhere/sea.jpg" << "target" << "-";
+        QTest::newRow("a folder of the same name's start") << "target2/sea.jpg" << "target" << "-";
+        QTest::newRow("through a link out of the folder") << "target/out/sea.jpg" << "target" << "-";
+        QTest::newRow("a link in the folder to a file in it") << "target/alias.jpg" << "target" << "写真|夏|sea.jpg";
+        QTest::newRow("a link to a file elsewhere") << "target/far.jpg" << "target" << "-";
+        QTest::newRow("the folder through a link") << "target/sea.jpg" << "link-to-target" << "sea.jpg";
+        QTest::newRow("the folder by a second path") << "target/./写真/../sea.jpg" << "target/写真/.." << "sea.jpg";
+    }
+    void pathInside_followsLinks()
+    {
+        QFETCH(QString, picture);
+        QFETCH(QString, folder);
+        QFETCH(QString, inside);
+        QTemporaryDir base;
+        const auto at = [&base](const char* relative) { return base.filePath(QString::fromUtf8(relative)); };
+        QVERIFY(QDir().mkpath(at("target/写真/夏")) && QDir().mkpath(at("elsewhere")) && QDir().mkpath(at("target2")));
+        for (const char* file : {"target/sea.jpg", "target/写真/夏/sea.jpg", "elsewhere/sea.jpg", "sea.jpg", "target2/sea.jpg"})
+            writeFile(at(file), "picture");
+        QVERIFY(QFile::link(at("elsewhere"), at("target/out")));
+        QVERIFY(QFile::link(at("target/写真/夏/sea.jpg"), at("target/alias.jpg")));
+        QVERIFY(QFile::link(at("elsewhere/sea.jpg"), at("target/far.jpg")));
+        QVERIFY(QFile::link(at("target"), at("link-to-target")));
+
+        std::optional<QStringList> names;
+        QCOMPARE(pathInside(base.filePath(picture), base.filePath(folder), names), std::error_code());
+        QCOMPARE(names ? names->join(QLatin1Char('|')) : QStringLiteral("-"), inside);
+    }
+
+    void pathInside_missingPicture_isAnError()
+    {
+        QTemporaryDir base;
+        std::optional<QStringList> names;
+        QCOMPARE(pathInside(base.filePath(QStringLiteral("gone.jpg")), base.path(), names),
+                 std::make_error_code(std::errc::no_such_file_or_directory));
+        QVERIFY(!names);
+    }
+};
+
+QTEST_GUILESS_MAIN(PictureReferenceTest)
+#include "test_picture_reference.moc"
