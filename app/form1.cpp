@@ -11,12 +11,49 @@
 #include "shell/mod_com.h"
 
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace tessaro {
 namespace {
+
+// The colour text with the full-width digits and letters a Japanese input method types
+// (ＦＦ) and its full-width space taken as their ASCII forms: the settings file must hold
+// ASCII hexadecimal, and the user should not have to switch the input method to type it.
+QString asciiForm(const QString& text)
+{
+    QString ascii = text;
+    for (QChar& c : ascii) {
+        if (c.unicode() >= 0xFF01 && c.unicode() <= 0xFF5E)
+            c = QChar(static_cast<char16_t>(c.unicode() - 0xFEE0));
+        else if (c.unicode() == 0x3000)
+            c = QLatin1Char(' ');
+    }
+    return ascii;
+}
+
+// The colour the text names by the rule apply checks it by: one to eight hexadecimal digits,
+// spaces around them allowed.
+std::optional<os::ColourRef> colourOf(const QString& text)
+{
+    const QString digits = text.trimmed();
+    const bool hex = std::all_of(digits.begin(), digits.end(), [](QChar c) {
+        return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
+    });
+    if (digits.isEmpty() || digits.size() > 8 || !hex)
+        return std::nullopt;
+    return digits.toUInt(nullptr, 16);
+}
+
+// COLORREF is 0x00BBGGRR.
+QColor toColor(os::ColourRef colour)
+{
+    return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF), static_cast<int>((colour >> 16) & 0xFF));
+}
 
 // Colours a label as the system draws selected text, as the two pane titles are.
 void highlight(QLabel* label)
@@ -40,6 +77,8 @@ Form1::Form1(UserDialogs& dialogs, const QString& programFolder, QWidget* parent
     setWindowTitle(QStringLiteral("Tessaro"));
     createControls();
     Form_Load();
+    pictureFolderChanged();
+    showColour();
 }
 
 void Form1::createControls()
@@ -94,6 +133,18 @@ void Form1::createControls()
 
     for (QLabel* label : {Label1, Label2, Label3, Label4})
         label->setFocusPolicy(Qt::NoFocus);
+    // The selected picture stays marked while the window is not the active one (a message
+    // over it, another program in front), as the system's list boxes keep theirs: some
+    // desktop themes give an inactive selection the colour of the background.
+    QPalette selection = File1->palette();
+    for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        selection.setColor(QPalette::Inactive, role, selection.color(QPalette::Active, role));
+    File1->setPalette(selection);
+
+    // Enter presses the focused button as Space does, the system's convention, which Qt keeps
+    // to dialogs.
+    for (QPushButton* button : {Command1, Command2, Command3})
+        button->installEventFilter(this);
     // The keyboard order: the folder list first, then the lists, the buttons and the colour text.
     QWidget* order[] = {Dir1, Drive1, File1, Dir2, Drive2, Command1, Command2, Command3, Text1};
     for (std::size_t i = 1; i < std::size(order); ++i)
@@ -101,6 +152,12 @@ void Form1::createControls()
 
     connect(Drive1, &DriveList::changed, this, &Form1::Drive1_Change);
     connect(Dir1, &FolderList::changed, this, &Form1::Dir1_Change);
+    connect(Dir1, &FolderList::changed, this, &Form1::pictureFolderChanged);
+    // The sample caption shows over a picture only: over an empty box it would stand for a
+    // picture that is not there.
+    connect(Image1, &PictureBox::pictureChanged, this, [this] { Label1->setVisible(!Image1->picture().isNull()); });
+    connect(Image1, &PictureBox::failed, this, &Form1::previewFailed);
+    connect(Text1, &QLineEdit::textChanged, this, &Form1::showColour);
     connect(File1, &FileList::clicked, this, &Form1::File1_Click);
     // The target pane moves together as the picture pane does.
     connect(Drive2, &DriveList::changed, this, [this] {
@@ -112,7 +169,6 @@ void Form1::createControls()
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
-
 }
 
 void Form1::Form_Load()
@@ -149,22 +205,33 @@ void Form1::Dir1_Change()
 
 void Form1::File1_Click()
 {
+    m_unreadablePicture.clear();
     const int index = File1->listIndex();
-    if (index < 0)
+    if (index < 0) {
+        Image1->clear();
         return;
+    }
     const QString path = joinPath(File1->path(), File1->entry(index));
-    LoadedPicture loaded;
-    if (File1->entryExact(index))
-        loaded = loadPicture(path, Image1->pictureSize());
-    else
-        loaded.error = tr("ファイル名をこのシステムの文字コードで表せません。");
-
-    if (loaded.error.isEmpty()) {
-        Image1->setPicture(loaded.image);
+    if (File1->entryExact(index)) {
+        Image1->showFile(path);
         return;
     }
     Image1->clear();
-    m_dialogs.inform(this, tr("画像を表示できません。\n%1\n%2").arg(path, loaded.error));
+    previewFailed(path, tr("ファイル名をこのシステムの文字コードで表せません。"));
+}
+
+void Form1::previewFailed(const QString& path, const QString& reason)
+{
+    m_unreadablePicture = path;
+    m_unreadableReason = reason;
+    m_dialogs.warn(this, tr("画像を表示できません。\n%1\n%2").arg(path, reason));
+}
+
+// The preview always shows the picture apply would use: a new folder has none selected.
+void Form1::pictureFolderChanged()
+{
+    m_unreadablePicture.clear();
+    Image1->clear();
 }
 
 void Form1::Command1_Click()
@@ -174,8 +241,10 @@ void Form1::Command1_Click()
     if (const int index = File1->listIndex(); index >= 0) {
         choice.pictureName = File1->entry(index);
         choice.pictureNameExact = File1->entryExact(index);
+        if (picturePath(choice) == m_unreadablePicture)
+            choice.pictureProblem = m_unreadableReason;
     }
-    choice.colourText = Text1->text();
+    choice.colourText = colourText();
     ApplyCommand(m_dialogs, this, m_programFolder).run(choice, Dir2->path());
 }
 
@@ -188,20 +257,47 @@ void Form1::Command3_Click()
 {
     // The dialog works on a copy, so that a cancel drops the custom colours edited in it.
     os::CustomColours custom = CustomColors;
-    const std::optional<os::ColourRef> chosen = m_dialogs.chooseColour(this, custom);
+    const std::optional<os::ColourRef> chosen = m_dialogs.chooseColour(this, colourOf(colourText()).value_or(0), custom);
     if (!chosen)
         return;
-
+    CustomColors = custom;
     Text1->setText(QString::number(*chosen, 16).toUpper());
-    const QColor colour(static_cast<int>(*chosen & 0xFF), static_cast<int>((*chosen >> 8) & 0xFF),
-                        static_cast<int>((*chosen >> 16) & 0xFF));
+}
+
+QString Form1::colourText() const
+{
+    return asciiForm(Text1->text());
+}
+
+// The swatch and the sample follow the text whenever it names a colour, typed or chosen, so
+// that the window never shows one colour and applies another.
+void Form1::showColour()
+{
+    const std::optional<os::ColourRef> colour = colourOf(colourText());
+    if (!colour)
+        return;
+    const QColor shown = toColor(*colour);
     QPalette swatch = Label2->palette();
-    swatch.setColor(QPalette::Window, colour);
+    swatch.setColor(QPalette::Window, shown);
     Label2->setPalette(swatch);
     QPalette sample = Label1->palette();
-    sample.setColor(QPalette::WindowText, colour);
+    sample.setColor(QPalette::WindowText, shown);
     Label1->setPalette(sample);
-    CustomColors = custom;
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (enter && !key->isAutoRepeat() && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            if (auto* button = qobject_cast<QPushButton*>(watched)) {
+                button->click();
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace tessaro

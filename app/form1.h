@@ -27,6 +27,9 @@ public:
 
     const os::CustomColours& customColors() const { return CustomColors; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void createControls();
     void Form_Load();
@@ -36,9 +39,17 @@ private:
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
+    void pictureFolderChanged();
+    void previewFailed(const QString& path, const QString& reason);
+    void showColour();
+    QString colourText() const;
 
     UserDialogs& m_dialogs;
     QString m_programFolder;
+
+    // The picture the preview could not read, and why: apply refuses it for the same reason.
+    QString m_unreadablePicture;
+    QString m_unreadableReason;
 
     // The colour dialog's custom colours, kept for this run only.
     os::CustomColours CustomColors{};
