@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include "app/accessibility.h"
 #include "decoration/apply_command.h"
 #include "platform/os/native_path.h"
 #include "platform/widgets/drive_list.h"
@@ -73,11 +74,14 @@ Form1::Form1(UserDialogs& dialogs, const QString& programFolder, QWidget* parent
     , m_dialogs(dialogs)
     , m_programFolder(programFolder)
 {
+    installAccessibility();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Tessaro"));
     createControls();
+    describeControls();
     Form_Load();
     pictureFolderChanged();
+    targetFolderChanged();
     showColour();
 }
 
@@ -153,6 +157,7 @@ void Form1::createControls()
     connect(Drive1, &DriveList::changed, this, &Form1::Drive1_Change);
     connect(Dir1, &FolderList::changed, this, &Form1::Dir1_Change);
     connect(Dir1, &FolderList::changed, this, &Form1::pictureFolderChanged);
+    connect(Dir2, &FolderList::changed, this, &Form1::targetFolderChanged);
     // The sample caption shows over a picture only: over an empty box it would stand for a
     // picture that is not there.
     connect(Image1, &PictureBox::pictureChanged, this, [this] { Label1->setVisible(!Image1->picture().isNull()); });
@@ -169,6 +174,29 @@ void Form1::createControls()
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+}
+
+// What a screen reader says of each control: what it is, not its value, with the pane in the
+// name where both panes have one, and in the description what a tooltip would show.
+void Form1::describeControls()
+{
+    Label3->setBuddy(Drive1);
+    Label4->setBuddy(Drive2);
+    Drive1->setAccessibleName(tr("画像のドライブ"));
+    Dir1->setAccessibleName(tr("画像フォルダ"));
+    File1->setAccessibleName(tr("画像ファイル"));
+    Command3->setAccessibleName(tr("文字色変更"));
+    Command3->setAccessibleDescription(tr("色の一覧から文字色を選びます"));
+    Text1->setAccessibleName(tr("文字色 (16進数)"));
+    const QString order = tr("青・緑・赤の順の16進数 (0x00BBGGRR) です。赤は FF、青は FF0000");
+    Text1->setAccessibleDescription(order);
+    Text1->setToolTip(order);
+    Image1->setAccessibleName(tr("プレビュー"));
+    Command1->setAccessibleName(tr("実行"));
+    Command1->setAccessibleDescription(tr("選んだ画像と文字色を右のフォルダに設定します"));
+    Drive2->setAccessibleName(tr("背景を変えるフォルダのドライブ"));
+    Dir2->setAccessibleName(tr("背景を変えるフォルダ"));
+    Command2->setAccessibleName(tr("開く"));
 }
 
 void Form1::Form_Load()
@@ -232,6 +260,13 @@ void Form1::pictureFolderChanged()
 {
     m_unreadablePicture.clear();
     Image1->clear();
+    Dir1->setAccessibleDescription(Dir1->path());
+}
+
+void Form1::targetFolderChanged()
+{
+    Dir2->setAccessibleDescription(Dir2->path());
+    Command2->setAccessibleDescription(tr("%1 をファイル マネージャーで開きます").arg(Dir2->path()));
 }
 
 void Form1::Command1_Click()
@@ -280,6 +315,7 @@ void Form1::showColour()
     QPalette swatch = Label2->palette();
     swatch.setColor(QPalette::Window, shown);
     Label2->setPalette(swatch);
+    Label2->setAccessibleName(tr("文字色の見本: 赤 %1、緑 %2、青 %3").arg(shown.red()).arg(shown.green()).arg(shown.blue()));
     QPalette sample = Label1->palette();
     sample.setColor(QPalette::WindowText, shown);
     Label1->setPalette(sample);

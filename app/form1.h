@@ -32,6 +32,7 @@ protected:
 
 private:
     void createControls();
+    void describeControls();
     void Form_Load();
     void Drive1_Change();
     void Dir1_Change();
@@ -40,6 +41,7 @@ private:
     void Command2_Click();
     void Command3_Click();
     void pictureFolderChanged();
+    void targetFolderChanged();
     void previewFailed(const QString& path, const QString& reason);
     void showColour();
     QString colourText() const;

@@ -27,6 +27,8 @@ FolderList::FolderList(QWidget* parent)
     header()->setStretchLastSection(false);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &FolderList::userMoved);
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &FolderList::watchedFolderChanged);
+    // An opened folder may turn out to have no subfolders, at once or once read in the background.
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &FolderList::collapseIfEmpty);
     setPath(QDir::currentPath());
 }
 
@@ -105,6 +107,13 @@ void FolderList::moveToNearestExisting(const QString& vanished)
         m_model->unload(m_model->indexFor(path));
     }
     setPath(path);
+}
+
+// An open folder without subfolders would be announced as expanded, with nothing in it.
+void FolderList::collapseIfEmpty(const QModelIndex& index)
+{
+    if (isExpanded(index) && !m_model->hasChildren(index))
+        collapse(index);
 }
 
 void FolderList::watch(const QString& path)
