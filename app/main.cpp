@@ -25,6 +25,7 @@ int main(int argc, char* argv[])
 
     tessaro::QtUserDialogs dialogs;
     tessaro::Form1 window(dialogs, QCoreApplication::applicationDirPath());
+    tessaro::setIconAfterFirstPaint(window);
     window.show();
     return QApplication::exec();
 }
