@@ -140,6 +140,14 @@ void AccessibilityTest::folderTrees_headerReadsFolder_emptyFolderIsNotExpanded()
     QVERIFY(items.contains(QStringLiteral("empty")) && items.contains(QStringLiteral("My Pictures")));
     QTRY_VERIFY(!items[QStringLiteral("empty")]->state().expanded);
     QVERIFY(items[QStringLiteral("My Pictures")]->state().expanded);
+
+    // The tree still answers a click.
+    w.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+    const QModelIndex above = dir1->currentIndex().parent();
+    const QRect row = dir1->visualRect(above);
+    QTest::mouseClick(dir1->viewport(), Qt::LeftButton, {}, QPoint(std::min(row.left() + 4, dir1->viewport()->width() - 1), row.center().y()));
+    QCOMPARE(dir1->path(), QDir::toNativeSeparators(home.path(QStringLiteral("Documents/My Pictures"))));
 }
 
 QTEST_MAIN(AccessibilityTest)

@@ -10,6 +10,7 @@
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
 
 namespace tessaro {
 
@@ -27,8 +28,12 @@ FolderList::FolderList(QWidget* parent)
     header()->setStretchLastSection(false);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &FolderList::userMoved);
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &FolderList::watchedFolderChanged);
-    // An opened folder may turn out to have no subfolders, at once or once read in the background.
-    connect(m_model, &QAbstractItemModel::dataChanged, this, &FolderList::collapseIfEmpty);
+    // An opened folder may turn out to have no subfolders, at once or once read in the
+    // background. Collapsed on the next turn: inside the expansion that read it, a collapse
+    // would leave the view stuck in its expanding state, deaf to clicks.
+    connect(m_model, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& index) {
+        QTimer::singleShot(0, this, [this, folder = QPersistentModelIndex(index)] { collapseIfEmpty(folder); });
+    });
     setPath(QDir::currentPath());
 }
 
