@@ -8,12 +8,21 @@ namespace tessaro {
 namespace {
 
 // On Linux Qt names a combo box by its current text and leaves its label to say what it is:
-// both drive lists would read "/". The drive lists carry names that tell the panes apart.
-class NamedComboBox final : public QAccessibleWidget {
+// both drive lists would read "/". The drive lists carry names that tell the panes apart,
+// and their drive is their value and their text, where Orca reads a combo box's value (Qt
+// 6.4 gives the drop-down list no selection that it could read instead).
+class NamedComboBox final : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
     explicit NamedComboBox(QComboBox* box)
         : QAccessibleWidget(box, QAccessible::ComboBox)
     {
+    }
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
     }
 
     QString text(QAccessible::Text t) const override
@@ -30,6 +39,7 @@ public:
         QAccessible::State state = QAccessibleWidget::state();
         state.expandable = true;
         state.expanded = box()->view()->isVisible();
+        state.readOnly = true;
         return state;
     }
 
@@ -51,6 +61,25 @@ public:
             box()->showPopup();
         else
             QAccessibleWidget::doAction(action);
+    }
+
+    // The text: the drive shown, read-only, nothing selected.
+    QString text(int start, int end) const override { return box()->currentText().mid(start, end - start); }
+    int characterCount() const override { return static_cast<int>(box()->currentText().size()); }
+    void selection(int, int* start, int* end) const override { *start = *end = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint&) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int offset, int* start, int* end) const override
+    {
+        *start = *end = offset;
+        return {};
     }
 
 private:

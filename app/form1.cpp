@@ -177,11 +177,10 @@ void Form1::createControls()
 }
 
 // What a screen reader says of each control: what it is, not its value, with the pane in the
-// name where both panes have one, and in the description what a tooltip would show.
+// name where both panes have one, and in the description what a tooltip would show. The pane
+// titles are no buddies: a screen reader would read a title in place of the name.
 void Form1::describeControls()
 {
-    Label3->setBuddy(Drive1);
-    Label4->setBuddy(Drive2);
     Drive1->setAccessibleName(tr("画像のドライブ"));
     Dir1->setAccessibleName(tr("画像フォルダ"));
     File1->setAccessibleName(tr("画像ファイル"));

@@ -129,7 +129,9 @@ void FileList::fill(const FolderEntries& entries)
         if (!entries[row].exact)
             item(static_cast<int>(row))->setData(InexactRole, true);
     }
-    setCurrentRow(-1);
+    // Set through the view, so that tabbing into the list leaves it without a current entry
+    // too: the first Down then selects the first entry instead of passing over it.
+    setCurrentIndex(QModelIndex());
     setUpdatesEnabled(true);
 }
 
