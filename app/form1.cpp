@@ -291,7 +291,9 @@ void Form1::Command3_Click()
 {
     // The dialog works on a copy, so that a cancel drops the custom colours edited in it.
     os::CustomColours custom = CustomColors;
-    const std::optional<os::ColourRef> chosen = m_dialogs.chooseColour(this, colourOf(colourText()).value_or(0), custom);
+    // Only the low three bytes: the system's dialog would read a high byte as a palette index.
+    const os::ColourRef shown = colourOf(colourText()).value_or(0) & 0xFFFFFF;
+    const std::optional<os::ColourRef> chosen = m_dialogs.chooseColour(this, shown, custom);
     if (!chosen)
         return;
     CustomColors = custom;

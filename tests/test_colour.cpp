@@ -59,13 +59,13 @@ const TypedCase typedCases[] = {
     {"blue is the high byte, lower case", u"ff0000", "#0000ff", "00ff0000"},
     {"spaces around", u" 00FF00 ", "#00ff00", "0000FF00"},
     {"full-width digits", u"ＦＦ", "#ff0000", "000000FF"},
-    {"full-width lower case and space", u"ｆｆ００　", "#00ff00", "0000ff00"},
+    {"full-width lower case and space", u"ｆｆ００\u3000", "#00ff00", "0000ff00"},
     {"eight digits, the top byte unused", u"FF0000FF", "#ff0000", "FF0000FF"},
     {"not hexadecimal", u"zz", "#000000", nullptr},
     {"prefixed", u"0xFF", "#000000", nullptr},
     {"nine digits", u"123456789", "#000000", nullptr},
     {"empty", u"", "#000000", nullptr},
-    {"circled digit is no digit", u"①", "#000000", nullptr},
+    {"circled digit is no digit", u"\u2460", "#000000", nullptr},
 };
 
 os::CustomColours customOf(std::initializer_list<os::ColourRef> colours)
@@ -84,9 +84,8 @@ class ColourTest : public QObject {
 private Q_SLOTS:
     void chosenColour_reachesWindowAndApply_cancelDropsTheDialogsEdits_data();
     void chosenColour_reachesWindowAndApply_cancelDropsTheDialogsEdits();
-    void dialog_opensAtTheColourTheTextHolds();
-    void typedText_swatchAndApplyAgree_data() { rows(typedCases); }
-    void typedText_swatchAndApplyAgree();
+    void typedText_swatchDialogAndApplyAgree_data() { rows(typedCases); }
+    void typedText_swatchDialogAndApplyAgree();
 };
 
 void ColourTest::chosenColour_reachesWindowAndApply_cancelDropsTheDialogsEdits_data()
@@ -136,20 +135,7 @@ void ColourTest::chosenColour_reachesWindowAndApply_cancelDropsTheDialogsEdits()
     QCOMPARE(fresh.dialogs.offeredCustom, os::CustomColours{});
 }
 
-void ColourTest::dialog_opensAtTheColourTheTextHolds()
-{
-    TempHome home;
-    Window w(home);
-    auto* text1 = w.find<QLineEdit>("Text1");
-    const std::pair<const char16_t*, os::ColourRef> opened[] = {{u"FF", 0x0000FF}, {u"ＦＦ００", 0x00FF00}, {u"zz", 0}, {u"1234", 0x1234}};
-    for (const auto& [typed, offered] : opened) {
-        text1->setText(QString::fromUtf16(typed));
-        w.press("Command3");
-        QCOMPARE(w.dialogs.offeredColour, std::optional<os::ColourRef>(offered));
-    }
-}
-
-void ColourTest::typedText_swatchAndApplyAgree()
+void ColourTest::typedText_swatchDialogAndApplyAgree()
 {
     QFETCH(int, row);
     const TypedCase& c = typedCases[row];
@@ -166,6 +152,10 @@ void ColourTest::typedText_swatchAndApplyAgree()
     typed.setCommitString(QString::fromUtf16(c.text));
     QCoreApplication::sendEvent(text1, &typed);
     QCOMPARE(w.shown(), (QStringList{QString::fromUtf16(c.text), QLatin1String(c.shown), QLatin1String(c.shown)}));
+    // The colour dialog opens at the colour shown.
+    w.press("Command3");
+    const QColor shown(QLatin1String(c.shown));
+    QCOMPARE(w.dialogs.offeredColour, std::optional<os::ColourRef>(shown.red() | shown.green() << 8 | shown.blue() << 16));
 
     w.press("Command1");
     const QByteArray settings = readFile(home.path(QStringLiteral("work/desktop.ini")));

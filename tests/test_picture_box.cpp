@@ -6,7 +6,6 @@
 #include "camera_jpeg.h"
 #include "gui_support.h"
 
-#include <QAccessible>
 #include <QBuffer>
 #include <QSignalSpy>
 #include <QThreadPool>
@@ -130,7 +129,6 @@ private Q_SLOTS:
     void showFile_droppedDecode_isCancelledAndNeverShown();
     void showFile_droppedBeforeItsTurn_neverStarts();
     void showFile_failure_isReportedOnlyForThePictureAskedForLast();
-    void pictureBox_isAnImageNamingItsPicture();
 };
 
 void PictureBoxTest::loadPicture_stretchesOrGivesAReason_data()
@@ -312,19 +310,6 @@ void PictureBoxTest::showFile_failure_isReportedOnlyForThePictureAskedForLast()
     QCOMPARE(failures.front().value(0).toString(), QStringLiteral("bad-new.jpg"));
     QCOMPARE(failures.front().value(1).toString(), QStringLiteral("壊れています: bad-new.jpg"));
     QVERIFY(cued.box.picture().isNull());
-}
-
-void PictureBoxTest::pictureBox_isAnImageNamingItsPicture()
-{
-    CuedBox cued;
-    QAccessibleInterface* image = QAccessible::queryAccessibleInterface(&cued.box);
-    QCOMPARE(image->role(), QAccessible::Graphic);
-    QCOMPARE(image->text(QAccessible::Description), QStringLiteral("画像なし"));
-    cued.cue.set(QStringLiteral("/pictures/sea.jpg"), true);
-    cued.box.showFile(QStringLiteral("/pictures/sea.jpg"));
-    QTRY_COMPARE(image->text(QAccessible::Description), QStringLiteral("sea.jpg"));
-    cued.box.clear();
-    QCOMPARE(image->text(QAccessible::Description), QStringLiteral("画像なし"));
 }
 
 QTEST_MAIN(PictureBoxTest)
