@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include "app/accessibility.h"
 #include "decoration/apply_command.h"
 #include "platform/os/native_path.h"
 #include "platform/widgets/drive_list.h"
@@ -11,12 +12,49 @@
 #include "shell/mod_com.h"
 
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace tessaro {
 namespace {
+
+// The colour text with the full-width digits and letters a Japanese input method types
+// (ＦＦ) and its full-width space taken as their ASCII forms: the settings file must hold
+// ASCII hexadecimal, and the user should not have to switch the input method to type it.
+QString asciiForm(const QString& text)
+{
+    QString ascii = text;
+    for (QChar& c : ascii) {
+        if (c.unicode() >= 0xFF01 && c.unicode() <= 0xFF5E)
+            c = QChar(static_cast<char16_t>(c.unicode() - 0xFEE0));
+        else if (c.unicode() == 0x3000)
+            c = QLatin1Char(' ');
+    }
+    return ascii;
+}
+
+// The colour the text names by the rule apply checks it by: one to eight hexadecimal digits,
+// spaces around them allowed.
+std::optional<os::ColourRef> colourOf(const QString& text)
+{
+    const QString digits = text.trimmed();
+    const bool hex = std::all_of(digits.begin(), digits.end(), [](QChar c) {
+        return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
+    });
+    if (digits.isEmpty() || digits.size() > 8 || !hex)
+        return std::nullopt;
+    return digits.toUInt(nullptr, 16);
+}
+
+// COLORREF is 0x00BBGGRR.
+QColor toColor(os::ColourRef colour)
+{
+    return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF), static_cast<int>((colour >> 16) & 0xFF));
+}
 
 // Colours a label as the system draws selected text, as the two pane titles are.
 void highlight(QLabel* label)
@@ -31,15 +69,19 @@ void highlight(QLabel* label)
 
 } // namespace
 
-Form1::Form1(UserDialogs& dialogs, const QString& programFolder, QWidget* parent)
+Form1::Form1(UserDialogs& dialogs, QWidget* parent)
     : QWidget(parent)
     , m_dialogs(dialogs)
-    , m_programFolder(programFolder)
 {
+    installAccessibility();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Tessaro"));
     createControls();
+    describeControls();
     Form_Load();
+    pictureFolderChanged();
+    targetFolderChanged();
+    showColour();
 }
 
 void Form1::createControls()
@@ -94,6 +136,18 @@ void Form1::createControls()
 
     for (QLabel* label : {Label1, Label2, Label3, Label4})
         label->setFocusPolicy(Qt::NoFocus);
+    // The selected picture stays marked while the window is not the active one (a message
+    // over it, another program in front), as the system's list boxes keep theirs: some
+    // desktop themes give an inactive selection the colour of the background.
+    QPalette selection = File1->palette();
+    for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        selection.setColor(QPalette::Inactive, role, selection.color(QPalette::Active, role));
+    File1->setPalette(selection);
+
+    // Enter presses the focused button as Space does, the system's convention, which Qt keeps
+    // to dialogs.
+    for (QPushButton* button : {Command1, Command2, Command3})
+        button->installEventFilter(this);
     // The keyboard order: the folder list first, then the lists, the buttons and the colour text.
     QWidget* order[] = {Dir1, Drive1, File1, Dir2, Drive2, Command1, Command2, Command3, Text1};
     for (std::size_t i = 1; i < std::size(order); ++i)
@@ -101,6 +155,13 @@ void Form1::createControls()
 
     connect(Drive1, &DriveList::changed, this, &Form1::Drive1_Change);
     connect(Dir1, &FolderList::changed, this, &Form1::Dir1_Change);
+    connect(Dir1, &FolderList::changed, this, &Form1::pictureFolderChanged);
+    connect(Dir2, &FolderList::changed, this, &Form1::targetFolderChanged);
+    // The sample caption shows over a picture only: over an empty box it would stand for a
+    // picture that is not there.
+    connect(Image1, &PictureBox::pictureChanged, this, [this] { Label1->setVisible(!Image1->picture().isNull()); });
+    connect(Image1, &PictureBox::failed, this, &Form1::previewFailed);
+    connect(Text1, &QLineEdit::textChanged, this, &Form1::showColour);
     connect(File1, &FileList::clicked, this, &Form1::File1_Click);
     // The target pane moves together as the picture pane does.
     connect(Drive2, &DriveList::changed, this, [this] {
@@ -112,7 +173,28 @@ void Form1::createControls()
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+}
 
+// What a screen reader says of each control: what it is, not its value, with the pane in the
+// name where both panes have one, and in the description what a tooltip would show. The pane
+// titles are no buddies: a screen reader would read a title in place of the name.
+void Form1::describeControls()
+{
+    Drive1->setAccessibleName(tr("画像のドライブ"));
+    Dir1->setAccessibleName(tr("画像フォルダ"));
+    File1->setAccessibleName(tr("画像ファイル"));
+    Command3->setAccessibleName(tr("文字色変更"));
+    Command3->setAccessibleDescription(tr("色の一覧から文字色を選びます"));
+    Text1->setAccessibleName(tr("文字色 (16進数)"));
+    const QString order = tr("青・緑・赤の順の16進数 (0x00BBGGRR) です。赤は FF、青は FF0000");
+    Text1->setAccessibleDescription(order);
+    Text1->setToolTip(order);
+    Image1->setAccessibleName(tr("プレビュー"));
+    Command1->setAccessibleName(tr("実行"));
+    Command1->setAccessibleDescription(tr("選んだ画像と文字色を右のフォルダに設定します"));
+    Drive2->setAccessibleName(tr("背景を変えるフォルダのドライブ"));
+    Dir2->setAccessibleName(tr("背景を変えるフォルダ"));
+    Command2->setAccessibleName(tr("開く"));
 }
 
 void Form1::Form_Load()
@@ -149,22 +231,40 @@ void Form1::Dir1_Change()
 
 void Form1::File1_Click()
 {
+    m_unreadablePicture.clear();
     const int index = File1->listIndex();
-    if (index < 0)
+    if (index < 0) {
+        Image1->clear();
         return;
+    }
     const QString path = joinPath(File1->path(), File1->entry(index));
-    LoadedPicture loaded;
-    if (File1->entryExact(index))
-        loaded = loadPicture(path, Image1->pictureSize());
-    else
-        loaded.error = tr("ファイル名をこのシステムの文字コードで表せません。");
-
-    if (loaded.error.isEmpty()) {
-        Image1->setPicture(loaded.image);
+    if (File1->entryExact(index)) {
+        Image1->showFile(path);
         return;
     }
     Image1->clear();
-    m_dialogs.inform(this, tr("画像を表示できません。\n%1\n%2").arg(path, loaded.error));
+    previewFailed(path, tr("ファイル名をこのシステムの文字コードで表せません。"));
+}
+
+void Form1::previewFailed(const QString& path, const QString& reason)
+{
+    m_unreadablePicture = path;
+    m_unreadableReason = reason;
+    m_dialogs.warn(this, tr("画像を表示できません。\n%1\n%2").arg(path, reason));
+}
+
+// The preview always shows the picture apply would use: a new folder has none selected.
+void Form1::pictureFolderChanged()
+{
+    m_unreadablePicture.clear();
+    Image1->clear();
+    Dir1->setAccessibleDescription(Dir1->path());
+}
+
+void Form1::targetFolderChanged()
+{
+    Dir2->setAccessibleDescription(Dir2->path());
+    Command2->setAccessibleDescription(tr("%1 をファイル マネージャーで開きます").arg(Dir2->path()));
 }
 
 void Form1::Command1_Click()
@@ -174,8 +274,10 @@ void Form1::Command1_Click()
     if (const int index = File1->listIndex(); index >= 0) {
         choice.pictureName = File1->entry(index);
         choice.pictureNameExact = File1->entryExact(index);
+        if (picturePath(choice) == m_unreadablePicture)
+            choice.pictureProblem = m_unreadableReason;
     }
-    choice.colourText = Text1->text();
+    choice.colourText = colourText();
     ApplyCommand(m_dialogs, this).run(choice, Dir2->path());
 }
 
@@ -188,20 +290,50 @@ void Form1::Command3_Click()
 {
     // The dialog works on a copy, so that a cancel drops the custom colours edited in it.
     os::CustomColours custom = CustomColors;
-    const std::optional<os::ColourRef> chosen = m_dialogs.chooseColour(this, custom);
+    // Only the low three bytes: the system's dialog would read a high byte as a palette index.
+    const os::ColourRef shown = colourOf(colourText()).value_or(0) & 0xFFFFFF;
+    const std::optional<os::ColourRef> chosen = m_dialogs.chooseColour(this, shown, custom);
     if (!chosen)
         return;
-
-    Text1->setText(QString::number(*chosen, 16).toUpper());
-    const QColor colour(static_cast<int>(*chosen & 0xFF), static_cast<int>((*chosen >> 8) & 0xFF),
-                        static_cast<int>((*chosen >> 16) & 0xFF));
-    QPalette swatch = Label2->palette();
-    swatch.setColor(QPalette::Window, colour);
-    Label2->setPalette(swatch);
-    QPalette sample = Label1->palette();
-    sample.setColor(QPalette::WindowText, colour);
-    Label1->setPalette(sample);
     CustomColors = custom;
+    Text1->setText(QString::number(*chosen, 16).toUpper());
+}
+
+QString Form1::colourText() const
+{
+    return asciiForm(Text1->text());
+}
+
+// The swatch and the sample follow the text whenever it names a colour, typed or chosen, so
+// that the window never shows one colour and applies another.
+void Form1::showColour()
+{
+    const std::optional<os::ColourRef> colour = colourOf(colourText());
+    if (!colour)
+        return;
+    const QColor shown = toColor(*colour);
+    QPalette swatch = Label2->palette();
+    swatch.setColor(QPalette::Window, shown);
+    Label2->setPalette(swatch);
+    Label2->setAccessibleName(tr("文字色の見本: 赤 %1、緑 %2、青 %3").arg(shown.red()).arg(shown.green()).arg(shown.blue()));
+    QPalette sample = Label1->palette();
+    sample.setColor(QPalette::WindowText, shown);
+    Label1->setPalette(sample);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (enter && !key->isAutoRepeat() && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            if (auto* button = qobject_cast<QPushButton*>(watched)) {
+                button->click();
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace tessaro

@@ -22,13 +22,16 @@ class UserDialogs;
 class Form1 : public QWidget {
     Q_OBJECT
 public:
-    // `programFolder` is the folder that holds the program; nothing is staged there any more.
-    explicit Form1(UserDialogs& dialogs, const QString& programFolder, QWidget* parent = nullptr);
+    explicit Form1(UserDialogs& dialogs, QWidget* parent = nullptr);
 
     const os::CustomColours& customColors() const { return CustomColors; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void createControls();
+    void describeControls();
     void Form_Load();
     void Drive1_Change();
     void Dir1_Change();
@@ -36,9 +39,17 @@ private:
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
+    void pictureFolderChanged();
+    void targetFolderChanged();
+    void previewFailed(const QString& path, const QString& reason);
+    void showColour();
+    QString colourText() const;
 
     UserDialogs& m_dialogs;
-    QString m_programFolder;
+
+    // The picture the preview could not read, and why: apply refuses it for the same reason.
+    QString m_unreadablePicture;
+    QString m_unreadableReason;
 
     // The colour dialog's custom colours, kept for this run only.
     os::CustomColours CustomColors{};

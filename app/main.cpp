@@ -24,7 +24,8 @@ int main(int argc, char* argv[])
     tessaro::prepareApplication(app);
 
     tessaro::QtUserDialogs dialogs;
-    tessaro::Form1 window(dialogs, QCoreApplication::applicationDirPath());
+    tessaro::Form1 window(dialogs);
+    tessaro::setIconAfterFirstPaint(window);
     window.show();
     return QApplication::exec();
 }

@@ -4,7 +4,9 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QTimer>
 #include <QTranslator>
+#include <QWidget>
 
 namespace tessaro {
 
@@ -32,11 +34,33 @@ void prepareApplication(QApplication& app)
 {
     QApplication::setApplicationName(QStringLiteral("Tessaro"));
     QApplication::setApplicationVersion(QStringLiteral(TESSARO_VERSION));
-    QIcon icon;
-    for (int size : {16, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/tessaro-%1.png").arg(size));
-    QApplication::setWindowIcon(icon);
     installJapanese(app);
+}
+
+void setIconAfterFirstPaint(QWidget& window)
+{
+    class FirstPaint final : public QObject {
+    public:
+        using QObject::QObject;
+
+    protected:
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint) {
+                watched->removeEventFilter(this);
+                // Once the paint has reached the screen.
+                QTimer::singleShot(0, this, [this] {
+                    QIcon icon;
+                    for (int size : {16, 32, 48, 64, 128, 256})
+                        icon.addFile(QStringLiteral(":/icons/tessaro-%1.png").arg(size));
+                    QApplication::setWindowIcon(icon);
+                    deleteLater();
+                });
+            }
+            return false;
+        }
+    };
+    window.installEventFilter(new FirstPaint(&window));
 }
 
 } // namespace tessaro

@@ -2,12 +2,17 @@
 
 class QApplication;
 class QCoreApplication;
+class QWidget;
 
 namespace tessaro {
 
-// What every start of Tessaro does once the application object exists: its name, version
-// and icon, and the Japanese interface.
+// What every start of Tessaro does once the application object exists: its name and
+// version, and the Japanese interface.
 void prepareApplication(QApplication& app);
+
+// Gives the program its icon once `window` has painted for the first time: its six sizes
+// take a decode each, and nothing needs them before the window is on the screen.
+void setIconAfterFirstPaint(QWidget& window);
 
 // Makes the whole interface Japanese, the toolkit's own buttons and dialogs included,
 // whatever the system's language.

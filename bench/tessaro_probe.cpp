@@ -9,8 +9,16 @@
 //       File1 holding COUNT names, then idles until it is ended.
 //   tessaro_probe MY_PICTURES COUNT preview FOLDER NAME OTHER
 //       then moves Dir1 to FOLDER and clicks NAME, OTHER and NAME again, reporting
-//       "preview NS KB" for each click on NAME: click to the preview painted, and how far
-//       the peak resident memory rose meanwhile.
+//       "preview NS KB GAP" for each click on NAME: click to the whole picture painted in the
+//       preview, how far the peak resident memory rose meanwhile, and the longest stall of
+//       the event loop in between.
+//   tessaro_probe MY_PICTURES COUNT camera FOLDER NAME
+//       then moves Dir1 to FOLDER and clicks NAME, reporting "camera FIRST WHOLE": click to
+//       the first picture painted in the preview (the EXIF thumbnail) and to the whole one.
+//   tessaro_probe MY_PICTURES COUNT hold FOLDER N
+//       then moves Dir1 to FOLDER, clicks its first picture and, once it is shown, presses
+//       Down N - 1 times as a held key repeats (every 30 ms), reporting "hold NS GAP": last
+//       key to the last picture painted whole, and the longest stall from the first key on.
 //   tessaro_probe MY_PICTURES COUNT files|dirs PARENT CHILD N
 //       then moves Dir1 to PARENT and clicks its subfolder CHILD, reporting "folder NS GAP":
 //       click to File1 painted with N names (files) or Dir1 painted with CHILD's N
@@ -28,6 +36,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
 
@@ -47,6 +56,9 @@ constexpr int SettleMs = 300;
 
 // The event-loop ticker's period; a stall shows as a gap far longer than this.
 constexpr int TickMs = 5;
+
+// A held key repeats about thirty times a second on the usual desktops.
+constexpr int KeyRepeatMs = 30;
 
 void click(QWidget* widget, QPoint at)
 {
@@ -110,49 +122,134 @@ private:
         const QString mode = m_args.value(2);
         if (mode == QLatin1String("preview"))
             preview();
+        else if (mode == QLatin1String("camera"))
+            camera();
+        else if (mode == QLatin1String("hold"))
+            hold();
         else if (mode == QLatin1String("files") || mode == QLatin1String("dirs"))
             folder(mode == QLatin1String("files"));
         else
             fail("mode");
     }
 
-    // Clicks `name` in File1 and calls `then` with the time the preview took to paint.
-    void clickPicture(const QString& name, std::function<void(long long, long long)> then)
+    // Whether the preview shows `name` of File1's folder: whole, or at all.
+    bool shows(const QString& name, bool whole) const
+    {
+        return !m_image1->picture().isNull() && m_image1->file().endsWith(QLatin1Char('/') + name) && (!whole || m_image1->complete());
+    }
+
+    // Clicks `name` in File1 and calls `then` with the time the whole picture took to paint in
+    // the preview, the growth of the peak resident memory and the longest stall meanwhile.
+    void clickPicture(const QString& name, std::function<void(long long, long long, long long)> then)
     {
         const QList<QListWidgetItem*> found = m_file1->findItems(name, Qt::MatchExactly);
         if (found.size() != 1)
             fail("picture-not-listed");
         m_file1->scrollToItem(found.front());
-        const qint64 before = m_image1->picture().cacheKey();
         const bool reset = resetPeak();
         const long long peakBefore = ownKilobytes("VmHWM:");
-        m_watch = std::make_unique<PaintWatch>(m_image1,
-            [this, before] { return !m_image1->picture().isNull() && m_image1->picture().cacheKey() != before; },
+        m_watch = std::make_unique<PaintWatch>(m_image1, [this, name] { return shows(name, true); },
             [this, then, reset, peakBefore, start = monotonicNs()](long long ns) {
                 const long long peakAfter = ownKilobytes("VmHWM:");
-                then(ns - start, reset ? peakAfter - peakBefore : -1);
+                afterTicks(start, ns, [then, ns, start, reset, peakBefore, peakAfter](long long gap) {
+                    then(ns - start, reset ? peakAfter - peakBefore : -1, gap);
+                });
             });
         click(m_file1->viewport(), m_file1->visualItemRect(found.front()).center());
+    }
+
+    // Calls `then` with the longest stall of the event loop over [from, to], once a few more
+    // ticks have closed a gap that spans its end.
+    void afterTicks(long long from, long long to, std::function<void(long long)> then)
+    {
+        QTimer::singleShot(10 * TickMs, this, [this, from, to, then] {
+            then(longestGap(m_ticks, from, to).value_or(-1));
+        });
     }
 
     void preview()
     {
         if (!m_dir1->setPath(m_args.value(3)))
             fail("preview-folder");
+        m_ticker.start();
         const QString name = m_args.value(4);
         const QString other = m_args.value(5);
         QTimer::singleShot(SettleMs, this, [this, name, other] {
-            clickPicture(name, [this, name, other](long long ns, long long kb) {
-                report("preview %lld %lld", ns, kb);
+            clickPicture(name, [this, name, other](long long ns, long long kb, long long gap) {
+                report("preview %lld %lld %lld", ns, kb, gap);
                 QTimer::singleShot(SettleMs, this, [this, name, other] {
-                    clickPicture(other, [this, name](long long, long long) {
+                    clickPicture(other, [this, name](long long, long long, long long) {
                         QTimer::singleShot(SettleMs, this, [this, name] {
-                            clickPicture(name, [](long long againNs, long long againKb) {
-                                report("preview %lld %lld", againNs, againKb);
+                            clickPicture(name, [](long long againNs, long long againKb, long long againGap) {
+                                report("preview %lld %lld %lld", againNs, againKb, againGap);
                                 QCoreApplication::quit();
                             });
                         });
                     });
+                });
+            });
+        });
+    }
+
+    void camera()
+    {
+        if (!m_dir1->setPath(m_args.value(3)))
+            fail("camera-folder");
+        const QString name = m_args.value(4);
+        QTimer::singleShot(SettleMs, this, [this, name] {
+            const QList<QListWidgetItem*> found = m_file1->findItems(name, Qt::MatchExactly);
+            if (found.size() != 1)
+                fail("picture-not-listed");
+            const long long start = monotonicNs();
+            auto first = std::make_shared<long long>(-1);
+            m_firstWatch = std::make_unique<PaintWatch>(m_image1, [this, name] { return shows(name, false); },
+                [first](long long ns) { *first = ns; });
+            m_watch = std::make_unique<PaintWatch>(m_image1, [this, name] { return shows(name, true); },
+                [start, first](long long ns) {
+                    // Without a thumbnail the first picture painted is the whole one.
+                    report("camera %lld %lld", (*first < 0 ? ns : *first) - start, ns - start);
+                    QCoreApplication::quit();
+                });
+            click(m_file1->viewport(), m_file1->visualItemRect(found.front()).center());
+        });
+    }
+
+    void hold()
+    {
+        if (!m_dir1->setPath(m_args.value(3)))
+            fail("hold-folder");
+        const int count = m_args.value(4).toInt();
+        QTimer::singleShot(SettleMs, this, [this, count] {
+            if (m_file1->count() != count)
+                fail("hold-count");
+            m_file1->setFocus();
+            clickPicture(m_file1->item(0)->text(), [this, count](long long, long long, long long) {
+                QTimer::singleShot(SettleMs, this, [this, count] {
+                    m_ticker.start();
+                    const long long firstKey = monotonicNs();
+                    auto pressed = std::make_shared<int>(1);
+                    auto* repeat = new QTimer(this);
+                    repeat->setTimerType(Qt::PreciseTimer);
+                    connect(repeat, &QTimer::timeout, this, [this, repeat, pressed, count, firstKey] {
+                        QKeyEvent press(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier, QString(), true);
+                        QApplication::sendEvent(m_file1, &press);
+                        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier, QString(), true);
+                        QApplication::sendEvent(m_file1, &release);
+                        if (++*pressed < count)
+                            return;
+                        repeat->stop();
+                        const QString last = m_file1->item(count - 1)->text();
+                        if (m_file1->listIndex() != count - 1)
+                            fail("hold-selection");
+                        m_watch = std::make_unique<PaintWatch>(m_image1, [this, last] { return shows(last, true); },
+                            [this, firstKey, lastKey = monotonicNs()](long long ns) {
+                                afterTicks(firstKey, ns, [ns, lastKey](long long gap) {
+                                    report("hold %lld %lld", ns - lastKey, gap);
+                                    QCoreApplication::quit();
+                                });
+                            });
+                    });
+                    repeat->start(KeyRepeatMs);
                 });
             });
         });
@@ -187,11 +284,8 @@ private:
                         return m_dir1->path() == child && m_dir1->model()->rowCount(m_dir1->currentIndex()) == count;
                     },
                     [this, start = monotonicNs()](long long done) {
-                        // A few more ticks close the gap that spans the end.
-                        QTimer::singleShot(10 * TickMs, this, [this, start, done] {
-                            m_ticker.stop();
-                            const std::optional<long long> gap = longestGap(m_ticks, start, done);
-                            report("folder %lld %lld", done - start, gap.value_or(-1));
+                        afterTicks(start, done, [start, done](long long gap) {
+                            report("folder %lld %lld", done - start, gap);
                             QCoreApplication::quit();
                         });
                     });
@@ -208,6 +302,7 @@ private:
     FileList* m_file1;
     PictureBox* m_image1;
     std::unique_ptr<PaintWatch> m_watch;
+    std::unique_ptr<PaintWatch> m_firstWatch;
     QTimer m_ticker;
     std::vector<long long> m_ticks;
 };
@@ -223,7 +318,8 @@ int main(int argc, char* argv[])
     tessaro::prepareApplication(app);
 
     tessaro::QtUserDialogs dialogs;
-    tessaro::Form1 window(dialogs, QCoreApplication::applicationDirPath());
+    tessaro::Form1 window(dialogs);
+    tessaro::setIconAfterFirstPaint(window);
     tessaro::bench::Probe probe(window, QCoreApplication::arguments().mid(1));
     window.show();
     return QApplication::exec();

@@ -2,6 +2,7 @@
 // folders the figures are measured on. A workload with the wrong number of pictures, or a
 // report line lost between two reads, would give figures for something else.
 
+#include "platform/widgets/picture_box.h"
 #include "process.h"
 #include "workload.h"
 
@@ -106,6 +107,27 @@ private Q_SLOTS:
         QCOMPARE(reader.size(), QSize(600, 400));
         // Noise and edges, as a camera's: far from the few bytes a flat picture takes.
         QVERIFY(bytes > 600 * 400 / 8);
+    }
+
+    void writePhoto_cameraLike_carriesA160By120Thumbnail()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("camera.jpg"));
+        writePhoto(path, {600, 400}, true);
+        QImageReader reader(path);
+        QCOMPARE(reader.size(), QSize(600, 400));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(tessaro::exifThumbnail(file, QSize(600, 400)).size(), QSize(160, 120));
+    }
+
+    void writeBurst_copiesThePictureUnderCameraNames()
+    {
+        const QString photo = m_dir.filePath(QStringLiteral("one.jpg"));
+        writePhoto(photo, {60, 40});
+        writeBurst(photo, m_dir.filePath(QStringLiteral("burst")), 3);
+        QCOMPARE(QDir(m_dir.filePath(QStringLiteral("burst"))).entryList(QDir::Files),
+            (QStringList{QStringLiteral("IMG_0001.jpg"), QStringLiteral("IMG_0002.jpg"), QStringLiteral("IMG_0003.jpg")}));
+        QCOMPARE(QFileInfo(m_dir.filePath(QStringLiteral("burst/IMG_0003.jpg"))).size(), QFileInfo(photo).size());
     }
 
 private:

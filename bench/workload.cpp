@@ -1,5 +1,8 @@
 #include "workload.h"
 
+#include "camera_jpeg.h"
+
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -61,7 +64,7 @@ const QByteArray tinyGif = QByteArray::fromHex(
 
 } // namespace
 
-qint64 writePhoto(const QString& path, QSize size)
+qint64 writePhoto(const QString& path, QSize size, bool thumbnail)
 {
     QImage image(size, QImage::Format_RGB32);
     std::uint32_t state = 0x9E3779B9u;
@@ -79,11 +82,34 @@ qint64 writePhoto(const QString& path, QSize size)
             line[x] = qRgb(clampByte(r), clampByte(g), clampByte(b));
         }
     }
-    QImageWriter writer(path, "jpeg");
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
     writer.setQuality(90);
     if (!writer.write(image))
-        throw std::runtime_error("cannot write " + path.toStdString() + ": " + writer.errorString().toStdString());
+        throw std::runtime_error("cannot encode " + path.toStdString() + ": " + writer.errorString().toStdString());
+    if (thumbnail) {
+        QByteArray small;
+        QBuffer smallBuffer(&small);
+        smallBuffer.open(QIODevice::WriteOnly);
+        image.scaled(160, 120, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).save(&smallBuffer, "JPEG", 80);
+        jpeg = test::withExifThumbnail(jpeg, {small});
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(jpeg) != jpeg.size())
+        throw std::runtime_error("cannot write " + path.toStdString());
+    file.close();
     return QFileInfo(path).size();
+}
+
+void writeBurst(const QString& photo, const QString& folder, int count)
+{
+    makeFolder(folder);
+    for (int i = 1; i <= count; ++i) {
+        if (!QFile::copy(photo, QDir(folder).filePath(QStringLiteral("IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0')))))
+            throw std::runtime_error("cannot copy " + photo.toStdString());
+    }
 }
 
 void writePictureFolder(const QString& folder, int pictures)

@@ -9,8 +9,13 @@ namespace tessaro::bench {
 
 // A photograph-like JPEG: gradients, edges at several scales and sensor-like noise, so that
 // it holds about as many bits per pixel as a camera's picture and its decoding costs what a
-// real one does. Returns the file's size in bytes; throws std::runtime_error on failure.
-qint64 writePhoto(const QString& path, QSize size);
+// real one does. With `thumbnail`, it also carries a 160 × 120 thumbnail in an EXIF block,
+// as a camera writes it. Returns the file's size in bytes; throws std::runtime_error on
+// failure.
+qint64 writePhoto(const QString& path, QSize size, bool thumbnail = false);
+
+// `count` copies of the picture `photo` in `folder`, named IMG_0001.jpg and on.
+void writeBurst(const QString& photo, const QString& folder, int count);
 
 // A "My Pictures" as a user keeps it: `pictures` small pictures (JPEG, BMP and GIF) and a
 // couple of files that are not pictures.

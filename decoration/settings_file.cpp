@@ -36,9 +36,14 @@ std::optional<QString> checkChoice(const DecorationChoice& choice)
     // add lines of its own to the file.
     if (picturePath(choice).contains(QLatin1Char('\r')) || picturePath(choice).contains(QLatin1Char('\n')))
         return Text::tr("画像ファイルのパスに改行が含まれているため使えません。\n%1").arg(picturePath(choice));
+    // The preview's reason, in the preview's words: a picture Tessaro cannot show, the shell cannot either.
+    if (!choice.pictureProblem.isEmpty())
+        return Text::tr("画像を表示できません。\n%1\n%2").arg(picturePath(choice), choice.pictureProblem);
     static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]{1,8}$"));
     if (!hex.match(colourTextOf(choice)).hasMatch())
-        return Text::tr("文字色は 1～8 桁の16進数で指定してください。\n%1").arg(choice.colourText);
+        return Text::tr("文字色は 1～8 桁の16進数で指定してください。\n%1\n"
+                        "順番は青・緑・赤 (0x00BBGGRR) です。例: 赤は FF、緑は FF00、青は FF0000")
+            .arg(choice.colourText);
     return std::nullopt;
 }
 

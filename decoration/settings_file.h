@@ -16,6 +16,7 @@ struct DecorationChoice {
     QString pictureName;         // the selected file's name; empty when none is selected
     bool pictureNameExact = true; // false when the name could only be shown approximately
     QString colourText;          // the colour box's text, as typed
+    QString pictureProblem = {}; // why the preview could not read the picture; empty when it could
 };
 
 // The picture's full path by the folder-join rule: a separator is added unless the folder

@@ -29,12 +29,14 @@ public:
         return !answers.isEmpty() && answers.takeFirst();
     }
 
-    // Cancels unless `colourAnswer` is set; an OK hands back `customAnswer` as the custom colours.
-    std::optional<os::ColourRef> chooseColour(QWidget*, os::CustomColours& custom) override
+    // Cancels unless `colourAnswer` is set. The user's edits of the custom colours,
+    // `customEdit`, are left in the colours handed in whether the user then confirms or cancels.
+    std::optional<os::ColourRef> chooseColour(QWidget*, os::ColourRef initial, os::CustomColours& custom) override
     {
+        offeredColour = initial;
         offeredCustom = custom;
-        if (colourAnswer)
-            custom = customAnswer;
+        if (customEdit)
+            custom = *customEdit;
         return colourAnswer;
     }
 
@@ -42,8 +44,9 @@ public:
     QList<Default> defaults;
     QList<bool> answers;
     std::function<void(const QString& question)> whileAsking;
-    std::optional<os::ColourRef> colourAnswer;
-    os::CustomColours offeredCustom{}, customAnswer{};
+    std::optional<os::ColourRef> colourAnswer, offeredColour;
+    std::optional<os::CustomColours> customEdit;
+    os::CustomColours offeredCustom{};
 };
 
 // A picture whose left half is `left` and right half `right`, so that a preview that is

@@ -417,7 +417,7 @@ void ApplyCommandTest::window_appliesIntoAnEmptyFolder()
     const QString target = home.mkpath(QStringLiteral("Summer Trip"));
     FakeDialogs dialogs;
     dialogs.answers = {true};
-    Form1 form(dialogs, home.mkpath(QStringLiteral("program")));
+    Form1 form(dialogs);
     QVERIFY(form.findChild<FolderList*>(QStringLiteral("Dir2"))->setPath(target));
     form.findChild<FileList*>(QStringLiteral("File1"))->setListIndex(0);
     form.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("ABCDEF"));
@@ -437,7 +437,7 @@ void ApplyCommandTest::window_openingAFolderGoneMeanwhile_saysWhyItFailed()
     TempHome home;
     const QString target = home.mkpath(QStringLiteral("Summer Trip"));
     FakeDialogs dialogs;
-    Form1 form(dialogs, home.path());
+    Form1 form(dialogs);
     QVERIFY(form.findChild<FolderList*>(QStringLiteral("Dir2"))->setPath(target));
     QVERIFY(QDir(target).removeRecursively());
     QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);

@@ -9,6 +9,8 @@
 #include "platform/widgets/folder_list.h"
 #include "platform/widgets/picture_box.h"
 
+#include <QApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -30,15 +32,18 @@ QStringList entries(const FileList* list)
 }
 
 struct Window {
-    explicit Window(const TempHome& home) : form(dialogs, home.path()) {}
+    // The window opens in the home folder the test made: it must exist first.
+    explicit Window(const TempHome&) : form(dialogs) {}
     template <typename T>
     T* find(const char* name) const { return form.findChild<T*>(QLatin1String(name)); }
-    // Selects `name` in the file list, as a click does, and gives what the preview then shows.
+    // Selects `name` in the file list, as a click does, and gives what the preview shows once
+    // it has read the picture.
     QImage click(const QString& name) const
     {
         file1->setListIndex(static_cast<int>(entries(file1).indexOf(name)));
-        return image1->picture();
+        return QTest::qWaitFor([this] { return !image1->loading(); }) ? image1->picture() : QImage();
     }
+    void press(const char* button) const { QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton); }
 
     FakeDialogs dialogs;
     Form1 form;
@@ -59,8 +64,10 @@ private Q_SLOTS:
     void dir1_onTheWorkingDrive_opensDownToTheWorkingFolder();
     void drive1_otherDrive_movesDir1AndFile1ToItsRoot();
     void preview_clickedPicture_isShownStretched();
-    void preview_unreadablePicture_isReportedByNameAndCleared();
+    void preview_unreadablePicture_isReportedOnceAndApplyRefusesIt();
     void preview_undecodableName_neverShowsNorAppliesAnotherFile();
+    void preview_dir1Moves_clearsThePreviewWithTheSelection();
+    void file1_tabbedIntoWithNothingSelected_choosesNothing();
 };
 
 void BrowserTest::dir1Moves_file1FollowsWithTheFoldersPictures()
@@ -150,7 +157,7 @@ void BrowserTest::preview_clickedPicture_isShownStretched()
     QVERIFY(w.dialogs.messages.isEmpty());
 }
 
-void BrowserTest::preview_unreadablePicture_isReportedByNameAndCleared()
+void BrowserTest::preview_unreadablePicture_isReportedOnceAndApplyRefusesIt()
 {
     TempHome home;
     const QString folder = home.mkpath(QStringLiteral("pics"));
@@ -162,9 +169,20 @@ void BrowserTest::preview_unreadablePicture_isReportedByNameAndCleared()
     QVERIFY(w.click(QStringLiteral("letter.jpg")).isNull());
     QCOMPARE(w.dialogs.messages.size(), 1);
     QVERIFY(w.dialogs.messages.front().contains(QStringLiteral("letter.jpg")));
-    // The program goes on as before.
+
+    // Apply refuses it for the same reason, in the same words, and writes nothing.
+    w.press("Command1");
+    QCOMPARE(w.dialogs.messages.size(), 2);
+    QCOMPARE(w.dialogs.messages.back(), w.dialogs.messages.front());
+    QVERIFY(!QFile::exists(home.path(QStringLiteral("work/desktop.ini"))));
+
+    // The program goes on as before, and a picture that reads is applied.
     QVERIFY(!w.click(QStringLiteral("good.bmp")).isNull());
-    QCOMPARE(w.dialogs.messages.size(), 1);
+    w.dialogs.answers = {true}; // copy the picture into the target folder
+    w.press("Command1");
+    QCOMPARE(w.dialogs.messages.size(), 3);
+    QVERIFY(w.dialogs.messages.back().contains(QStringLiteral("背景を設定しました")));
+    QVERIFY(readFile(home.path(QStringLiteral("work/desktop.ini"))).contains("good.bmp"));
 }
 
 void BrowserTest::preview_undecodableName_neverShowsNorAppliesAnotherFile()
@@ -190,6 +208,64 @@ void BrowserTest::preview_undecodableName_neverShowsNorAppliesAnotherFile()
     QVERIFY(cleared);
     QCOMPARE(w.dialogs.messages.size(), 2); // one for the preview, one for apply
     QVERIFY(!QFile::exists(home.path(QStringLiteral("desktop.ini"))));
+}
+
+void BrowserTest::preview_dir1Moves_clearsThePreviewWithTheSelection()
+{
+    TempHome home;
+    const QString folder = home.mkpath(QStringLiteral("pics"));
+    home.mkpath(QStringLiteral("pics/more"));
+    QVERIFY(twoColourImage(QSize(10, 10), Qt::green, Qt::green).save(folder + QStringLiteral("/good.bmp")));
+    Window w(home);
+    auto* sample = w.find<QLabel>("Label1");
+    QVERIFY(w.dir1->setPath(folder));
+    QVERIFY(!sample->isVisibleTo(&w.form)); // no picture, no caption over it
+    QVERIFY(!w.click(QStringLiteral("good.bmp")).isNull());
+    QVERIFY(sample->isVisibleTo(&w.form));
+
+    QVERIFY(w.dir1->setPath(folder + QStringLiteral("/more")));
+    QCOMPARE(w.file1->listIndex(), -1);
+    QVERIFY(w.image1->picture().isNull());
+    QVERIFY(!sample->isVisibleTo(&w.form));
+    QVERIFY(w.dialogs.messages.isEmpty());
+}
+
+void BrowserTest::file1_tabbedIntoWithNothingSelected_choosesNothing()
+{
+    TempHome home;
+    const QString folder = home.mkpath(QStringLiteral("Documents/My Pictures"));
+    writeFile(folder + QStringLiteral("/a broken.jpg"), "not a picture");
+    QVERIFY(twoColourImage(QSize(10, 10), Qt::green, Qt::green).save(folder + QStringLiteral("/b good.bmp")));
+    Window w(home);
+    w.form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w.form));
+    w.find<DriveList>("Drive1")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), w.file1);
+    QCOMPARE(w.file1->listIndex(), -1);
+    QVERIFY(!w.image1->loading() && w.image1->picture().isNull());
+    QVERIFY(w.dialogs.messages.isEmpty());
+
+    // Apply agrees: nothing is chosen.
+    w.press("Command1");
+    QCOMPARE(w.dialogs.messages, QStringList{QStringLiteral("背景にする画像ファイルを選んでください。")});
+    QVERIFY(!QFile::exists(home.path(QStringLiteral("work/desktop.ini"))));
+
+    // Down chooses the first picture, then the next; the preview follows the selection.
+    w.file1->setFocus();
+    QTest::keyClick(w.file1, Qt::Key_Down);
+    QCOMPARE(w.file1->listIndex(), 0);
+    QVERIFY(QTest::qWaitFor([&] { return !w.image1->loading(); }));
+    QCOMPARE(w.dialogs.messages.size(), 2); // the broken picture, chosen by the user
+    QTest::keyClick(w.file1, Qt::Key_Down);
+    QCOMPARE(w.file1->listIndex(), 1);
+    QVERIFY(QTest::qWaitFor([&] { return !w.image1->loading(); }));
+    QCOMPARE(w.image1->file(), QDir::toNativeSeparators(folder + QStringLiteral("/b good.bmp")));
+
+    // Ctrl and a click take the selection away, and the picture with it.
+    QTest::mouseClick(w.file1->viewport(), Qt::LeftButton, Qt::ControlModifier, w.file1->visualItemRect(w.file1->item(1)).center());
+    QCOMPARE(w.file1->listIndex(), -1);
+    QVERIFY(w.image1->picture().isNull());
 }
 
 QTEST_MAIN(BrowserTest)

@@ -1,16 +1,15 @@
-// The caption colour: the colour dialog's answer reaching the window, and its custom colours.
+// The caption colour: the colour dialog's answer and the typed text reaching the swatch, the
+// sample and apply alike, and the dialog's custom colours.
 
 #include "app/form1.h"
 #include "gui_support.h"
 #include "platform/widgets/file_list.h"
+#include "platform/widgets/picture_box.h"
 
-#include <QApplication>
-#include <QColorDialog>
-#include <QDirIterator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
+#include <QInputMethodEvent>
 #include <QtEndian>
 #include <QtTest>
 
@@ -20,7 +19,8 @@ using namespace tessaro::test;
 namespace {
 
 struct Window {
-    explicit Window(const TempHome& home) : form(dialogs, home.path()) {}
+    // The window opens in the home folder the test made: it must exist first.
+    explicit Window(const TempHome&) : form(dialogs) {}
     template <typename T>
     T* find(const char* name) const { return form.findChild<T*>(QLatin1String(name)); }
     void press(const char* button) const { QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton); }
@@ -33,6 +33,40 @@ struct Window {
 
     FakeDialogs dialogs;
     Form1 form;
+};
+
+// A window with a picture selected and its preview read, so that apply goes as far as the colour.
+struct ReadyWindow : Window {
+    explicit ReadyWindow(const TempHome& home) : Window(home)
+    {
+        find<FileList>("File1")->setListIndex(0);
+        QVERIFY(QTest::qWaitFor([this] { return !find<PictureBox>("Image1")->loading(); }));
+    }
+};
+
+void addPicture(const TempHome& home)
+{
+    QVERIFY(twoColourImage(QSize(4, 4), Qt::red, Qt::red).save(home.mkpath(QStringLiteral("Documents/My Pictures")) + QStringLiteral("/sea.bmp")));
+}
+
+struct TypedCase {
+    const char* name;
+    const char16_t* text;
+    const char* shown;    // the swatch and sample; black, as at start, when the text is no colour
+    const char* written;  // the colour apply writes; none when it refuses
+};
+const TypedCase typedCases[] = {
+    {"red is the low byte", u"FF", "#ff0000", "000000FF"},
+    {"blue is the high byte, lower case", u"ff0000", "#0000ff", "00ff0000"},
+    {"spaces around", u" 00FF00 ", "#00ff00", "0000FF00"},
+    {"full-width digits", u"ＦＦ", "#ff0000", "000000FF"},
+    {"full-width lower case and space", u"ｆｆ００\u3000", "#00ff00", "0000ff00"},
+    {"eight digits, the top byte unused", u"FF0000FF", "#ff0000", "FF0000FF"},
+    {"not hexadecimal", u"zz", "#000000", nullptr},
+    {"prefixed", u"0xFF", "#000000", nullptr},
+    {"nine digits", u"123456789", "#000000", nullptr},
+    {"empty", u"", "#000000", nullptr},
+    {"circled digit is no digit", u"\u2460", "#000000", nullptr},
 };
 
 os::CustomColours customOf(std::initializer_list<os::ColourRef> colours)
@@ -49,12 +83,13 @@ class ColourTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void chosenColour_reachesWindowAndApply_cancelChangesNothing_data();
-    void chosenColour_reachesWindowAndApply_cancelChangesNothing();
-    void realDialog_answersAndLeavesNoSettings();
+    void chosenColour_reachesWindowAndApply_cancelDropsTheDialogsEdits_data();
+    void chosenColour_reachesWindowAndApply_cancelDropsTheDialogsEdits();
+    void typedText_swatchDialogAndApplyAgree_data() { rows(typedCases); }
+    void typedText_swatchDialogAndApplyAgree();
 };
 
-void ColourTest::chosenColour_reachesWindowAndApply_cancelChangesNothing_data()
+void ColourTest::chosenColour_reachesWindowAndApply_cancelDropsTheDialogsEdits_data()
 {
     QTest::addColumn<uint>("colourRef");
     QTest::addColumn<QString>("text");
@@ -66,25 +101,26 @@ void ColourTest::chosenColour_reachesWindowAndApply_cancelChangesNothing_data()
     QTest::newRow("white") << 0xFFFFFFu << "FFFFFF" << "#ffffff" << QByteArray("00FFFFFF");
 }
 
-void ColourTest::chosenColour_reachesWindowAndApply_cancelChangesNothing()
+void ColourTest::chosenColour_reachesWindowAndApply_cancelDropsTheDialogsEdits()
 {
     QFETCH(uint, colourRef);
     QFETCH(QString, text);
     QFETCH(QString, colour);
     QFETCH(QByteArray, written);
     TempHome home;
-    QVERIFY(twoColourImage(QSize(4, 4), Qt::red, Qt::red).save(home.mkpath(QStringLiteral("Documents/My Pictures")) + QStringLiteral("/sea.bmp")));
-    Window w(home);
+    addPicture(home);
+    ReadyWindow w(home);
     w.dialogs.colourAnswer = colourRef;
-    w.dialogs.customAnswer = customOf({0x010203, 0, colourRef});
+    w.dialogs.customEdit = customOf({0x010203, 0, colourRef});
     w.press("Command3");
     QCOMPARE(w.dialogs.offeredCustom, os::CustomColours{});
     QCOMPARE(w.shown(), (QStringList{text, colour, colour}));
+    QCOMPARE(w.form.customColors(), *w.dialogs.customEdit);
 
     // The user edits the custom colours in the dialog, then cancels.
-    const os::CustomColours kept = w.dialogs.customAnswer;
+    const os::CustomColours kept = *w.dialogs.customEdit;
     w.dialogs.colourAnswer.reset();
-    w.dialogs.customAnswer = customOf({0xABCDEF});
+    w.dialogs.customEdit = customOf({0xABCDEF});
     w.press("Command3");
     QCOMPARE(w.dialogs.offeredCustom, kept);
     QCOMPARE(w.shown(), (QStringList{text, colour, colour}));
@@ -92,7 +128,6 @@ void ColourTest::chosenColour_reachesWindowAndApply_cancelChangesNothing()
 
     // Apply writes the colour chosen (into the working directory, where the target pane starts,
     // after the question whether to copy the picture there).
-    w.find<FileList>("File1")->setListIndex(0);
     w.dialogs.answers = {true};
     w.press("Command1");
     QVERIFY(readFile(home.path(QStringLiteral("work/desktop.ini"))).endsWith("\r\niconarea_text=0x" + written + "\r\n"));
@@ -103,37 +138,42 @@ void ColourTest::chosenColour_reachesWindowAndApply_cancelChangesNothing()
     QCOMPARE(fresh.dialogs.offeredCustom, os::CustomColours{});
 }
 
-void ColourTest::realDialog_answersAndLeavesNoSettings()
+void ColourTest::typedText_swatchDialogAndApplyAgree()
 {
+    QFETCH(int, row);
+    const TypedCase& c = typedCases[row];
     TempHome home;
-    QWidget owner;
-    os::CustomColours custom = customOf({0x00FF00, 0x123456});
-    QColor offered;
-    QTimer::singleShot(0, [&offered] {
-        auto* dialog = qobject_cast<QColorDialog*>(QApplication::activeModalWidget());
-        QVERIFY(dialog);
-        offered = QColorDialog::customColor(1);
-        QColorDialog::setCustomColor(2, QColor(0, 0, 255)); // the user adds a custom colour
-        dialog->setCurrentColor(QColor(255, 0, 0));
-        dialog->accept();
-    });
-    QtUserDialogs dialogs;
-    QCOMPARE(dialogs.chooseColour(&owner, custom), std::optional<os::ColourRef>(0x0000FF));
-    QCOMPARE(offered, QColor(0x56, 0x34, 0x12));
-    QCOMPARE(custom, customOf({0x00FF00, 0x123456, 0xFF0000}));
+    addPicture(home);
+    ReadyWindow w(home);
+    // At start the swatch shows the colour of the text, 000000.
+    QCOMPARE(w.shown(), (QStringList{QStringLiteral("000000"), QStringLiteral("#000000"), QStringLiteral("#000000")}));
 
-    // Canceling hands nothing back.
-    QTimer::singleShot(0, [] {
-        QColorDialog::setCustomColor(0, QColor(9, 9, 9));
-        if (QWidget* dialog = QApplication::activeModalWidget())
-            dialog->close();
-    });
-    QVERIFY(!dialogs.chooseColour(&owner, custom));
-    QCOMPARE(custom, customOf({0x00FF00, 0x123456, 0xFF0000}));
+    // Typed as an input method hands over what the user composed.
+    auto* text1 = w.find<QLineEdit>("Text1");
+    text1->clear();
+    QInputMethodEvent typed;
+    typed.setCommitString(QString::fromUtf16(c.text));
+    QCoreApplication::sendEvent(text1, &typed);
+    QCOMPARE(w.shown(), (QStringList{QString::fromUtf16(c.text), QLatin1String(c.shown), QLatin1String(c.shown)}));
+    // The colour dialog opens at the colour shown.
+    w.press("Command3");
+    const QColor shown(QLatin1String(c.shown));
+    QCOMPARE(w.dialogs.offeredColour, std::optional<os::ColourRef>(shown.red() | shown.green() << 8 | shown.blue() << 16));
 
-    // Qt would keep the custom colours in ~/.config/QtProject.conf; Tessaro keeps no settings.
-    QDirIterator files(home.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    QCOMPARE(files.hasNext() ? files.next() : QString(), QString());
+    w.dialogs.answers = {true}; // copy the picture into the target folder
+    w.press("Command1");
+    const QByteArray settings = readFile(home.path(QStringLiteral("work/desktop.ini")));
+    if (c.written) {
+        QCOMPARE(w.dialogs.messages.size(), 1); // the success message only
+        QVERIFY(w.dialogs.messages.front().contains(QStringLiteral("背景を設定しました")));
+        QVERIFY(settings.endsWith("\r\niconarea_text=0x" + QByteArray(c.written) + "\r\n"));
+        return;
+    }
+    QCOMPARE(settings, QByteArray());
+    QCOMPARE(w.dialogs.messages.size(), 1);
+    // The message gives the order of the bytes and an example.
+    for (const QString& part : {QStringLiteral("青・緑・赤"), QStringLiteral("0x00BBGGRR"), QStringLiteral("赤は FF")})
+        QVERIFY2(w.dialogs.messages.front().contains(part), qPrintable(w.dialogs.messages.front()));
 }
 
 QTEST_MAIN(ColourTest)

@@ -7,7 +7,9 @@
 #include "platform/widgets/file_list.h"
 #include "platform/widgets/folder_list.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QtTest>
 
 using namespace tessaro;
@@ -22,6 +24,7 @@ private Q_SLOTS:
     void window_isFixedWithHighlightedTitlesAndTabOrder();
     void startup_opensMyPicturesOrTheNearestFolderQuietly_data();
     void startup_opensMyPicturesOrTheNearestFolderQuietly();
+    void file1_selectionStaysMarkedWhileTheWindowIsInactive();
 };
 
 void Form1Test::controls_areNamedPlacedAndCaptioned_data()
@@ -54,7 +57,7 @@ void Form1Test::controls_areNamedPlacedAndCaptioned()
     QFETCH(QString, caption);
     TempHome home;
     FakeDialogs dialogs;
-    Form1 form(dialogs, home.path());
+    Form1 form(dialogs);
     if (form.logicalDpiX() != 96)
         QSKIP("the expected pixels are for 96 DPI");
 
@@ -70,7 +73,7 @@ void Form1Test::window_isFixedWithHighlightedTitlesAndTabOrder()
 {
     TempHome home;
     FakeDialogs dialogs;
-    Form1 form(dialogs, home.path());
+    Form1 form(dialogs);
     QCOMPARE(form.windowTitle(), QStringLiteral("Tessaro"));
     if (form.logicalDpiX() == 96)
         QCOMPARE(form.size(), QSize(699, 503));
@@ -121,7 +124,7 @@ void Form1Test::startup_opensMyPicturesOrTheNearestFolderQuietly()
         writeFile(home.path(expected) + QLatin1Char('/') + QLatin1String(name), "x");
 
     FakeDialogs dialogs;
-    Form1 form(dialogs, home.path());
+    Form1 form(dialogs);
     auto* dir1 = form.findChild<FolderList*>(QStringLiteral("Dir1"));
     auto* file1 = form.findChild<FileList*>(QStringLiteral("File1"));
     QCOMPARE(dir1->path(), QDir::toNativeSeparators(home.path(expected)));
@@ -133,6 +136,27 @@ void Form1Test::startup_opensMyPicturesOrTheNearestFolderQuietly()
     // The target pane starts where Tessaro was started from.
     QCOMPARE(form.findChild<FolderList*>(QStringLiteral("Dir2"))->path(), QDir::toNativeSeparators(QDir::currentPath()));
     QVERIFY(dialogs.messages.isEmpty());
+}
+
+void Form1Test::file1_selectionStaysMarkedWhileTheWindowIsInactive()
+{
+    TempHome home;
+    writeFile(home.mkpath(QStringLiteral("Documents/My Pictures")) + QStringLiteral("/sea.jpg"), "x");
+    // A desktop theme that draws an inactive selection in the colour of the background.
+    const QPalette before = QApplication::palette();
+    const auto restore = qScopeGuard([before] { QApplication::setPalette(before); });
+    QPalette themed = before;
+    themed.setColor(QPalette::Inactive, QPalette::Highlight, before.color(QPalette::Inactive, QPalette::Base));
+    themed.setColor(QPalette::Inactive, QPalette::HighlightedText, before.color(QPalette::Inactive, QPalette::Text));
+    QApplication::setPalette(themed);
+
+    FakeDialogs dialogs;
+    Form1 form(dialogs); // never shown, so never the active window
+    auto* file1 = form.findChild<FileList*>(QStringLiteral("File1"));
+    file1->setListIndex(0);
+    const QRect row = file1->visualItemRect(file1->item(0));
+    const QImage shown = file1->viewport()->grab().toImage();
+    QCOMPARE(shown.pixelColor(row.left() + 1, row.top() + 1), themed.color(QPalette::Active, QPalette::Highlight));
 }
 
 QTEST_MAIN(Form1Test)

@@ -3,12 +3,115 @@
 
 #include "platform/widgets/picture_box.h"
 
+#include "camera_jpeg.h"
 #include "gui_support.h"
 
+#include <QBuffer>
+#include <QSignalSpy>
+#include <QThreadPool>
 #include <QtTest>
+
+#include <condition_variable>
+#include <map>
+#include <mutex>
 
 using namespace tessaro;
 using namespace tessaro::test;
+
+namespace {
+
+// Decodes on cue: a file's decode waits until the test opens its gate, and also ends when
+// the box drops it unless it was told to ignore that, so that the test decides which of two
+// decodes ends first. Whatever ends the wait, the decode then returns a picture of its own
+// colour, or fails when its name says "bad".
+class CueDecoder {
+public:
+    struct Gate {
+        bool open = false;
+        bool ignoresCancel = false;
+        bool started = false;
+        bool sawCancel = false;
+    };
+
+    PreviewDecoder decoder()
+    {
+        return [state = m_state](const QString& path, QSize size, PreviewJob& job) {
+            std::unique_lock lock(state->mutex);
+            Gate& gate = state->gates[path];
+            gate.started = true;
+            // The job raises no event when dropped: look again every millisecond.
+            while (!gate.open && !(job.cancelled() && !gate.ignoresCancel))
+                state->changed.wait_for(lock, std::chrono::milliseconds(1));
+            gate.sawCancel = job.cancelled();
+            if (path.contains(QLatin1String("bad")))
+                return LoadedPicture{{}, QStringLiteral("壊れています: ") + path};
+            QImage image(size, QImage::Format_RGB32);
+            image.fill(QColor::fromHsv(static_cast<int>(qHash(path) % 360), 200, 200));
+            return LoadedPicture{image, {}};
+        };
+    }
+    Gate gate(const QString& path)
+    {
+        const std::lock_guard lock(m_state->mutex);
+        return m_state->gates[path];
+    }
+    void set(const QString& path, bool open, bool ignoresCancel = false)
+    {
+        const std::lock_guard lock(m_state->mutex);
+        m_state->gates[path].open = open;
+        m_state->gates[path].ignoresCancel = ignoresCancel;
+    }
+    void openAll()
+    {
+        const std::lock_guard lock(m_state->mutex);
+        for (auto& [path, gate] : m_state->gates)
+            gate.open = true;
+    }
+
+private:
+    struct State {
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::map<QString, Gate> gates;
+    };
+    std::shared_ptr<State> m_state = std::make_shared<State>();
+};
+
+// A box decoding on cue, recording every file it has shown; ends with every decode let go.
+struct CuedBox {
+    CuedBox()
+    {
+        pool.setMaxThreadCount(2);
+        box.resize(62, 42);
+        box.setDecoder(cue.decoder(), &pool);
+        QObject::connect(&box, &PictureBox::pictureChanged, &box, [this] { shown << box.file(); });
+    }
+    ~CuedBox()
+    {
+        cue.openAll();
+        pool.waitForDone();
+    }
+    // Every decode started has ended and all it delivered has been handled.
+    void settle()
+    {
+        cue.openAll();
+        pool.waitForDone();
+        QCoreApplication::sendPostedEvents();
+    }
+
+    CueDecoder cue;
+    QThreadPool pool;
+    PictureBox box;
+    QStringList shown;
+};
+
+QByteArray cameraJpeg(QSize size, QSize thumbnailSize)
+{
+    return withExifThumbnail(encoded(twoColourImage(size, Qt::red, Qt::blue), "JPG"),
+        {encoded(twoColourImage(thumbnailSize, Qt::green, Qt::green), "JPG")});
+}
+
+} // namespace
 
 class PictureBoxTest : public QObject {
     Q_OBJECT
@@ -16,7 +119,16 @@ class PictureBoxTest : public QObject {
 private Q_SLOTS:
     void loadPicture_stretchesOrGivesAReason_data();
     void loadPicture_stretchesOrGivesAReason();
+    void loadPicture_cancelled_stopsReading();
+    void exifThumbnail_readsTheCamerasThumbnailOrNothing_data();
+    void exifThumbnail_readsTheCamerasThumbnailOrNothing();
     void pictureBox_paintsThePictureStretchedInsideItsBorder();
+    void showFile_cameraJpeg_showsTheThumbnailThenThePicture();
+    void showFile_olderDecodeEndingLast_neverReplacesTheNewer_data();
+    void showFile_olderDecodeEndingLast_neverReplacesTheNewer();
+    void showFile_droppedDecode_isCancelledAndNeverShown();
+    void showFile_droppedBeforeItsTurn_neverStarts();
+    void showFile_failure_isReportedOnlyForThePictureAskedForLast();
 };
 
 void PictureBoxTest::loadPicture_stretchesOrGivesAReason_data()
@@ -55,6 +167,47 @@ void PictureBoxTest::loadPicture_stretchesOrGivesAReason()
     QVERIFY(near(loaded.image.pixelColor(size.width() * 7 / 8, size.height() / 2), right));
 }
 
+void PictureBoxTest::loadPicture_cancelled_stopsReading()
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath(QStringLiteral("big.jpg")), encoded(twoColourImage(QSize(1600, 1200), Qt::red, Qt::blue), "JPG"));
+    QVERIFY(!loadPicture(dir.filePath(QStringLiteral("big.jpg")), QSize(200, 150), [] { return false; }).image.isNull());
+    QVERIFY(loadPicture(dir.filePath(QStringLiteral("big.jpg")), QSize(200, 150), [] { return true; }).image.isNull());
+}
+
+void PictureBoxTest::exifThumbnail_readsTheCamerasThumbnailOrNothing_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QSize>("expected"); // none: no thumbnail
+
+    const QByteArray photo = encoded(twoColourImage(QSize(64, 48), Qt::red, Qt::blue), "JPG");
+    const QByteArray thumbnail = encoded(twoColourImage(QSize(16, 12), Qt::green, Qt::green), "JPG");
+    QTest::newRow("little-endian") << withExifThumbnail(photo, {thumbnail}) << QSize(16, 12);
+    QTest::newRow("big-endian") << withExifThumbnail(photo, {thumbnail, true}) << QSize(16, 12);
+    QTest::newRow("larger than the box, scaled down")
+        << withExifThumbnail(photo, {encoded(twoColourImage(QSize(400, 300), Qt::green, Qt::green), "JPG")}) << QSize(120, 80);
+    QTest::newRow("no EXIF") << photo << QSize();
+    QTest::newRow("not a JPEG") << encoded(twoColourImage(QSize(16, 12), Qt::red, Qt::red), "BMP") << QSize();
+    QTest::newRow("no second directory") << withExifThumbnail(photo, {thumbnail, false, false}) << QSize();
+    QTest::newRow("uncompressed thumbnail") << withExifThumbnail(photo, {thumbnail, false, true, 1}) << QSize();
+    QTest::newRow("offset past the block") << withExifThumbnail(photo, {thumbnail, false, true, 6, 1 << 20}) << QSize();
+    QTest::newRow("length past the block") << withExifThumbnail(photo, {thumbnail, false, true, 6, 0, 1}) << QSize();
+    QTest::newRow("thumbnail cut short") << withExifThumbnail(photo, {thumbnail.left(thumbnail.size() / 2)}) << QSize();
+    QTest::newRow("file ends inside the block") << withExifThumbnail(photo, {thumbnail}).left(40) << QSize();
+}
+
+void PictureBoxTest::exifThumbnail_readsTheCamerasThumbnailOrNothing()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QSize, expected);
+    QBuffer buffer(&file);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    const QImage thumbnail = exifThumbnail(buffer, QSize(120, 80));
+    QCOMPARE(thumbnail.isNull() ? QSize() : thumbnail.size(), expected);
+    if (expected.isValid())
+        QVERIFY(thumbnail.pixelColor(expected.width() / 2, expected.height() / 2).green() > 200);
+}
+
 void PictureBoxTest::pictureBox_paintsThePictureStretchedInsideItsBorder()
 {
     PictureBox box;
@@ -67,6 +220,96 @@ void PictureBoxTest::pictureBox_paintsThePictureStretchedInsideItsBorder()
     QCOMPARE(shown.pixelColor(50, 20), QColor(Qt::blue));
     box.clear();
     QVERIFY(box.picture().isNull());
+}
+
+void PictureBoxTest::showFile_cameraJpeg_showsTheThumbnailThenThePicture()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("camera.jpg"));
+    writeFile(path, cameraJpeg(QSize(640, 480), QSize(16, 12)));
+    PictureBox box;
+    box.resize(122, 82);
+    QList<QPair<QSize, bool>> shown;
+    connect(&box, &PictureBox::pictureChanged, &box, [&] { shown.append({box.picture().size(), box.complete()}); });
+    box.showFile(path);
+    QTRY_VERIFY(!box.loading());
+    QCOMPARE(shown, (QList<QPair<QSize, bool>>{{QSize(16, 12), false}, {QSize(120, 80), true}}));
+    QCOMPARE(box.file(), path);
+}
+
+void PictureBoxTest::showFile_olderDecodeEndingLast_neverReplacesTheNewer_data()
+{
+    QTest::addColumn<bool>("endsFirst");
+    // Its picture is on its way to the window's thread when the newer one is asked for.
+    QTest::newRow("ended, not yet delivered") << true;
+    QTest::newRow("ends after the newer was shown") << false;
+}
+
+void PictureBoxTest::showFile_olderDecodeEndingLast_neverReplacesTheNewer()
+{
+    QFETCH(bool, endsFirst);
+    CuedBox cued;
+    cued.cue.set(QStringLiteral("old.jpg"), endsFirst, true);
+    cued.cue.set(QStringLiteral("new.jpg"), true);
+    cued.box.showFile(QStringLiteral("old.jpg"));
+    if (endsFirst)
+        cued.pool.waitForDone(); // no event handled meanwhile
+    else
+        QTRY_VERIFY(cued.cue.gate(QStringLiteral("old.jpg")).started);
+    cued.box.showFile(QStringLiteral("new.jpg"));
+    QTRY_COMPARE(cued.box.file(), QStringLiteral("new.jpg"));
+
+    cued.settle(); // whatever still ran ends now, with a picture
+    QCOMPARE(cued.box.file(), QStringLiteral("new.jpg"));
+    QCOMPARE(cued.shown, QStringList{QStringLiteral("new.jpg")});
+    QVERIFY(!cued.box.loading());
+}
+
+void PictureBoxTest::showFile_droppedDecode_isCancelledAndNeverShown()
+{
+    CuedBox cued;
+    cued.box.showFile(QStringLiteral("first.jpg"));
+    QTRY_VERIFY(cued.cue.gate(QStringLiteral("first.jpg")).started);
+    cued.box.showFile(QStringLiteral("second.jpg")); // waits for its gate
+    QTRY_VERIFY(cued.cue.gate(QStringLiteral("first.jpg")).sawCancel);
+    cued.box.clear();
+    QTRY_VERIFY(cued.cue.gate(QStringLiteral("second.jpg")).sawCancel);
+
+    cued.settle();
+    QCOMPARE(cued.shown, QStringList{QString()}); // only the clearing
+    QVERIFY(cued.box.picture().isNull());
+}
+
+void PictureBoxTest::showFile_droppedBeforeItsTurn_neverStarts()
+{
+    CuedBox cued;
+    cued.pool.setMaxThreadCount(1);
+    cued.cue.set(QStringLiteral("busy.jpg"), false, true);
+    cued.box.showFile(QStringLiteral("busy.jpg"));
+    QTRY_VERIFY(cued.cue.gate(QStringLiteral("busy.jpg")).started);
+    cued.box.showFile(QStringLiteral("passed.jpg")); // waits for the only thread
+    cued.cue.set(QStringLiteral("last.jpg"), true);
+    cued.box.showFile(QStringLiteral("last.jpg"));
+    cued.cue.set(QStringLiteral("busy.jpg"), true);
+    QTRY_COMPARE(cued.box.file(), QStringLiteral("last.jpg"));
+    QVERIFY(!cued.cue.gate(QStringLiteral("passed.jpg")).started);
+}
+
+void PictureBoxTest::showFile_failure_isReportedOnlyForThePictureAskedForLast()
+{
+    CuedBox cued;
+    QSignalSpy failures(&cued.box, &PictureBox::failed);
+    cued.cue.set(QStringLiteral("bad-old.jpg"), false, true);
+    cued.box.showFile(QStringLiteral("bad-old.jpg"));
+    QTRY_VERIFY(cued.cue.gate(QStringLiteral("bad-old.jpg")).started);
+    cued.cue.set(QStringLiteral("bad-new.jpg"), true);
+    cued.box.showFile(QStringLiteral("bad-new.jpg"));
+    QTRY_COMPARE(failures.size(), 1);
+    cued.settle();
+    QCOMPARE(failures.size(), 1);
+    QCOMPARE(failures.front().value(0).toString(), QStringLiteral("bad-new.jpg"));
+    QCOMPARE(failures.front().value(1).toString(), QStringLiteral("壊れています: bad-new.jpg"));
+    QVERIFY(cued.box.picture().isNull());
 }
 
 QTEST_MAIN(PictureBoxTest)

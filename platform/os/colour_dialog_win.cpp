@@ -10,7 +10,7 @@
 
 namespace tessaro::os {
 
-std::optional<ColourRef> chooseColour(NativeWindow owner, CustomColours& custom)
+std::optional<ColourRef> chooseColour(NativeWindow owner, ColourRef initial, CustomColours& custom)
 {
     // COLORREF is an unsigned long, a type of its own beside the 32-bit colour values.
     std::array<ColourRef, 16> values = unpackCustomColours(custom);
@@ -21,9 +21,9 @@ std::optional<ColourRef> chooseColour(NativeWindow owner, CustomColours& custom)
     dialog.lStructSize = sizeof(CHOOSECOLORW);
     dialog.hwndOwner = reinterpret_cast<HWND>(owner);
     dialog.hInstance = reinterpret_cast<HWND>(::GetModuleHandleW(nullptr));  // typed HWND in the SDK
-    dialog.rgbResult = 0;
+    dialog.rgbResult = initial;
     dialog.lpCustColors = colours;
-    dialog.Flags = 0;
+    dialog.Flags = CC_RGBINIT;  // open at the colour the window shows, not at black
     dialog.lCustData = 0;
     dialog.lpfnHook = nullptr;
     dialog.lpTemplateName = nullptr;

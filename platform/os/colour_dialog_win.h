@@ -8,8 +8,9 @@
 
 namespace tessaro::os {
 
-// Shows the colour dialog with `custom` as its custom colours. On OK returns the chosen
-// colour and writes the dialog's custom colours back; on cancel changes nothing.
-std::optional<ColourRef> chooseColour(NativeWindow owner, CustomColours& custom);
+// Shows the colour dialog open at `initial`, with `custom` as its custom colours. On OK
+// returns the chosen colour and writes the dialog's custom colours back; on cancel changes
+// nothing.
+std::optional<ColourRef> chooseColour(NativeWindow owner, ColourRef initial, CustomColours& custom);
 
 } // namespace tessaro::os

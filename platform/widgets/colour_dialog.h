@@ -10,8 +10,9 @@ class QWidget;
 
 namespace tessaro {
 
-// Shows the colour dialog with `custom` as its custom colours. On OK returns the chosen
-// colour and writes the dialog's custom colours back; on cancel changes nothing.
-std::optional<os::ColourRef> chooseColour(QWidget* parent, os::CustomColours& custom);
+// Shows the colour dialog open at `initial`, with `custom` as its custom colours. On OK
+// returns the chosen colour and writes the dialog's custom colours back; on cancel changes
+// nothing.
+std::optional<os::ColourRef> chooseColour(QWidget* parent, os::ColourRef initial, os::CustomColours& custom);
 
 } // namespace tessaro

@@ -22,7 +22,7 @@ os::ColourRef toColourRef(const QColor& colour)
 
 } // namespace
 
-std::optional<os::ColourRef> chooseColour(QWidget* parent, os::CustomColours& custom)
+std::optional<os::ColourRef> chooseColour(QWidget* parent, os::ColourRef initial, os::CustomColours& custom)
 {
     // Qt's colour dialog keeps its custom colours in the user's configuration
     // (~/.config/QtProject.conf), read on first use and written back at exit. Tessaro keeps
@@ -45,7 +45,7 @@ std::optional<os::ColourRef> chooseColour(QWidget* parent, os::CustomColours& cu
     // Qt's own dialog on every desktop, so that the custom colours behave alike everywhere.
     QColorDialog dialog(parent);
     dialog.setOption(QColorDialog::DontUseNativeDialog);
-    dialog.setCurrentColor(Qt::black);
+    dialog.setCurrentColor(toColor(initial));
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
 

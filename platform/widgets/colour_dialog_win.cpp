@@ -5,9 +5,9 @@
 
 namespace tessaro {
 
-std::optional<os::ColourRef> chooseColour(QWidget* parent, os::CustomColours& custom)
+std::optional<os::ColourRef> chooseColour(QWidget* parent, os::ColourRef initial, os::CustomColours& custom)
 {
-    return os::chooseColour(nativeWindowOf(parent), custom);
+    return os::chooseColour(nativeWindowOf(parent), initial, custom);
 }
 
 } // namespace tessaro

@@ -49,10 +49,9 @@ FileList::FileList(QWidget* parent)
 {
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
-    connect(this, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0)
-            Q_EMIT clicked();
-    });
+    // Tabbing into the list makes its first entry current without selecting it: that must
+    // not choose a picture the user never chose.
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &FileList::clicked);
     setPath(QDir::currentPath());
 }
 
@@ -77,6 +76,12 @@ void FileList::setPattern(const QString& pattern)
 void FileList::setListIndex(int index)
 {
     setCurrentRow(index);
+}
+
+int FileList::listIndex() const
+{
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.front().row();
 }
 
 QString FileList::entry(int index) const
@@ -124,7 +129,9 @@ void FileList::fill(const FolderEntries& entries)
         if (!entries[row].exact)
             item(static_cast<int>(row))->setData(InexactRole, true);
     }
-    setCurrentRow(-1);
+    // Set through the view, so that tabbing into the list leaves it without a current entry
+    // too: the first Down then selects the first entry instead of passing over it.
+    setCurrentIndex(QModelIndex());
     setUpdatesEnabled(true);
 }
 

@@ -29,8 +29,8 @@ public:
     QString pattern() const { return m_pattern; }
     void setPattern(const QString& pattern);
 
-    // The selected entry, -1 when none is.
-    int listIndex() const { return currentRow(); }
+    // The selected entry, -1 when none is. Focus alone makes an entry current, not selected.
+    int listIndex() const;
     void setListIndex(int index);
     QString entry(int index) const;
 
@@ -43,7 +43,7 @@ public:
     static bool matches(QStringView name, QStringView pattern);
 
 Q_SIGNALS:
-    // An entry was selected, by the user or by code.
+    // The selection changed, by the user or by code: an entry was selected, or none is now.
     void clicked();
 
 private:

@@ -10,6 +10,7 @@
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
 
 namespace tessaro {
 
@@ -27,6 +28,12 @@ FolderList::FolderList(QWidget* parent)
     header()->setStretchLastSection(false);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &FolderList::userMoved);
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &FolderList::watchedFolderChanged);
+    // An opened folder may turn out to have no subfolders, at once or once read in the
+    // background. Collapsed on the next turn: inside the expansion that read it, a collapse
+    // would leave the view stuck in its expanding state, deaf to clicks.
+    connect(m_model, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& index) {
+        QTimer::singleShot(0, this, [this, folder = QPersistentModelIndex(index)] { collapseIfEmpty(folder); });
+    });
     setPath(QDir::currentPath());
 }
 
@@ -105,6 +112,13 @@ void FolderList::moveToNearestExisting(const QString& vanished)
         m_model->unload(m_model->indexFor(path));
     }
     setPath(path);
+}
+
+// An open folder without subfolders would be announced as expanded, with nothing in it.
+void FolderList::collapseIfEmpty(const QModelIndex& index)
+{
+    if (isExpanded(index) && !m_model->hasChildren(index))
+        collapse(index);
 }
 
 void FolderList::watch(const QString& path)

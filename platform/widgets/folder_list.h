@@ -39,6 +39,7 @@ private:
     void watchedFolderChanged();
     void moveToNearestExisting(const QString& vanished);
     void watch(const QString& path);
+    void collapseIfEmpty(const QModelIndex& index);
 
     FolderModel* m_model;
     QString m_path;

@@ -3,6 +3,7 @@
 #include "platform/os/native_path.h"
 #include "platform/os/os_services.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -247,6 +248,14 @@ QVariant FolderModel::data(const QModelIndex& index, int role) const
     if (role == Qt::DecorationRole)
         return m_folderIcon;
     return {};
+}
+
+// The header is hidden, but a screen reader reads it out: "フォルダ", not the column's number.
+QVariant FolderModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (section == 0 && orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return QCoreApplication::translate("tessaro::FolderModel", "フォルダ");
+    return QAbstractItemModel::headerData(section, orientation, role);
 }
 
 } // namespace tessaro

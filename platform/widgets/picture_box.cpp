@@ -1,9 +1,19 @@
 #include "platform/widgets/picture_box.h"
 
+#include <QAccessibleWidget>
+#include <QBuffer>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QImageReader>
 #include <QPainter>
+#include <QPointer>
+#include <QPromise>
+#include <QThreadPool>
+
+#include <atomic>
+#include <optional>
 
 namespace tessaro {
 namespace {
@@ -14,34 +24,67 @@ struct Text {
 };
 
 // libjpeg reports a file that ends early only as a warning and fills the rest of the
-// picture with grey; Qt passes the warning to the message handler. Catching it here turns
-// a truncated photograph into an error instead of a half-grey preview. Other warnings
-// (extraneous bytes before a marker, common in cameras' files) leave the picture whole.
+// picture with grey; Qt passes the warning to the message handler, on the thread that
+// decodes. Catching it here turns a truncated photograph into an error instead of a
+// half-grey preview. Other warnings (extraneous bytes before a marker, common in cameras'
+// files) leave the picture whole. The handler stays installed once it is: the decodes run on
+// worker threads, and a handler swapped in and out around each would race with the others.
 class TruncationWatch {
 public:
     TruncationWatch()
     {
-        s_truncated = false;
-        s_previous = qInstallMessageHandler(&handler);
+        static const bool installed = [] {
+            s_previous = qInstallMessageHandler(&handler);
+            return true;
+        }();
+        Q_UNUSED(installed);
+        t_watch = this;
     }
-    ~TruncationWatch() { qInstallMessageHandler(s_previous); }
+    ~TruncationWatch() { t_watch = nullptr; }
     TruncationWatch(const TruncationWatch&) = delete;
     TruncationWatch& operator=(const TruncationWatch&) = delete;
 
-    bool truncated() const { return s_truncated; }
+    bool truncated() const { return m_truncated; }
 
 private:
     static void handler(QtMsgType type, const QMessageLogContext& context, const QString& message)
     {
-        if (message.contains(QLatin1String("Premature end of JPEG file"), Qt::CaseInsensitive)
-            || message.contains(QLatin1String("premature end of data segment"), Qt::CaseInsensitive))
-            s_truncated = true;
-        else if (s_previous)
-            s_previous(type, context, message);
+        if (t_watch
+            && (message.contains(QLatin1String("Premature end of JPEG file"), Qt::CaseInsensitive)
+                || message.contains(QLatin1String("premature end of data segment"), Qt::CaseInsensitive))) {
+            t_watch->m_truncated = true;
+            return;
+        }
+        if (const QtMessageHandler previous = s_previous.load())
+            previous(type, context, message);
     }
 
-    static inline bool s_truncated = false;
-    static inline QtMessageHandler s_previous = nullptr;
+    bool m_truncated = false;
+    static inline thread_local TruncationWatch* t_watch = nullptr;
+    static inline std::atomic<QtMessageHandler> s_previous = nullptr;
+};
+
+// A file that reads as ended once its reader is no longer wanted. libjpeg cannot be stopped
+// in the middle of a picture, but where its data ends early Qt's JPEG reader ends the
+// picture, and the rest of it costs next to nothing.
+class CancellableFile final : public QFile {
+public:
+    CancellableFile(const QString& path, const std::function<bool()>& cancelled)
+        : QFile(path)
+        , m_cancelled(cancelled)
+    {
+    }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        if (m_cancelled && m_cancelled())
+            return 0;
+        return QFile::readData(data, maxSize);
+    }
+
+private:
+    const std::function<bool()>& m_cancelled;
 };
 
 QString reasonFor(QImageReader::ImageReaderError error)
@@ -61,9 +104,131 @@ QString reasonFor(QImageReader::ImageReaderError error)
     return Text::tr("画像を読み込めません。");
 }
 
+// The content of the JPEG's APP1 segment that holds EXIF data, from its TIFF header on;
+// empty when the segments before the picture data hold none.
+QByteArray exifBlock(QIODevice& jpeg)
+{
+    if (jpeg.read(2) != QByteArrayView("\xFF\xD8"))
+        return {};
+    // Cameras put EXIF first or second; a file with this many segments before it is odd enough.
+    for (int segment = 0; segment < 32; ++segment) {
+        char byte = 0;
+        if (!jpeg.getChar(&byte) || byte != '\xFF')
+            return {};
+        while (byte == '\xFF') { // markers may be padded with fill bytes
+            if (!jpeg.getChar(&byte))
+                return {};
+        }
+        const auto marker = static_cast<unsigned char>(byte);
+        if (marker == 0xDA || marker == 0xD9) // the picture data or the end: no EXIF before them
+            return {};
+        const QByteArray length = jpeg.read(2);
+        if (length.size() != 2)
+            return {};
+        const int size = (static_cast<unsigned char>(length[0]) << 8 | static_cast<unsigned char>(length[1])) - 2;
+        if (size < 0)
+            return {};
+        if (marker == 0xE1) {
+            const QByteArray data = jpeg.read(size);
+            if (data.size() == size && data.startsWith(QByteArrayView("Exif\0\0", 6)))
+                return data.mid(6);
+        } else if (!jpeg.seek(jpeg.pos() + size)) {
+            return {};
+        }
+    }
+    return {};
+}
+
+// The thumbnail's JPEG bytes as the second image file directory of the TIFF data places
+// them; empty when it names none, or one that is not JPEG or lies outside the data.
+QByteArray thumbnailBytes(const QByteArray& tiff)
+{
+    const bool bigEndian = tiff.startsWith("MM");
+    if (!bigEndian && !tiff.startsWith("II"))
+        return {};
+    const auto number = [&](qint64 at, int bytes) -> std::optional<qint64> {
+        if (at < 0 || at + bytes > tiff.size())
+            return std::nullopt;
+        qint64 value = 0;
+        for (int i = 0; i < bytes; ++i) {
+            const auto byte = static_cast<unsigned char>(tiff[static_cast<qsizetype>(at + (bigEndian ? i : bytes - 1 - i))]);
+            value = value << 8 | byte;
+        }
+        return value;
+    };
+    if (number(2, 2) != 42)
+        return {};
+    const std::optional<qint64> first = number(4, 4);
+    const std::optional<qint64> firstCount = first ? number(*first, 2) : std::nullopt;
+    const std::optional<qint64> second = firstCount ? number(*first + 2 + 12 * *firstCount, 4) : std::nullopt;
+    const std::optional<qint64> count = second && *second != 0 ? number(*second, 2) : std::nullopt;
+    if (!count)
+        return {};
+
+    qint64 compression = 6; // JPEG, what the thumbnail is unless the directory says otherwise
+    std::optional<qint64> offset, length;
+    for (qint64 i = 0; i < *count; ++i) {
+        const qint64 entry = *second + 2 + 12 * i;
+        const std::optional<qint64> tag = number(entry, 2);
+        const std::optional<qint64> type = number(entry + 2, 2);
+        if (!tag || !type)
+            return {};
+        // A SHORT (type 3) sits in the first two bytes of the value field, a LONG fills it.
+        const std::optional<qint64> value = *type == 3 ? number(entry + 8, 2) : number(entry + 8, 4);
+        if (*tag == 0x0103)
+            compression = value.value_or(0);
+        else if (*tag == 0x0201)
+            offset = value;
+        else if (*tag == 0x0202)
+            length = value;
+    }
+    if (compression != 6 || !offset || !length || *length == 0 || *offset + *length > tiff.size())
+        return {};
+    return tiff.mid(static_cast<qsizetype>(*offset), static_cast<qsizetype>(*length));
+}
+
+// Previews have a pool of their own: behind a big folder read on the lists' pool, a preview
+// would wait for nothing it needs. Two threads, so that a decode no longer wanted, which takes
+// a moment to stop, does not hold up the next one; no more, so that a key held down never
+// sets decodes against each other on a machine of two cores.
+QThreadPool* previewPool()
+{
+    static QPointer<QThreadPool> pool;
+    if (!pool) {
+        pool = new QThreadPool(QCoreApplication::instance());
+        pool->setMaxThreadCount(2);
+    }
+    return pool;
+}
+
+// What a decode hands the window's thread: a stand-in, then the picture or why there is none.
+struct PreviewStep {
+    QImage image;
+    QString error;
+    bool last = false;
+};
+
+class PromiseJob final : public PreviewJob {
+public:
+    explicit PromiseJob(QPromise<PreviewStep>& promise) : m_promise(promise) {}
+    bool cancelled() const override { return m_promise.isCanceled(); }
+    void showMeanwhile(const QImage& image) override { m_promise.addResult(PreviewStep{image, {}, false}); }
+
+private:
+    QPromise<PreviewStep>& m_promise;
+};
+
+// Screen readers learn from the role that the box is a picture, not a frame around nothing.
+QAccessibleInterface* accessiblePicture(const QString& key, QObject* object)
+{
+    if (key == QLatin1String("tessaro::PictureBox") && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Graphic);
+    return nullptr;
+}
+
 } // namespace
 
-LoadedPicture loadPicture(const QString& path, QSize size)
+LoadedPicture loadPicture(const QString& path, QSize size, const std::function<bool()>& cancelled)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -73,7 +238,11 @@ LoadedPicture loadPicture(const QString& path, QSize size)
     if (info.size() == 0)
         return {{}, Text::tr("ファイルが空です。")};
 
-    QImageReader reader(path);
+    CancellableFile file(path, cancelled);
+    if (!file.open(QIODevice::ReadOnly))
+        return {{}, Text::tr("ファイルを読み込めません。")};
+    // A QFile tells the reader the file's name, so that the format is judged by it first.
+    QImageReader reader(&file);
     reader.setAutoTransform(false);
     if (size.isValid() && !size.isEmpty())
         reader.setScaledSize(size);
@@ -92,11 +261,67 @@ LoadedPicture loadPicture(const QString& path, QSize size)
     return {std::move(image), {}};
 }
 
+QImage exifThumbnail(QIODevice& jpeg, QSize size)
+{
+    QByteArray bytes = thumbnailBytes(exifBlock(jpeg));
+    QBuffer buffer(&bytes);
+    if (bytes.isEmpty() || !buffer.open(QIODevice::ReadOnly))
+        return {};
+    QImageReader reader(&buffer, "jpeg");
+    reader.setAutoTransform(false);
+    const QSize natural = reader.size();
+    if (!natural.isValid())
+        return {};
+    if (size.isValid() && !size.isEmpty() && (natural.width() > size.width() || natural.height() > size.height()))
+        reader.setScaledSize(size);
+    const TruncationWatch watch;
+    const QImage image = reader.read();
+    return watch.truncated() ? QImage() : image;
+}
+
+LoadedPicture decodePreview(const QString& path, QSize size, PreviewJob& job)
+{
+    {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly)) {
+            const QImage thumbnail = exifThumbnail(file, size);
+            if (!thumbnail.isNull() && !job.cancelled())
+                job.showMeanwhile(thumbnail);
+        }
+    }
+    return loadPicture(path, size, [&job] { return job.cancelled(); });
+}
+
+// One file's decode, as the window's thread sees it. Dropping it disconnects it, so that
+// nothing it still delivers reaches the box.
+class PictureBox::Job : public QFutureWatcher<PreviewStep> {
+public:
+    Job(QString file, QObject* parent)
+        : QFutureWatcher<PreviewStep>(parent)
+        , path(std::move(file))
+    {
+    }
+    const QString path;
+};
+
 PictureBox::PictureBox(QWidget* parent)
     : QFrame(parent)
+    , m_decoder(decodePreview)
+    , m_pool(previewPool())
 {
+    static const bool accessible = [] {
+        QAccessible::installFactory(&accessiblePicture);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(1);
+    setAccessibleDescription(tr("画像なし"));
+}
+
+PictureBox::~PictureBox()
+{
+    dropJob();
 }
 
 QSize PictureBox::pictureSize() const
@@ -104,16 +329,74 @@ QSize PictureBox::pictureSize() const
     return contentsRect().size() * devicePixelRatio();
 }
 
+void PictureBox::showFile(const QString& path)
+{
+    dropJob();
+    auto promise = std::make_shared<QPromise<PreviewStep>>();
+    promise->start();
+    Job* job = m_job = new Job(path, this);
+    connect(job, &QFutureWatcherBase::resultReadyAt, this, [this, job](int index) {
+        const PreviewStep step = job->future().resultAt(index);
+        const QString file = job->path;
+        if (!step.last) {
+            display(step.image, file, false);
+            return;
+        }
+        dropJob();
+        display(step.image, file, true);
+        if (step.image.isNull())
+            Q_EMIT failed(file, step.error);
+    });
+    job->setFuture(promise->future());
+    m_pool->start([promise, path, size = pictureSize(), decoder = m_decoder] {
+        // A decode dropped before its turn came is not started at all.
+        if (!promise->isCanceled()) {
+            PromiseJob asked(*promise);
+            LoadedPicture loaded = decoder(path, size, asked);
+            promise->addResult(PreviewStep{std::move(loaded.image), std::move(loaded.error), true});
+        }
+        promise->finish();
+    });
+}
+
 void PictureBox::setPicture(const QImage& image)
 {
-    m_image = image;
-    update();
+    dropJob();
+    display(image, {}, true);
 }
 
 void PictureBox::clear()
 {
-    m_image = QImage();
+    dropJob();
+    display({}, {}, true);
+}
+
+void PictureBox::setDecoder(PreviewDecoder decoder, QThreadPool* pool)
+{
+    dropJob();
+    m_decoder = std::move(decoder);
+    m_pool = pool;
+}
+
+void PictureBox::dropJob()
+{
+    if (!m_job)
+        return;
+    m_job->disconnect(this);
+    m_job->cancel();
+    // Not deleted at once: this may run inside the job's own signal.
+    m_job->deleteLater();
+    m_job = nullptr;
+}
+
+void PictureBox::display(const QImage& image, const QString& file, bool complete)
+{
+    m_image = image;
+    m_file = image.isNull() ? QString() : file;
+    m_complete = complete;
+    setAccessibleDescription(m_image.isNull() ? tr("画像なし") : QFileInfo(m_file).fileName());
     update();
+    Q_EMIT pictureChanged();
 }
 
 void PictureBox::paintEvent(QPaintEvent* event)

@@ -8,25 +8,41 @@
 
 namespace tessaro {
 
+namespace {
+
+// The style's icon is the system's own where there is one; a screen reader hears the box as
+// an alert whatever its icon.
+void tell(QMessageBox::Icon icon, QWidget* parent, const QString& text)
+{
+    QMessageBox box(icon, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+} // namespace
+
 void QtUserDialogs::inform(QWidget* parent, const QString& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text,
-                    QMessageBox::Ok, parent);
-    box.exec();
+    tell(QMessageBox::Information, parent, text);
+}
+
+void QtUserDialogs::warn(QWidget* parent, const QString& text)
+{
+    tell(QMessageBox::Warning, parent, text);
 }
 
 bool QtUserDialogs::ask(QWidget* parent, const QString& text, Default answer)
 {
     QMessageBox box(QMessageBox::Question, QGuiApplication::applicationDisplayName(), text,
                     QMessageBox::Yes | QMessageBox::No, parent);
+    // Enter gives the answer asked for; Escape and closing the box always keep the files.
     box.setDefaultButton(answer == Default::Yes ? QMessageBox::Yes : QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
 
-std::optional<os::ColourRef> QtUserDialogs::chooseColour(QWidget* parent, os::CustomColours& custom)
+std::optional<os::ColourRef> QtUserDialogs::chooseColour(QWidget* parent, os::ColourRef initial, os::CustomColours& custom)
 {
-    return tessaro::chooseColour(parent, custom);
+    return tessaro::chooseColour(parent, initial, custom);
 }
 
 } // namespace tessaro

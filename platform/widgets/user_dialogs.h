@@ -19,6 +19,9 @@ public:
     // A message with an OK button only, under the program's name.
     virtual void inform(QWidget* parent, const QString& text) = 0;
 
+    // The same for a failure: the system shows it with its warning icon.
+    virtual void warn(QWidget* parent, const QString& text) { inform(parent, text); }
+
     // Which answer Enter gives. A question that changes the user's files defaults to the
     // answer that leaves them as they are.
     enum class Default { No, Yes };
@@ -26,17 +29,20 @@ public:
     // A yes-or-no question; true for Yes. Escape and closing the box always answer No.
     virtual bool ask(QWidget* parent, const QString& text, Default answer = Default::No) = 0;
 
-    // The colour dialog, offering `custom` as its custom colours. On OK it returns the chosen
-    // colour and writes back the custom colours; on cancel it leaves `custom` as it was.
-    virtual std::optional<os::ColourRef> chooseColour(QWidget* parent, os::CustomColours& custom) = 0;
+    // The colour dialog, open at `initial` and offering `custom` as its custom colours. On OK
+    // it returns the chosen colour and the custom colours as the user left them in `custom`.
+    // On cancel it returns nothing, and `custom` may hold edits the user dropped: the caller
+    // keeps its own copy.
+    virtual std::optional<os::ColourRef> chooseColour(QWidget* parent, os::ColourRef initial, os::CustomColours& custom) = 0;
 };
 
 // The real dialogs.
 class QtUserDialogs final : public UserDialogs {
 public:
     void inform(QWidget* parent, const QString& text) override;
+    void warn(QWidget* parent, const QString& text) override;
     bool ask(QWidget* parent, const QString& text, Default answer = Default::No) override;
-    std::optional<os::ColourRef> chooseColour(QWidget* parent, os::CustomColours& custom) override;
+    std::optional<os::ColourRef> chooseColour(QWidget* parent, os::ColourRef initial, os::CustomColours& custom) override;
 };
 
 } // namespace tessaro

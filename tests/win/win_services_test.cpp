@@ -70,7 +70,7 @@ std::optional<os::ColourRef> chooseAs(void (*act)(HWND), os::CustomColours& cust
         return 0;
     };
     HANDLE player = ::CreateThread(nullptr, 0, play, &act, 0, nullptr);
-    const auto result = os::chooseColour(0, custom);
+    const auto result = os::chooseColour(0, 0, custom);
     ::WaitForSingleObject(player, INFINITE);
     ::CloseHandle(player);
     return result;

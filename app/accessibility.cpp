@@ -1,0 +1,113 @@
+#include "app/accessibility.h"
+
+#include <QAbstractItemView>
+#include <QAccessibleWidget>
+#include <QComboBox>
+
+namespace tessaro {
+namespace {
+
+// On Linux Qt names a combo box by its current text and leaves its label to say what it is:
+// both drive lists would read "/". The drive lists carry names that tell the panes apart,
+// and their drive is their value and their text, where Orca reads a combo box's value (Qt
+// 6.4 gives the drop-down list no selection that it could read instead).
+class NamedComboBox final : public QAccessibleWidget, public QAccessibleTextInterface {
+public:
+    explicit NamedComboBox(QComboBox* box)
+        : QAccessibleWidget(box, QAccessible::ComboBox)
+    {
+    }
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return box()->currentText();
+        if (t == QAccessible::Name && !box()->accessibleName().isEmpty())
+            return box()->accessibleName();
+        return QAccessibleWidget::text(t);
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.expandable = true;
+        state.expanded = box()->view()->isVisible();
+        state.readOnly = true;
+        return state;
+    }
+
+    // The drop-down list, where the user picks a drive.
+    int childCount() const override { return 1; }
+    QAccessibleInterface* child(int index) const override
+    {
+        return index == 0 ? QAccessible::queryAccessibleInterface(box()->view()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        return child && child->object() == box()->view() ? 0 : -1;
+    }
+
+    QStringList actionNames() const override { return QAccessibleWidget::actionNames() << showMenuAction(); }
+    void doAction(const QString& action) override
+    {
+        if (action == showMenuAction())
+            box()->showPopup();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+
+    // The text: the drive shown, read-only, nothing selected.
+    QString text(int start, int end) const override { return box()->currentText().mid(start, end - start); }
+    int characterCount() const override { return static_cast<int>(box()->currentText().size()); }
+    void selection(int, int* start, int* end) const override { *start = *end = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint&) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int offset, int* start, int* end) const override
+    {
+        *start = *end = offset;
+        return {};
+    }
+
+private:
+    QComboBox* box() const { return static_cast<QComboBox*>(widget()); }
+};
+
+QAccessibleInterface* accessibleWindow(const QString& key, QObject* object)
+{
+    if (!object || !object->isWidgetType())
+        return nullptr;
+    // A top-level widget is exposed as a client area, which AT-SPI calls a filler: a screen
+    // reader then finds no window whose title it could read.
+    if (key == QLatin1String("tessaro::Form1"))
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    if (key == QLatin1String("tessaro::DriveList"))
+        return new NamedComboBox(static_cast<QComboBox*>(object));
+    return nullptr;
+}
+
+} // namespace
+
+void installAccessibility()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(&accessibleWindow);
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
+
+} // namespace tessaro

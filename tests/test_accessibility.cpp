@@ -1,0 +1,156 @@
+// The window as a screen reader finds it: walked through Qt's accessibility interfaces, the
+// ones AT-SPI and UI Automation read.
+
+#include "app/form1.h"
+#include "gui_support.h"
+#include "platform/widgets/folder_list.h"
+
+#include <QAccessible>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSet>
+#include <QtTest>
+
+using namespace tessaro;
+using namespace tessaro::test;
+
+namespace {
+
+struct Window {
+    // The window opens in the home folder the test made: it must exist first.
+    explicit Window(const TempHome&) : form(dialogs) {}
+    QAccessibleInterface* of(const char* name) const
+    {
+        return QAccessible::queryAccessibleInterface(form.findChild<QWidget*>(QLatin1String(name)));
+    }
+    FakeDialogs dialogs;
+    Form1 form;
+};
+
+// The children of a tree's interface whose role is `role`, by name.
+QHash<QString, QAccessibleInterface*> childrenOf(QAccessibleInterface* tree, QAccessible::Role role)
+{
+    QHash<QString, QAccessibleInterface*> found;
+    for (int i = 0; i < tree->childCount(); ++i) {
+        if (QAccessibleInterface* child = tree->child(i); child && child->role() == role)
+            found.insert(child->text(QAccessible::Name), child);
+    }
+    return found;
+}
+
+} // namespace
+
+class AccessibilityTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void window_isAFrameWhoseControlsAllHaveNamesOfTheirOwn();
+    void descriptions_followTheFoldersAndTheColour();
+    void preview_isAnImageNamingThePictureShown();
+    void folderTrees_headerReadsFolder_emptyFolderIsNotExpanded_data();
+    void folderTrees_headerReadsFolder_emptyFolderIsNotExpanded();
+};
+
+void AccessibilityTest::window_isAFrameWhoseControlsAllHaveNamesOfTheirOwn()
+{
+    TempHome home;
+    Window w(home);
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&w.form);
+    QCOMPARE(window->role(), QAccessible::Window);
+    QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Tessaro"));
+
+    QStringList names, unnamed;
+    for (int i = 0; i < window->childCount(); ++i) {
+        QAccessibleInterface* control = window->child(i);
+        if (!control->state().focusable)
+            continue;
+        const QString name = control->text(QAccessible::Name);
+        // A name says what the control is; the value it shows (a drive, a colour) is read apart.
+        const bool showsAValue = control->role() == QAccessible::ComboBox || control->role() == QAccessible::EditableText;
+        if (name.isEmpty() || (showsAValue && name == control->text(QAccessible::Value)))
+            unnamed << control->object()->objectName() + QLatin1Char('=') + name + QLatin1Char('/') + control->text(QAccessible::Value);
+        names << name;
+    }
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1Char(' '))));
+    QCOMPARE(names.size(), 9);
+
+    QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), names.size()); // the two panes told apart
+
+    // A drive list's drive is its value and its text, where Orca reads it.
+    auto* drive = w.form.findChild<QComboBox*>(QStringLiteral("Drive1"));
+    QAccessibleTextInterface* text = w.of("Drive1")->textInterface();
+    QVERIFY(text);
+    QCOMPARE(text->text(0, text->characterCount()), drive->currentText());
+    QCOMPARE(w.of("Drive1")->text(QAccessible::Value), drive->currentText());
+}
+
+void AccessibilityTest::descriptions_followTheFoldersAndTheColour()
+{
+    TempHome home;
+    const QString pictures = home.mkpath(QStringLiteral("Documents/My Pictures"));
+    const QString target = home.mkpath(QStringLiteral("Summer Trip"));
+    Window w(home);
+    QCOMPARE(w.of("Dir1")->text(QAccessible::Description), QDir::toNativeSeparators(pictures));
+    QVERIFY(w.form.findChild<FolderList*>(QStringLiteral("Dir2"))->setPath(target));
+    QCOMPARE(w.of("Dir2")->text(QAccessible::Description), QDir::toNativeSeparators(target));
+    QVERIFY(w.of("Command2")->text(QAccessible::Description).contains(QDir::toNativeSeparators(target)));
+    QVERIFY(w.form.findChild<FolderList*>(QStringLiteral("Dir1"))->setPath(home.path()));
+    QCOMPARE(w.of("Dir1")->text(QAccessible::Description), QDir::toNativeSeparators(home.path()));
+
+    QVERIFY(w.of("Text1")->text(QAccessible::Description).contains(QStringLiteral("青・緑・赤")));
+    QCOMPARE(w.of("Label2")->text(QAccessible::Name), QStringLiteral("文字色の見本: 赤 0、緑 0、青 0"));
+    w.form.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("8000FF"));
+    QCOMPARE(w.of("Label2")->text(QAccessible::Name), QStringLiteral("文字色の見本: 赤 255、緑 0、青 128"));
+}
+
+void AccessibilityTest::preview_isAnImageNamingThePictureShown()
+{
+    TempHome home;
+    const QString pictures = home.mkpath(QStringLiteral("Documents/My Pictures"));
+    QVERIFY(twoColourImage(QSize(10, 10), Qt::green, Qt::green).save(pictures + QStringLiteral("/海.bmp")));
+    Window w(home);
+    QAccessibleInterface* preview = w.of("Image1");
+    QCOMPARE(preview->role(), QAccessible::Graphic);
+    QCOMPARE(preview->text(QAccessible::Name), QStringLiteral("プレビュー"));
+    QCOMPARE(preview->text(QAccessible::Description), QStringLiteral("画像なし"));
+    w.form.findChild<QListWidget*>(QStringLiteral("File1"))->setCurrentRow(0);
+    QTRY_COMPARE(preview->text(QAccessible::Description), QStringLiteral("海.bmp"));
+}
+
+void AccessibilityTest::folderTrees_headerReadsFolder_emptyFolderIsNotExpanded_data()
+{
+    QTest::addColumn<int>("files");
+    QTest::newRow("read at once") << 0;
+    QTest::newRow("read in the background") << 4100; // more entries than a list reads on the spot
+}
+
+void AccessibilityTest::folderTrees_headerReadsFolder_emptyFolderIsNotExpanded()
+{
+    QFETCH(int, files);
+    TempHome home;
+    const QString empty = home.mkpath(QStringLiteral("Documents/My Pictures/empty"));
+    for (int i = 0; i < files; ++i)
+        writeFile(empty + QStringLiteral("/%1.txt").arg(i), {});
+    Window w(home);
+    auto* dir1 = w.form.findChild<FolderList*>(QStringLiteral("Dir1"));
+    QVERIFY(dir1->setPath(empty));
+    QAccessibleInterface* tree = w.of("Dir1");
+    QCOMPARE(childrenOf(tree, QAccessible::ColumnHeader).keys(), QStringList{QStringLiteral("フォルダ")});
+    const auto items = childrenOf(tree, QAccessible::TreeItem);
+    QVERIFY(items.contains(QStringLiteral("empty")) && items.contains(QStringLiteral("My Pictures")));
+    QTRY_VERIFY(!items[QStringLiteral("empty")]->state().expanded);
+    QVERIFY(items[QStringLiteral("My Pictures")]->state().expanded);
+
+    // The tree still answers a click.
+    w.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+    const QModelIndex above = dir1->currentIndex().parent();
+    const QRect row = dir1->visualRect(above);
+    QTest::mouseClick(dir1->viewport(), Qt::LeftButton, {}, QPoint(std::min(row.left() + 4, dir1->viewport()->width() - 1), row.center().y()));
+    QCOMPARE(dir1->path(), QDir::toNativeSeparators(home.path(QStringLiteral("Documents/My Pictures"))));
+}
+
+QTEST_MAIN(AccessibilityTest)
+#include "test_accessibility.moc"

@@ -1,0 +1,85 @@
+// The window's buttons: each pressed by Enter as by Space, and 開く opening the target folder.
+// A script of the test's stands in for xdg-open on PATH and records what it was asked to open.
+
+#include "app/form1.h"
+#include "gui_support.h"
+#include "platform/widgets/folder_list.h"
+
+#include <QPushButton>
+#include <QtTest>
+
+using namespace tessaro;
+using namespace tessaro::test;
+
+namespace {
+
+struct KeyCase {
+    const char* name;
+    const char* button;
+    int key;
+    const char* done; // what the press did
+};
+const KeyCase keyCases[] = {
+    {"Enter on 実行 applies", "Command1", Qt::Key_Return, "refused: no picture"},
+    {"keypad Enter on 実行 applies", "Command1", Qt::Key_Enter, "refused: no picture"},
+    {"Enter on 開く opens", "Command2", Qt::Key_Return, "opened"},
+    {"Enter on 文字色変更 asks for a colour", "Command3", Qt::Key_Return, "colour dialog"},
+    {"Space on 文字色変更, as before", "Command3", Qt::Key_Space, "colour dialog"},
+};
+
+} // namespace
+
+class ButtonsTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_bin.isValid());
+        const QString script = m_bin.filePath(QStringLiteral("xdg-open"));
+        writeFile(script, "#!/bin/sh\nprintf '%s|' \"$@\" >> '" + QFile::encodeName(log()) + "'\nexit 0\n");
+        QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        qputenv("PATH", QFile::encodeName(m_bin.path()) + ':' + qgetenv("PATH"));
+    }
+    void init() { QFile::remove(log()); }
+
+    void button_pressedByEnterAsBySpace_data() { rows(keyCases); }
+    void button_pressedByEnterAsBySpace()
+    {
+        QFETCH(int, row);
+        const KeyCase& c = keyCases[row];
+        TempHome home;
+        FakeDialogs dialogs;
+        Form1 form(dialogs);
+        QTest::keyClick(form.findChild<QPushButton*>(QLatin1String(c.button)), static_cast<Qt::Key>(c.key));
+
+        QStringList done;
+        if (dialogs.messages == QStringList{QStringLiteral("背景にする画像ファイルを選んでください。")})
+            done << QStringLiteral("refused: no picture");
+        if (!readFile(log()).isEmpty())
+            done << QStringLiteral("opened");
+        if (dialogs.offeredColour)
+            done << QStringLiteral("colour dialog");
+        QCOMPARE(done, QStringList{QLatin1String(c.done)});
+    }
+
+    void open_opensTheTargetFolder()
+    {
+        TempHome home;
+        home.mkpath(QStringLiteral("Documents/My Pictures"));
+        const QString target = home.mkpath(QStringLiteral("Summer Trip"));
+        FakeDialogs dialogs;
+        Form1 form(dialogs);
+        QVERIFY(form.findChild<FolderList*>(QStringLiteral("Dir2"))->setPath(target));
+        QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
+        QCOMPARE(readFile(log()), QFile::encodeName(target) + '|');
+        QVERIFY(dialogs.messages.isEmpty());
+    }
+
+private:
+    QString log() const { return m_bin.filePath(QStringLiteral("asked")); }
+    QTemporaryDir m_bin;
+};
+
+QTEST_MAIN(ButtonsTest)
+#include "test_buttons.moc"
