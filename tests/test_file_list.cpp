@@ -1,11 +1,13 @@
-// The file list: which names it shows, in which order, and how it reads a folder too big to
-// read on the spot. A read outliving its list or one that leaks into the next folder shows
-// here, under the sanitizers as a use after free.
+// The file list: which names it shows (its wildcards held to a plain matcher), in which
+// order, and how it reads a folder too big to read on the spot. A read outliving its list or
+// one that leaks into the next folder shows here, under the sanitizers as a use after free.
 
 #include "platform/widgets/file_list.h"
 
 #include "big_folder.h"
+#include "platform/widgets/wildcard.h"
 #include "test_support.h"
+#include "wildcard_oracle.h"
 
 #include <QtTest>
 
@@ -20,6 +22,21 @@ QStringList entries(const FileList& list)
     for (int i = 0; i < list.count(); ++i)
         result << list.entry(i);
     return result;
+}
+
+// Every text of up to `length` characters of `alphabet`.
+std::vector<std::string> allTexts(std::string_view alphabet, std::size_t length)
+{
+    std::vector<std::string> texts{""};
+    for (std::size_t from = 0, size = 1; size <= length; ++size) {
+        const std::size_t to = texts.size();
+        for (std::size_t i = from; i < to; ++i) {
+            for (char c : alphabet)
+                texts.push_back(texts[i] + c);
+        }
+        from = to;
+    }
+    return texts;
 }
 
 } // namespace
@@ -102,6 +119,38 @@ private Q_SLOTS:
                 gifs << name;
         }
         QCOMPARE(entries(list), gifs);
+    }
+
+    // Names that hold a star, as Linux allows, are matched as any other.
+    void wildcard_agreesWithAPlainMatcher_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("pattern");
+        QTest::newRow("stars in the name") << QStringLiteral("**.gif") << QStringLiteral("*.gif");
+        QTest::newRow("a star, then a letter") << QStringLiteral("*x.jpg") << QStringLiteral("*.jpg");
+        QTest::newRow("case") << QStringLiteral("PHOTO.JPG") << QStringLiteral("*.jpg");
+        QTest::newRow("question mark") << QStringLiteral("a.bmp") << QStringLiteral("?.b?p");
+        QTest::newRow("no extension") << QStringLiteral("jpg") << QStringLiteral("*.jpg");
+    }
+
+    void wildcard_agreesWithAPlainMatcher()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, pattern);
+        const std::u16string n = name.toStdU16String(), p = pattern.toStdU16String();
+        QCOMPARE(FileList::matches(name, pattern), oracleMatch<char16_t>(n, p));
+    }
+
+    // Every name and pattern of up to four characters of "aB*?.".
+    void wildcard_agreesWithAPlainMatcher_onEverySmallCase()
+    {
+        const std::vector<std::string> texts = allTexts("aB*?.", 4);
+        for (const std::string& pattern : texts) {
+            for (const std::string& name : texts) {
+                if (wildcardMatch<char>(name, pattern) != oracleMatch<char>(name, pattern))
+                    QFAIL(qPrintable(QStringLiteral("name \"%1\", pattern \"%2\"").arg(QString::fromStdString(name), QString::fromStdString(pattern))));
+            }
+        }
     }
 
     void fileList_destroyedWhileReading_isSafe()
