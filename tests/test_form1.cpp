@@ -22,6 +22,7 @@ private Q_SLOTS:
     void window_isFixedWithHighlightedTitlesAndTabOrder();
     void startup_opensMyPicturesOrTheNearestFolderQuietly_data();
     void startup_opensMyPicturesOrTheNearestFolderQuietly();
+    void startup_dir2ShowsTheWorkingFolderInItsMiddle();
 };
 
 void Form1Test::controls_areNamedPlacedAndCaptioned_data()
@@ -131,8 +132,30 @@ void Form1Test::startup_opensMyPicturesOrTheNearestFolderQuietly()
     QCOMPARE(file1->listIndex(), -1);
     QCOMPARE(form.findChild<DriveList*>(QStringLiteral("Drive1"))->drive(), toQString(os::systemVolume()));
     // The target pane starts where Tessaro was started from.
-    QCOMPARE(form.findChild<FolderList*>(QStringLiteral("Dir2"))->path(), QDir::toNativeSeparators(QDir::currentPath()));
+    auto* dir2 = form.findChild<FolderList*>(QStringLiteral("Dir2"));
+    QCOMPARE(dir2->path(), QDir::toNativeSeparators(QDir::currentPath()));
+    QCOMPARE(dir2->toolTip(), dir2->path());
     QVERIFY(dialogs.messages.isEmpty());
+}
+
+// The lists are placed before the window shows: the working folder, among many, must sit in
+// the middle of Dir2 once it does, not at an edge where it was scrolled before Dir2 had a size.
+void Form1Test::startup_dir2ShowsTheWorkingFolderInItsMiddle()
+{
+    TempHome home;
+    for (int i = 0; i < 30; ++i) {
+        for (const char* letter : {"a", "z"})
+            home.mkpath(QStringLiteral("%1%2").arg(QLatin1String(letter)).arg(i, 2, 10, QLatin1Char('0')));
+    }
+    FakeVolumes volumes({toPath(home.path())});
+    FakeDialogs dialogs;
+    Form1 form(dialogs, home.path());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto* dir2 = form.findChild<FolderList*>(QStringLiteral("Dir2"));
+    QCOMPARE(dir2->path(), home.path(QStringLiteral("work")));
+    const QRect row = dir2->visualRect(dir2->currentIndex());
+    QVERIFY2(qAbs(row.center().y() - dir2->viewport()->height() / 2) <= row.height(), qPrintable(QString::number(row.y())));
 }
 
 QTEST_MAIN(Form1Test)
