@@ -89,6 +89,7 @@ private Q_SLOTS:
     {
         FileList list;
         list.setPattern(QStringLiteral("*.bmp;*.jpg;*.gif"));
+        QVERIFY(list.setPath(path(QStringLiteral("small"))));
         QVERIFY(list.setPath(path(QStringLiteral("big"))));
         QCOMPARE(list.path(), path(QStringLiteral("big")));
         QCOMPARE(list.count(), 0);  // nothing of the folder it showed before

@@ -149,7 +149,10 @@ void FolderListTest::setPath_notAFolder_isRefusedAndChangesNothing()
 void FolderListTest::newList_readsNothing_andCentresItsFolderOnceShown()
 {
     Drive drive(numbered(QStringLiteral("f%1"), 60));
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(drive.path(QStringLiteral("f00")));
     FolderList tree;
+    QDir::setCurrent(cwd);
     QVERIFY(tree.path().isEmpty());
     QCOMPARE(tree.model()->rowCount(), 0);
     QVERIFY(tree.setPath(drive.path(QStringLiteral("f45"))));

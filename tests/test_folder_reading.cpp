@@ -20,12 +20,14 @@ using namespace tessaro::test;
 
 namespace {
 
-// Holds a worker as a volume that stopped answering does, until released.
+// Holds a worker as a volume that stopped answering does, until released, or for ten
+// seconds: long past the time limit, short of hanging the suite should the window's thread
+// wait for it.
 struct Latch {
     std::atomic<bool> open{false};
     void wait() const
     {
-        while (!open)
+        for (int waited = 0; !open && waited < 10'000; waited += 5)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 };
