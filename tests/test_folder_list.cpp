@@ -182,7 +182,9 @@ void FolderListTest::click_farFromTheMiddle_leavesPathHighlightAndPointerOnOneFo
     FolderList tree;
     show(tree);
     QVERIFY(tree.setPath(drive.path(QStringLiteral("f30"))));
-    const QPoint at(40, tree.viewport()->height() - tree.visualRect(tree.currentIndex()).height());
+    // On the name of a row near the bottom edge, far from the middle.
+    const int y = tree.viewport()->height() - tree.visualRect(tree.currentIndex()).height();
+    const QPoint at(tree.visualRect(tree.indexAt(QPoint(tree.viewport()->width() / 2, y))).left() + 8, y);
     const QPersistentModelIndex clicked = tree.indexAt(at);
     QVERIFY(clicked.isValid() && clicked != tree.currentIndex());
 
