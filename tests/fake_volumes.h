@@ -28,8 +28,9 @@ public:
     {
         replaceVolumeService(m_replaced);
         answer();
-        // A worker may yet be on its way into check(), or out of it.
-        folderReaderPool()->waitForDone();
+        // A worker may yet be on its way into check(), or out of it. Not forever: one held by
+        // a real volume that stopped answering does not come here.
+        folderReaderPool()->waitForDone(20000);
     }
     FakeVolumes(const FakeVolumes&) = delete;
     FakeVolumes& operator=(const FakeVolumes&) = delete;

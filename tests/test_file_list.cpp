@@ -12,6 +12,7 @@
 #include <QThreadPool>
 #include <QtTest>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -133,30 +134,23 @@ private Q_SLOTS:
         QCOMPARE(entries(list), gifs);
     }
 
-    // Names that hold a star, as Linux allows, are matched as any other.
-    void wildcard_agreesWithAPlainMatcher_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("pattern");
-        QTest::newRow("stars in the name") << QStringLiteral("**.gif") << QStringLiteral("*.gif");
-        QTest::newRow("a star, then a letter") << QStringLiteral("*x.jpg") << QStringLiteral("*.jpg");
-        QTest::newRow("case") << QStringLiteral("PHOTO.JPG") << QStringLiteral("*.jpg");
-        QTest::newRow("question mark") << QStringLiteral("a.bmp") << QStringLiteral("?.b?p");
-        QTest::newRow("no extension") << QStringLiteral("jpg") << QStringLiteral("*.jpg");
-    }
-
+    // The names that showed the fault (a star in the name, as Linux allows) and the
+    // semicolons of a list's pattern, then every small case.
     void wildcard_agreesWithAPlainMatcher()
     {
-        QFETCH(QString, name);
-        QFETCH(QString, pattern);
-        const std::u16string n = name.toStdU16String(), p = pattern.toStdU16String();
-        QCOMPARE(FileList::matches(name, pattern), oracleMatch<char16_t>(n, p));
+        const QString pattern = QStringLiteral("*.gif;*.jpg;?.b?p");
+        for (const QString& name : {QStringLiteral("**.gif"), QStringLiteral("*x.jpg"), QStringLiteral("PHOTO.JPG"), QStringLiteral("a.bmp"), QStringLiteral("jpg")}) {
+            const bool oracle = std::ranges::any_of(pattern.split(QLatin1Char(';')), [&](const QString& part) {
+                return oracleMatch<char16_t>(name.toStdU16String(), part.toStdU16String());
+            });
+            QVERIFY2(FileList::matches(name, pattern) == oracle, qPrintable(name));
+        }
     }
 
-    // Every name and pattern of up to four characters of "aB*?.".
+    // Every name and pattern of up to four characters of "abB*?.".
     void wildcard_agreesWithAPlainMatcher_onEverySmallCase()
     {
-        const std::vector<std::string> texts = allTexts("aB*?.", 4);
+        const std::vector<std::string> texts = allTexts("abB*?.", 4);
         for (const std::string& pattern : texts) {
             for (const std::string& name : texts) {
                 if (wildcardMatch<char>(name, pattern) != oracleMatch<char>(name, pattern))

@@ -48,8 +48,6 @@ class FolderReadingTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void quickWork_endsBeforeStartReturns();
-    void workPastEntriesReadAtOnce_goesOnWhileTheWindowAnswers();
     void readNoLongerWanted_stopsAndNeverReports();
     void volumeThatStopsAnswering_isGivenUp_theWindowAnswering();
     void slowVolumeThatAnswers_isNotGivenUp();
@@ -57,32 +55,6 @@ private Q_SLOTS:
     void names_keepEveryCharacter();
 };
 
-void FolderReadingTest::quickWork_endsBeforeStartReturns()
-{
-    VolumeTask task;
-    Outcome outcome;
-    QVERIFY(start(task, outcome, [](VolumeTask::Control& control) { control.advance(EntriesReadAtOnce); }));
-    QVERIFY(outcome.done);
-    QVERIFY(!task.busy());
-}
-
-void FolderReadingTest::workPastEntriesReadAtOnce_goesOnWhileTheWindowAnswers()
-{
-    VolumeTask task;
-    Outcome outcome;
-    Latch latch;
-    QVERIFY(!start(task, outcome, [&latch](VolumeTask::Control& control) {
-        control.advance(EntriesReadAtOnce + 1);
-        latch.wait();
-    }));
-    QVERIFY(task.busy());
-    QVERIFY(!outcome.done);
-    latch.open = true;
-    QTRY_VERIFY(outcome.done);
-    QVERIFY(!task.busy());
-}
-
-// Each entry takes a millisecond: the whole folder would take seconds, a batch a quarter of one.
 void FolderReadingTest::readNoLongerWanted_stopsAndNeverReports()
 {
     QTemporaryDir dir;

@@ -37,8 +37,8 @@ inline constexpr std::chrono::milliseconds AnswerTimeLimit{2000};
 
 // Folders are read on a pool of their own. Qt's global pool also runs the raster paint
 // engine's fills, and a paint waiting behind a long read would freeze the window. A worker
-// caught by a volume that stopped answering may never come back: the pool has room for more
-// and is never waited for at exit.
+// caught by a volume that stopped answering may never come back: the pool has room for more,
+// and at exit it waits a moment for reads just cancelled, not for those.
 QThreadPool* folderReaderPool();
 
 // `path` made absolute against the working directory, clean and in native form, from its
@@ -70,6 +70,7 @@ public:
     // returning (true) when it ends while waited for on the spot (WaitOnTheSpot, and no
     // more than EntriesReadAtOnce entries), else from the event loop. Should the work make
     // no progress for AnswerTimeLimit, it is dropped and `unanswered` called instead.
+    // Wait::Never: the caller goes on at once, for work whose answer can come any time.
     bool start(Work work, std::function<void()> done, std::function<void()> unanswered, Wait wait = Wait::OnTheSpot);
     void cancel();
 
