@@ -67,6 +67,14 @@ void highlight(QLabel* label)
     label->setAlignment(Qt::AlignCenter);
 }
 
+// A drive list shows the drive its tree is rooted at, whatever moved the tree; quietly, so
+// that the tree is not sent on to that drive's current folder.
+void showTreeDrive(DriveList* drives, const FolderList* tree)
+{
+    const QSignalBlocker quiet(drives);
+    drives->setDrive(tree->root());
+}
+
 } // namespace
 
 Form1::Form1(UserDialogs& dialogs, QWidget* parent)
@@ -167,9 +175,16 @@ void Form1::createControls()
     connect(Drive2, &DriveList::changed, this, [this] {
         if (!Dir2->setDrive(Drive2->drive())) {
             m_dialogs.inform(this, tr("ドライブ %1 を開けません。").arg(Drive2->drive()));
-            Drive2->setDrive(DriveList::driveOf(Dir2->path()));
+            showTreeDrive(Drive2, Dir2);
         }
     });
+    for (const auto& [drives, tree] : {std::pair(Drive1, Dir1), std::pair(Drive2, Dir2)}) {
+        connect(tree, &FolderList::changed, drives, [drives, tree] { showTreeDrive(drives, tree); });
+        connect(tree, &FolderList::failed, this, [this, drives, tree](const QString& message) {
+            m_dialogs.inform(this, message);
+            showTreeDrive(drives, tree);
+        });
+    }
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
@@ -201,6 +216,8 @@ void Form1::Form_Load()
 {
     CustomColors.fill(0);
     Drive1->setDrive(QStringLiteral("c:"));
+    // The target pane starts where Tessaro was started from.
+    Dir2->setPath(QDir::currentPath());
 
     const std::optional<os::Path> documents = os::documentsFolder();
     if (documents && Dir1->setPath(joinPath(toQString(*documents), QStringLiteral("My Pictures"))))
@@ -219,7 +236,7 @@ void Form1::Drive1_Change()
     Drive1->setToolTip(Drive1->drive());
     if (!Dir1->setDrive(Drive1->drive())) {
         m_dialogs.inform(this, tr("ドライブ %1 を開けません。").arg(Drive1->drive()));
-        Drive1->setDrive(DriveList::driveOf(Dir1->path()));
+        showTreeDrive(Drive1, Dir1);
     }
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
-// Shared by the tests of widgets and the window: dialogs answered without a modal loop, and
-// pictures made on the spot.
+// Shared by the tests of widgets and the window: dialogs answered without a modal loop, one
+// volume in the place of the machine's, and pictures made on the spot.
 
+#include "fake_volumes.h"
 #include "platform/widgets/user_dialogs.h"
 #include "test_support.h"
 
@@ -48,6 +49,11 @@ public:
     std::optional<os::CustomColours> customEdit;
     os::CustomColours offeredCustom{};
 };
+
+// The lists of these tests see the system's volume alone, whatever the machine mounts:
+// none of them waits for, or depends on, a mount of the machine it runs on. A test that
+// needs other volumes puts its own FakeVolumes in place for a while.
+inline FakeVolumes theSystemVolumeAlone;
 
 // A picture whose left half is `left` and right half `right`, so that a preview that is
 // mirrored or cropped shows.

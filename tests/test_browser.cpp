@@ -63,6 +63,8 @@ private Q_SLOTS:
     void drive1_knowsOnlyTheMachinesDrives_andCIsTheSystemDrive();
     void dir1_onTheWorkingDrive_opensDownToTheWorkingFolder();
     void drive1_otherDrive_movesDir1AndFile1ToItsRoot();
+    void dir1_mountPointBelow_keepsTheDrive_andTheDriveAgainGoesBack();
+    void dir1KeyboardMoves_file1FollowsWhereTheKeysRest();
     void preview_clickedPicture_isShownStretched();
     void preview_unreadablePicture_isReportedOnceAndApplyRefusesIt();
     void preview_undecodableName_neverShowsNorAppliesAnotherFile();
@@ -128,20 +130,56 @@ void BrowserTest::dir1_onTheWorkingDrive_opensDownToTheWorkingFolder()
 void BrowserTest::drive1_otherDrive_movesDir1AndFile1ToItsRoot()
 {
     TempHome home;
+    const QString other = home.mkpath(QStringLiteral("usb"));
+    writeFile(other + QStringLiteral("/photo.jpg"), "x");
+    FakeVolumes volumes({os::systemVolume(), toPath(other)});
     Window w(home);
-    const QString here = DriveList::driveOf(QDir::currentPath());
-    QString other;
-    for (const os::Volume& volume : os::volumes()) {
-        if (toQString(volume.root) != here && os::volumeReady(volume.root))
-            other = toQString(volume.root);
-    }
-    if (other.isEmpty())
-        QSKIP("this machine has one drive");
     auto* drive1 = w.find<DriveList>("Drive1");
     QVERIFY(drive1->setDrive(other));
     QCOMPARE(w.dir1->path(), other);
+    QCOMPARE(w.dir1->root(), other);
     QCOMPARE(w.file1->path(), other);
+    QCOMPARE(entries(w.file1), QStringList{QStringLiteral("photo.jpg")});
     QCOMPARE(drive1->toolTip(), other);
+}
+
+// A mount point inside the tree opens as a folder; the drive list keeps showing the drive
+// the tree is on, and choosing that drive again goes back to its current folder.
+void BrowserTest::dir1_mountPointBelow_keepsTheDrive_andTheDriveAgainGoesBack()
+{
+    TempHome home;
+    const QString usb = home.mkpath(QStringLiteral("usb"));
+    FakeVolumes volumes({os::systemVolume(), toPath(usb)});
+    Window w(home);
+    auto* drive1 = w.find<DriveList>("Drive1");
+    QVERIFY(w.dir1->setPath(home.path()));
+    const QModelIndexList found = w.dir1->model()->match(w.dir1->model()->index(0, 0, w.dir1->currentIndex()), Qt::DisplayRole, QStringLiteral("usb"));
+    w.dir1->selectionModel()->setCurrentIndex(found.value(0), QItemSelectionModel::ClearAndSelect);
+    QCOMPARE(w.dir1->path(), usb);
+    QCOMPARE(w.file1->path(), usb);
+    QCOMPARE(w.dir1->root(), toQString(os::systemVolume()));
+    QCOMPARE(drive1->drive(), toQString(os::systemVolume()));
+
+    Q_EMIT drive1->activated(drive1->currentIndex());
+    QCOMPARE(w.dir1->path(), QDir::toNativeSeparators(QDir::currentPath()));
+    QCOMPARE(w.file1->path(), w.dir1->path());
+}
+
+// Holding Down through folders: File1 reads the folder the keys stop at, not each one passed.
+void BrowserTest::dir1KeyboardMoves_file1FollowsWhereTheKeysRest()
+{
+    TempHome home;
+    for (const char* folder : {"a", "b", "c"})
+        writeFile(home.mkpath(QStringLiteral("pics/") + QLatin1String(folder)) + QStringLiteral("/x.jpg"), "x");
+    Window w(home);
+    QVERIFY(w.dir1->setPath(home.path(QStringLiteral("pics"))));
+    const QString pics = w.file1->path();
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(w.dir1, Qt::Key_Down);
+    QCOMPARE(w.dir1->path(), home.path(QStringLiteral("pics/c")));
+    QCOMPARE(w.file1->path(), pics);
+    QTRY_COMPARE(w.file1->path(), w.dir1->path());
+    QCOMPARE(entries(w.file1), QStringList{QStringLiteral("x.jpg")});
 }
 
 void BrowserTest::preview_clickedPicture_isShownStretched()

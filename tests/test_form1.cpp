@@ -25,6 +25,7 @@ private Q_SLOTS:
     void startup_opensMyPicturesOrTheNearestFolderQuietly_data();
     void startup_opensMyPicturesOrTheNearestFolderQuietly();
     void file1_selectionStaysMarkedWhileTheWindowIsInactive();
+    void startup_dir2ShowsTheWorkingFolderInItsMiddle();
 };
 
 void Form1Test::controls_areNamedPlacedAndCaptioned_data()
@@ -134,7 +135,9 @@ void Form1Test::startup_opensMyPicturesOrTheNearestFolderQuietly()
     QCOMPARE(file1->listIndex(), -1);
     QCOMPARE(form.findChild<DriveList*>(QStringLiteral("Drive1"))->drive(), toQString(os::systemVolume()));
     // The target pane starts where Tessaro was started from.
-    QCOMPARE(form.findChild<FolderList*>(QStringLiteral("Dir2"))->path(), QDir::toNativeSeparators(QDir::currentPath()));
+    auto* dir2 = form.findChild<FolderList*>(QStringLiteral("Dir2"));
+    QCOMPARE(dir2->path(), QDir::toNativeSeparators(QDir::currentPath()));
+    QCOMPARE(dir2->toolTip(), dir2->path());
     QVERIFY(dialogs.messages.isEmpty());
 }
 
@@ -157,6 +160,26 @@ void Form1Test::file1_selectionStaysMarkedWhileTheWindowIsInactive()
     const QRect row = file1->visualItemRect(file1->item(0));
     const QImage shown = file1->viewport()->grab().toImage();
     QCOMPARE(shown.pixelColor(row.left() + 1, row.top() + 1), themed.color(QPalette::Active, QPalette::Highlight));
+}
+
+// The lists are placed before the window shows: the working folder, among many, must sit in
+// the middle of Dir2 once it does, not at an edge where it was scrolled before Dir2 had a size.
+void Form1Test::startup_dir2ShowsTheWorkingFolderInItsMiddle()
+{
+    TempHome home;
+    for (int i = 0; i < 30; ++i) {
+        for (const char* letter : {"a", "z"})
+            home.mkpath(QStringLiteral("%1%2").arg(QLatin1String(letter)).arg(i, 2, 10, QLatin1Char('0')));
+    }
+    FakeVolumes volumes({toPath(home.path())});
+    FakeDialogs dialogs;
+    Form1 form(dialogs);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto* dir2 = form.findChild<FolderList*>(QStringLiteral("Dir2"));
+    QCOMPARE(dir2->path(), home.path(QStringLiteral("work")));
+    const QRect row = dir2->visualRect(dir2->currentIndex());
+    QVERIFY2(qAbs(row.center().y() - dir2->viewport()->height() / 2) <= row.height(), qPrintable(QString::number(row.y())));
 }
 
 QTEST_MAIN(Form1Test)

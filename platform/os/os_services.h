@@ -32,24 +32,24 @@ using NativeWindow = std::uintptr_t;
 // platform chosen by QT_QPA_PLATFORM).
 bool displayAvailable();
 
-// A storage volume as a drive list shows it.
-struct Volume {
-    Path root;             // "C:\" on Windows, the mount point on Linux
-    std::u16string label;  // the volume label; empty when it has none
-};
-
-// The volumes a user would store pictures on: drive letters on Windows; on Linux the
-// mounted filesystems without the kernel's pseudo filesystems.
-std::vector<Volume> volumes();
+// The volumes a user would store pictures on, from the system's table of them alone: no
+// volume is asked, so one that stopped answering cannot hold this up. Drive letters on
+// Windows; on Linux the mounted filesystems without the kernel's pseudo filesystems.
+std::vector<Path> volumes();
 
 // The volume that holds the system: C:\ on Windows, "/" on Linux.
 Path systemVolume();
 
-// The root of the volume that holds `path` (which need not exist).
+// The root of the volume that holds `path` (which need not exist), from the table alone.
 Path volumeOf(const Path& path);
 
-// False for a drive that holds no medium or has gone away.
+// These two ask the volume (or, for a label on Linux, its device) and wait as long as it
+// takes to answer: call them off the window's thread.
+// False for a drive that holds no medium or has gone away, and for a mount point that is
+// no folder (containers mount single files over the tree).
 bool volumeReady(const Path& root);
+// The volume's label; empty when it has none.
+std::u16string volumeLabel(const Path& root);
 
 // The user's documents and pictures folders as the desktop names them; empty when unknown.
 std::optional<Path> documentsFolder();

@@ -41,18 +41,23 @@ std::u16string labelOf(const std::string& source)
     return {};
 }
 
+// Containers mount single files over /etc (hosts, resolv.conf): no volumes, and telling a
+// file from a folder would mean asking the volume.
+bool isVolume(const Mount& mount)
+{
+    return isStorage(mount) && !isUnder(mount.point, "/etc");
+}
+
 } // namespace
 
-std::vector<Volume> volumes()
+std::vector<Path> volumes()
 {
-    std::vector<Volume> result;
+    std::vector<Path> result;
     for (const Mount& mount : currentMounts()) {
-        // Containers bind single files (/etc/hosts) over the tree: those are no volumes.
-        std::error_code ec;
-        if (isStorage(mount) && std::filesystem::is_directory(mount.point, ec))
-            result.push_back({mount.point, labelOf(mount.source)});
+        if (isVolume(mount))
+            result.push_back(mount.point);
     }
-    std::sort(result.begin(), result.end(), [](const Volume& a, const Volume& b) { return a.root < b.root; });
+    std::sort(result.begin(), result.end());
     return result;
 }
 
@@ -65,9 +70,8 @@ Path volumeOf(const Path& path)
 {
     const Path absolute = path.lexically_normal();
     Path best = "/";
-    // Labels are not needed here, and looking them up costs a walk of /dev/disk per volume.
     for (const Mount& mount : currentMounts()) {
-        if (isStorage(mount) && isUnder(absolute, mount.point)
+        if (isVolume(mount) && isUnder(absolute, mount.point)
             && std::distance(mount.point.begin(), mount.point.end()) > std::distance(best.begin(), best.end()))
             best = mount.point;
     }
@@ -84,6 +88,15 @@ bool readerMayBeElsewhere(const Path&)
 {
     // Tessaro is not the reader here: Windows is, over a share, from a stick or from the disk.
     return true;
+}
+
+std::u16string volumeLabel(const Path& root)
+{
+    for (const Mount& mount : currentMounts()) {
+        if (mount.point == root)
+            return labelOf(mount.source);
+    }
+    return {};
 }
 
 } // namespace tessaro::os

@@ -5,14 +5,13 @@
 
 namespace tessaro::os {
 
-std::vector<Volume> volumes()
+std::vector<Path> volumes()
 {
-    std::vector<Volume> result;
     std::wstring buffer(128, L'\0');
     for (;;) {
         DWORD length = ::GetLogicalDriveStringsW(static_cast<DWORD>(buffer.size()), buffer.data());
         if (length == 0)
-            return result;
+            return {};
         if (length < buffer.size()) {
             buffer.resize(length);
             break;
@@ -20,19 +19,13 @@ std::vector<Volume> volumes()
         buffer.assign(length + 1, L'\0');
     }
 
-    QuietDriveErrors quiet;
+    std::vector<Path> result;
     for (std::size_t start = 0; start < buffer.size();) {
         std::size_t end = buffer.find(L'\0', start);
         if (end == std::wstring::npos)
             end = buffer.size();
-        if (end > start) {
-            std::wstring root = buffer.substr(start, end - start);
-            wchar_t label[MAX_PATH + 1] = {};
-            if (!::GetVolumeInformationW(root.c_str(), label, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr, 0))
-                label[0] = L'\0';
-            std::wstring_view name(label);
-            result.push_back({Path(root), std::u16string(name.begin(), name.end())});
-        }
+        if (end > start)
+            result.push_back(Path(buffer.substr(start, end - start)));
         start = end + 1;
     }
     return result;
@@ -100,6 +93,16 @@ bool readerMayBeElsewhere(const Path& folder)
         // Removable, remote, or unknown: a relative path serves a local reader as well.
         return true;
     }
+}
+
+std::u16string volumeLabel(const Path& root)
+{
+    QuietDriveErrors quiet;
+    wchar_t label[MAX_PATH + 1] = {};
+    if (!::GetVolumeInformationW(root.c_str(), label, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr, 0))
+        return {};
+    const std::wstring_view name(label);
+    return std::u16string(name.begin(), name.end());
 }
 
 } // namespace tessaro::os

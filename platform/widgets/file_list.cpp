@@ -4,13 +4,8 @@
 #include "platform/widgets/folder_reading.h"
 #include "platform/widgets/wildcard.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
-
 #include <algorithm>
 #include <filesystem>
-#include <memory>
 
 namespace tessaro {
 namespace {
@@ -30,16 +25,16 @@ std::vector<NativeString> nativePatterns(const QString& pattern)
     return result;
 }
 
-std::shared_ptr<FolderScan> pictureScan(const QString& folder, const QString& pattern)
+AcceptEntry pictures(const QString& pattern)
 {
-    return std::make_shared<FolderScan>(folder, [patterns = nativePatterns(pattern)](const std::filesystem::directory_entry& entry) {
+    return [patterns = nativePatterns(pattern)](const std::filesystem::directory_entry& entry) {
         const std::filesystem::path filename = entry.path().filename();
         const NativeView name(filename.native());
         if (std::none_of(patterns.begin(), patterns.end(), [&](const NativeString& p) { return wildcardMatch(name, NativeView(p)); }))
             return false;
         std::error_code typeError;
         return !entry.is_directory(typeError);
-    });
+    };
 }
 
 } // namespace
@@ -52,25 +47,20 @@ FileList::FileList(QWidget* parent)
     // Tabbing into the list makes its first entry current without selecting it: that must
     // not choose a picture the user never chose.
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &FileList::clicked);
-    setPath(QDir::currentPath());
 }
 
 FileList::~FileList() = default;
 
 bool FileList::setPath(const QString& path)
 {
-    const QFileInfo info(QDir::current(), path);
-    if (path.isEmpty() || !info.isDir())
-        return false;
-    m_path = QDir::toNativeSeparators(QDir::cleanPath(info.absoluteFilePath()));
-    reload();
-    return true;
+    return !path.isEmpty() && read(absoluteFolder(path));
 }
 
 void FileList::setPattern(const QString& pattern)
 {
     m_pattern = pattern;
-    reload();
+    if (!m_path.isEmpty())
+        read(m_path);
 }
 
 void FileList::setListIndex(int index)
@@ -107,12 +97,22 @@ bool FileList::matches(QStringView name, QStringView pattern)
     return false;
 }
 
-void FileList::reload()
+bool FileList::read(const QString& folder)
 {
-    m_reading.start(pictureScan(m_path, m_pattern), [this](FolderEntries entries) { fill(entries); });
-    // A big folder is still being read: show nothing of the folder before meanwhile.
-    if (m_reading.busy())
-        fill({});
+    m_found = false;
+    const bool ended = m_reading.start(folder, pictures(m_pattern), [this, folder](std::optional<FolderEntries> entries) {
+        m_found = entries.has_value();
+        if (!entries)
+            return;
+        m_path = folder;
+        fill(*entries);
+    });
+    if (ended)
+        return m_found;
+    // A big folder or a slow volume: show nothing of the folder before meanwhile.
+    m_path = folder;
+    fill({});
+    return true;
 }
 
 void FileList::fill(const FolderEntries& entries)

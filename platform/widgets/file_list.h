@@ -5,7 +5,6 @@
 #include <QListWidget>
 #include <QStringList>
 
-
 namespace tessaro {
 
 // The names (without folder) of the files in one folder that match a pattern such as
@@ -16,14 +15,16 @@ public:
     explicit FileList(QWidget* parent = nullptr);
     ~FileList() override;
 
+    // Empty until the list is first given a folder.
     QString path() const { return m_path; }
     // Lists the matching files of `path`. False, with nothing changed, when it is not a folder.
-    // The list is filled when this returns, unless the folder holds more entries (of any
-    // kind) than EntriesReadAtOnce: then it is empty until a worker thread has read them
-    // all, the window answering meanwhile.
+    // The folder is read on a worker; the list is filled when this returns, unless the folder
+    // holds more entries (of any kind) than EntriesReadAtOnce or its volume is slower than
+    // WaitOnTheSpot: then it is empty until the worker has read them all (or stays empty,
+    // should the volume not answer in time), the window answering meanwhile.
     bool setPath(const QString& path);
 
-    // Whether a big folder is still being read: the list is empty until it has been.
+    // Whether a folder is still being read: the list is empty until it has been.
     bool filling() const { return m_reading.busy(); }
 
     QString pattern() const { return m_pattern; }
@@ -47,12 +48,13 @@ Q_SIGNALS:
     void clicked();
 
 private:
-    void reload();
+    bool read(const QString& folder);
     void fill(const FolderEntries& entries);
 
     QString m_path;
     QString m_pattern = QStringLiteral("*.*");
     FolderReading m_reading;
+    bool m_found = false;
 };
 
 } // namespace tessaro

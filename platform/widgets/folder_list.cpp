@@ -1,22 +1,39 @@
 #include "platform/widgets/folder_list.h"
 
 #include "platform/os/native_path.h"
-#include "platform/os/os_services.h"
 #include "platform/widgets/folder_model.h"
+#include "platform/widgets/volume_service.h"
 
+#include <QApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTimer>
 
 namespace tessaro {
+namespace {
+
+// How long the keys must rest before a keyboard move is reported: holding Down through a
+// tree passes a folder every 30 ms or so.
+constexpr int KeyRestMs = 250;
+
+// Both trees show the one folder icon, looked up once. Never freed: it would outlive the
+// application, and the process ends right after.
+const QIcon& folderIcon()
+{
+    static const QIcon* const icon = new QIcon(QApplication::style()->standardIcon(QStyle::SP_DirIcon));
+    return *icon;
+}
+
+} // namespace
 
 FolderList::FolderList(QWidget* parent)
     : QTreeView(parent)
-    , m_model(new FolderModel(style()->standardIcon(QStyle::SP_DirIcon), this))
+    , m_model(new FolderModel(folderIcon(), this))
+    , m_volumes(volumeService())
 {
     setModel(m_model);
     setHeaderHidden(true);
@@ -24,94 +41,249 @@ FolderList::FolderList(QWidget* parent)
     setIndentation(12);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // A click has opened the folder already; the second click of a double-click must not
+    // close it again, only open one the user had closed.
+    setExpandsOnDoubleClick(false);
+    connect(this, &QTreeView::doubleClicked, this, &QTreeView::expand);
     header()->setStretchLastSection(false);
+    m_rest.setSingleShot(true);
+    m_rest.setInterval(KeyRestMs);
+
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &FolderList::userMoved);
-    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &FolderList::watchedFolderChanged);
+    connect(&m_rest, &QTimer::timeout, this, &FolderList::rest);
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+        if (!m_walk.busy())
+            moveTo(m_path, root(), Move::Check);
+    });
+    // Queued: the model reports from inside a read, which the view may have asked for
+    // in the middle of laying itself out.
+    connect(m_model, &FolderModel::unanswered, this, [this](const QString& folder) {
+        readFailed(folder, tr("応答がありません。"));
+    }, Qt::QueuedConnection);
+    connect(m_model, &FolderModel::lost, this, [this](const QString& folder) {
+        if (m_path == folder || m_path.startsWith(joinPath(folder, QString())))
+            moveTo(m_path, root(), Move::Check);
+    }, Qt::QueuedConnection);
+
+    // Measuring every row on every change costs more than the change: once per turn of the
+    // event loop is enough.
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_model, signal, this, &FolderList::sizeColumnLater);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &FolderList::sizeColumnLater);
+    connect(this, &QTreeView::expanded, this, &FolderList::sizeColumnLater);
+    connect(this, &QTreeView::collapsed, this, &FolderList::sizeColumnLater);
     // An opened folder may turn out to have no subfolders, at once or once read in the
     // background. Collapsed on the next turn: inside the expansion that read it, a collapse
     // would leave the view stuck in its expanding state, deaf to clicks.
     connect(m_model, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& index) {
         QTimer::singleShot(0, this, [this, folder = QPersistentModelIndex(index)] { collapseIfEmpty(folder); });
     });
-    setPath(QDir::currentPath());
 }
 
 FolderList::~FolderList() = default;
 
-bool FolderList::setPath(const QString& requested)
+QString FolderList::root() const
 {
-    const QFileInfo info(QDir::current(), requested);
-    if (requested.isEmpty() || !info.isDir())
-        return false;
-    const QString absolute = QDir::toNativeSeparators(QDir::cleanPath(info.absoluteFilePath()));
-    if (absolute == m_path)
-        return true;
+    return m_model->root();
+}
 
-    const QString root = toQString(os::volumeOf(toPath(absolute)));
-    if (m_model->root() != root)
-        m_model->setRoot(root);
-    // Every folder on the way is read before it is opened: opening a big one first would
-    // start a background read that the walk down would only cancel and repeat.
-    const QModelIndex index = m_model->indexFor(absolute);
-    for (QModelIndex above = index.parent(); above.isValid(); above = above.parent())
-        setExpanded(above, true);
-    {
-        const QScopedValueRollback moving(m_moving, true);
-        setExpanded(index, true);
-        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-        scrollTo(index, QAbstractItemView::PositionAtCenter);
-        // The list is narrow: keep the tree's left edge in view rather than the deepest name.
-        horizontalScrollBar()->setValue(0);
-    }
-
-    m_path = absolute;
-    watch(m_path);
-    Q_EMIT changed();
-    return true;
+bool FolderList::setPath(const QString& path)
+{
+    return moveTo(path, QString(), Move::Code);
 }
 
 bool FolderList::setDrive(const QString& root)
 {
-    const QString current = QDir::toNativeSeparators(QDir::currentPath());
-    if (toQString(os::volumeOf(toPath(current))) == root && setPath(current))
+    const QString cwd = QDir::toNativeSeparators(QDir::currentPath());
+    const bool onDrive = toQString(m_volumes.rootOf(toPath(cwd))) == root;
+    return moveTo(onDrive ? cwd : root, root, Move::Code);
+}
+
+// Asks the volume, on a worker, for what the move needs, and makes the move once it has
+// answered. `root` empty: the tree's own when `path` lies below it, else its volume's.
+bool FolderList::moveTo(const QString& path, const QString& root, Move how)
+{
+    if (path.isEmpty())
+        return false;
+    const QString target = absoluteFolder(path);
+    std::optional<FolderWay> way = root.isEmpty() ? m_model->wayTo(this->root(), target) : std::nullopt;
+    if (!way)
+        way = m_model->wayTo(root.isEmpty() ? toQString(m_volumes.rootOf(toPath(target))) : root, target);
+    if (!way)
+        return false;
+    if (how == Move::Code && target == m_path && way->root == this->root()) {
+        m_walk.cancel();
         return true;
-    return setPath(root);
+    }
+    // Code opens the folder it goes to; a user's move has opened it, or leaves it closed.
+    way->climb = how != Move::Code;
+    if (how == Move::Check)
+        way->unread.back() = false;
+
+    auto shared = std::make_shared<FolderWay>(std::move(*way));
+    const QScopedValueRollback onTheSpot(m_onTheSpot, true);
+    const bool ended = m_walk.start(
+        [shared](VolumeTask::Control& control) { FolderModel::readWay(*shared, control); },
+        [this, shared, how, target] {
+            m_walkFound = arrive(*shared, how);
+            if (!m_walkFound && !m_onTheSpot)
+                report(tr("フォルダ %1 がありません。").arg(target));
+        },
+        [this, target] { readFailed(target, tr("応答がありません。")); });
+    return !ended || m_walkFound;
+}
+
+bool FolderList::arrive(FolderWay& way, Move how)
+{
+    if (way.reached < 0) {
+        // Even the drive is gone: the system's is always there.
+        if (how == Move::Check)
+            moveTo(toQString(m_volumes.systemRoot()), QString(), Move::Code);
+        return false;
+    }
+    const bool climbed = way.reached < way.names.size();
+    if (how == Move::Check && !climbed) {
+        watch(m_path);
+        return true;
+    }
+    const QScopedValueRollback moving(m_moving, true);
+    const QModelIndex index = m_model->takeWay(way);
+    if (how == Move::Click && !climbed) {
+        expand(index);
+        watch(m_path);
+        return true;
+    }
+    for (QModelIndex above = index.parent(); above.isValid(); above = above.parent())
+        expand(above);
+    expand(index);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    centre();
+    setCurrentPath(m_model->pathOf(index));
+    watch(m_path);
+    m_rest.stop();
+    Q_EMIT changed();
+    return true;
+}
+
+void FolderList::mousePressEvent(QMouseEvent* event)
+{
+    // The press selects the row under the pointer only after the current row changed:
+    // opening or scrolling in between would have it select another row than the one
+    // clicked. So the move is made once the press is through.
+    {
+        const QScopedValueRollback inEvent(m_inUserEvent, true);
+        QTreeView::mousePressEvent(event);
+    }
+    settleUserMove(Move::Click);
+}
+
+void FolderList::keyPressEvent(QKeyEvent* event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentIndex().isValid()) {
+        expand(currentIndex());
+        if (m_rest.isActive()) {
+            m_rest.stop();
+            rest();
+        }
+        return;
+    }
+    {
+        const QScopedValueRollback inEvent(m_inUserEvent, true);
+        QTreeView::keyPressEvent(event);
+    }
+    settleUserMove(Move::Check);
 }
 
 void FolderList::userMoved(const QModelIndex& current)
 {
     if (m_moving || !current.isValid())
         return;
-    const QString path = m_model->pathOf(current);
-    if (!setPath(path))
-        moveToNearestExisting(path);
+    m_userMove = current;
+    // Moved by other code (accessibility, a test): as by a click.
+    if (!m_inUserEvent)
+        settleUserMove(Move::Click);
 }
 
-void FolderList::watchedFolderChanged()
+void FolderList::settleUserMove(Move how)
 {
-    if (!QFileInfo(m_path).isDir())
-        moveToNearestExisting(m_path);
-}
-
-void FolderList::moveToNearestExisting(const QString& vanished)
-{
-    QString path = vanished;
-    while (!QFileInfo(path).isDir()) {
-        const QString parent = QDir::toNativeSeparators(QFileInfo(path).path());
-        if (parent == path) {
-            path = toQString(os::systemVolume());
-            break;
+    const QModelIndex index = std::exchange(m_userMove, QPersistentModelIndex());
+    if (!index.isValid())
+        return;
+    if (!m_model->exact(index)) {
+        {
+            const QScopedValueRollback moving(m_moving, true);
+            selectionModel()->setCurrentIndex(m_model->find(m_path), QItemSelectionModel::ClearAndSelect);
         }
-        path = parent;
+        report(tr("フォルダを開けません。\n%1\nフォルダ名をこのシステムの文字コードで表せません。").arg(m_model->pathOf(index)));
+        return;
     }
-    // The tree still holds the folders that went away; read the survivor's anew.
-    m_path.clear();
-    {
-        const QScopedValueRollback moving(m_moving, true);
-        m_model->unload(m_model->indexFor(path));
+    // A move still waiting for its volume gives way to the user's.
+    m_walk.cancel();
+    m_centreWhenShown = false;
+    setCurrentPath(m_model->pathOf(index));
+    if (how == Move::Click) {
+        m_rest.stop();
+        Q_EMIT changed();
+        moveTo(m_path, root(), Move::Click);
+    } else {
+        m_rest.start();
     }
-    setPath(path);
+}
+
+// The keys rest on a folder: report it, and make sure it is still there.
+void FolderList::rest()
+{
+    Q_EMIT changed();
+    moveTo(m_path, root(), Move::Check);
+}
+
+void FolderList::setCurrentPath(const QString& path)
+{
+    m_path = path;
+    setToolTip(path);
+}
+
+void FolderList::centre()
+{
+    // Until the list is shown it has not its size, and the middle is not known.
+    if (!isVisible()) {
+        m_centreWhenShown = true;
+        return;
+    }
+    m_centreWhenShown = false;
+    scrollTo(currentIndex(), QAbstractItemView::PositionAtCenter);
+    // The list is narrow: keep the tree's left edge in view rather than the deepest name.
+    horizontalScrollBar()->setValue(0);
+}
+
+void FolderList::showEvent(QShowEvent* event)
+{
+    QTreeView::showEvent(event);
+    if (m_centreWhenShown)
+        centre();
+}
+
+void FolderList::sizeColumnLater()
+{
+    if (std::exchange(m_columnQueued, true))
+        return;
+    QMetaObject::invokeMethod(this, [this] {
+        m_columnQueued = false;
+        resizeColumnToContents(0);
+    }, Qt::QueuedConnection);
+}
+
+void FolderList::readFailed(const QString& folder, const QString& why)
+{
+    collapse(m_model->find(folder));
+    report(tr("フォルダ %1 を読めません。\n%2").arg(folder, why));
+}
+
+// Later, from the event loop: the message may well be a modal dialog, which must not run
+// inside a read's report or a mouse press.
+void FolderList::report(const QString& message)
+{
+    QMetaObject::invokeMethod(this, [this, message] { Q_EMIT failed(message); }, Qt::QueuedConnection);
 }
 
 // An open folder without subfolders would be announced as expanded, with nothing in it.

@@ -1,50 +1,100 @@
 #pragma once
 
-#include <QFileSystemWatcher>
-#include <QTreeView>
+#include "platform/widgets/folder_reading.h"
 
-#include <memory>
+#include <QFileSystemWatcher>
+#include <QPersistentModelIndex>
+#include <QTimer>
+#include <QTreeView>
 
 namespace tessaro {
 
 class FolderModel;
+struct FolderWay;
+class VolumeService;
 
-// A tree of the current drive's folders, opened down to the current path. The current path
-// is always the highlighted folder, so what the user sees selected is what the program uses.
+// A tree of one drive's folders, opened down to the current path. The current path is
+// always the highlighted folder, so what the user sees selected is what the program uses.
+// A click opens the folder clicked, where it lies (nothing scrolls under the pointer); the
+// arrow keys and typing move without opening; Right, Enter, a double-click or the expander
+// open. Nothing here waits for a volume on the window's thread.
 class FolderList : public QTreeView {
     Q_OBJECT
 public:
     explicit FolderList(QWidget* parent = nullptr);
     ~FolderList() override;
 
-    // The current folder in native form, without a trailing separator except at a root.
+    // The current folder in native form, without a trailing separator except at a root;
+    // empty until the list is first moved.
     QString path() const { return m_path; }
 
-    // Moves to `path`. False, with nothing changed, when it is not an existing folder.
-    // The folder is open when this returns, its subfolders listed, unless it holds more
-    // entries (of any kind) than EntriesReadAtOnce: its subfolders are then read on a
-    // worker thread and appear once all are read, the window answering meanwhile.
+    // The root of the tree: the drive it was put on. A mount point below it is a folder
+    // like any other.
+    QString root() const;
+
+    // Moves to `path` and opens it, in the middle of the list. The tree keeps its root when
+    // `path` lies below it, else takes the root of the volume holding it. False, with
+    // nothing changed, when `path` is not an existing folder.
+    // The volume is asked on a worker. For an everyday folder the move is made, its
+    // subfolders listed, before this returns. A volume slower than WaitOnTheSpot (or a
+    // folder on the way with more than EntriesReadAtOnce entries) is waited for with the
+    // window answering: the list stays where it was, returns true, and moves once the volume
+    // has answered, or reports failed() should it not answer in time.
     bool setPath(const QString& path);
 
-    // Moves to the current folder of the drive whose root is `root`: the working directory
-    // when it lies on that drive, else the drive's root.
+    // Roots the tree at the drive `root` and moves to its current folder: the working
+    // directory when it lies on that drive, else the drive's root.
     bool setDrive(const QString& root);
 
 Q_SIGNALS:
-    // The current path changed, by the user or by code.
+    // The current path changed, by the user or by code. Keyboard moves in quick succession
+    // report once, when the keys rest, so that what follows the list does not read every
+    // folder passed over.
     void changed();
 
+    // A move could not be made, for the user to read why: the volume did not answer in
+    // time, the folder went away meanwhile, or its name cannot be used.
+    void failed(const QString& message);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
 private:
+    // How a move came: each asks the volume for what it needs.
+    enum class Move {
+        Code,   // setPath(): goes there and opens it, in the middle of the list
+        Click,  // opens the folder clicked
+        Check,  // the current folder, when the keys rest or it changed on disk: still there?
+    };
+
+    bool moveTo(const QString& path, const QString& root, Move how);
+    bool arrive(FolderWay& way, Move how);
     void userMoved(const QModelIndex& current);
-    void watchedFolderChanged();
-    void moveToNearestExisting(const QString& vanished);
+    void settleUserMove(Move how);
+    void rest();
+    void setCurrentPath(const QString& path);
+    void centre();
+    void sizeColumnLater();
+    void readFailed(const QString& folder, const QString& why);
+    void report(const QString& message);
     void watch(const QString& path);
     void collapseIfEmpty(const QModelIndex& index);
 
     FolderModel* m_model;
+    const VolumeService& m_volumes;
     QString m_path;
     QFileSystemWatcher m_watcher;
-    bool m_moving = false;
+    VolumeTask m_walk;       // the volume asked on the way to a folder
+    bool m_walkFound = false;
+    bool m_onTheSpot = false;
+    QTimer m_rest;           // runs while the keys move the highlight
+    QPersistentModelIndex m_userMove;
+    bool m_inUserEvent = false;
+    bool m_moving = false;   // the list itself moves the highlight
+    bool m_centreWhenShown = false;
+    bool m_columnQueued = false;
 };
 
 } // namespace tessaro

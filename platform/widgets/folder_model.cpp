@@ -1,14 +1,12 @@
 #include "platform/widgets/folder_model.h"
 
 #include "platform/os/native_path.h"
-#include "platform/os/os_services.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 
 #include <algorithm>
-#include <limits>
+#include <type_traits>
 
 namespace tessaro {
 
@@ -16,20 +14,44 @@ struct FolderNode {
     QString name;  // the root's full path, else the folder's own name
     FolderNode* parent = nullptr;
     int row = 0;
+    bool exact = true;
     bool loaded = false;
-    std::unique_ptr<FolderReading> reading;  // its subfolders, while a worker reads them
+    std::unique_ptr<FolderReading> reading;  // its subfolders, once asked for
     std::vector<std::unique_ptr<FolderNode>> children;
 };
 
 namespace {
 
-std::shared_ptr<FolderScan> subfolderScan(const QString& folder)
+// Windows' filesystems take names that differ only in case for one; Linux's mostly do not.
+constexpr bool FoldsCase = std::is_same_v<std::filesystem::path::value_type, wchar_t>;
+
+bool isSubfolder(const std::filesystem::directory_entry& entry)
 {
-    return std::make_shared<FolderScan>(folder, [](const std::filesystem::directory_entry& entry) {
-        const std::filesystem::path name = entry.path().filename();
-        std::error_code typeError;
-        return !name.empty() && name.native().front() != '.' && entry.is_directory(typeError);
-    });
+    const std::filesystem::path name = entry.path().filename();
+    std::error_code typeError;
+    return !name.empty() && name.native().front() != '.' && entry.is_directory(typeError);
+}
+
+// The names from `root` down to `path`, both native and clean; none when `path` is not at
+// or below `root`.
+std::optional<QStringList> namesBelow(const QString& root, const QString& path)
+{
+    const Qt::CaseSensitivity cs = FoldsCase ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    if (root.isEmpty())
+        return std::nullopt;
+    if (path.compare(root, cs) == 0)
+        return QStringList();
+    const QString prefix = root.endsWith(QDir::separator()) ? root : root + QDir::separator();
+    if (!path.startsWith(prefix, cs))
+        return std::nullopt;
+    return path.mid(prefix.size()).split(QDir::separator(), Qt::SkipEmptyParts);
+}
+
+bool sortsBefore(const FolderNode& node, const FolderEntry& entry)
+{
+    if (const int byKey = QString::compare(node.name.toCaseFolded(), entry.key); byKey != 0)
+        return byKey < 0;
+    return node.name < entry.name;
 }
 
 } // namespace
@@ -73,6 +95,12 @@ QString FolderModel::pathOf(const FolderNode* node) const
     return joinPath(pathOf(node->parent), node->name);
 }
 
+bool FolderModel::exact(const QModelIndex& index) const
+{
+    const FolderNode* node = nodeOf(index);
+    return node && node->exact;
+}
+
 FolderNode* FolderModel::nodeOf(const QModelIndex& index) const
 {
     return index.isValid() ? static_cast<FolderNode*>(index.internalPointer()) : nullptr;
@@ -85,45 +113,103 @@ QModelIndex FolderModel::indexOf(FolderNode* node) const
     return createIndex(node->row, 0, node);
 }
 
-QModelIndex FolderModel::indexFor(const QString& path)
+QModelIndex FolderModel::find(const QString& path) const
 {
-    if (m_top->children.empty())
-        return {};
-    const os::Path root = toPath(this->root());
-    const os::Path relative = toPath(path).lexically_relative(root);
-    if (relative.empty() || *relative.begin() == "..")
+    const std::optional<QStringList> names = namesBelow(root(), path);
+    if (!names)
         return {};
     FolderNode* node = m_top->children.front().get();
-    for (const auto& part : relative) {
-        if (!part.empty() && part != ".")
-            node = child(node, toQString(part));
+    for (const QString& name : *names) {
+        if (!(node = child(node, name)))
+            return {};
     }
     return indexOf(node);
 }
 
-// Reads the subfolders of `node` now, whatever their number: the caller needs them.
-void FolderModel::load(FolderNode* node)
+std::optional<FolderWay> FolderModel::wayTo(const QString& root, const QString& path) const
 {
-    if (node->loaded)
-        return;
-    node->reading.reset();
-    const auto scan = subfolderScan(pathOf(node));
-    scan->read(std::numeric_limits<std::size_t>::max());
-    insertChildren(node, scan->takeSorted());
+    std::optional<QStringList> names = namesBelow(root, path);
+    if (!names)
+        return std::nullopt;
+    FolderWay way;
+    way.root = root;
+    way.names = std::move(*names);
+    FolderNode* node = this->root() == root ? m_top->children.front().get() : nullptr;
+    for (qsizetype i = 0; i <= way.names.size(); ++i) {
+        way.unread.push_back(!node || !node->loaded);
+        node = node && i < way.names.size() ? child(node, way.names[i]) : nullptr;
+    }
+    return way;
+}
+
+void FolderModel::readWay(FolderWay& way, VolumeTask::Control& control)
+{
+    std::vector<std::filesystem::path> folders{toPath(way.root)};
+    for (const QString& name : std::as_const(way.names))
+        folders.push_back(folders.back() / toPath(name));
+    const auto there = [&](int i) {
+        std::error_code error;
+        const bool folder = std::filesystem::is_directory(folders[static_cast<std::size_t>(i)], error);
+        control.advance();
+        return folder;
+    };
+    int reached = static_cast<int>(way.names.size());
+    while (reached >= 0 && !there(reached)) {
+        if (!way.climb)
+            return;
+        --reached;
+    }
+    way.reached = reached;
+    // Once it has climbed, the folder reached has lost a subfolder: its listing is read anew.
+    const bool climbed = reached < way.names.size();
+    way.subfolders.resize(static_cast<std::size_t>(reached) + 1);
+    for (int i = 0; i <= reached && !control.cancelled(); ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        if (way.unread[at] || (climbed && i == reached))
+            way.subfolders[at] = readFolder(folders[at], isSubfolder, control);
+    }
+}
+
+QModelIndex FolderModel::takeWay(FolderWay& way)
+{
+    if (way.reached < 0)
+        return {};
+    if (root() != way.root)
+        setRoot(way.root);
+    const bool climbed = way.reached < way.names.size();
+    FolderNode* node = m_top->children.front().get();
+    for (int i = 0;; ++i) {
+        std::optional<FolderEntries>& subfolders = way.subfolders[static_cast<std::size_t>(i)];
+        if (subfolders && climbed && i == way.reached)
+            unload(indexOf(node));
+        if (subfolders && !node->loaded) {
+            node->reading.reset();
+            insertChildren(node, std::move(*subfolders));
+        }
+        if (i == way.reached)
+            return indexOf(node);
+        node = childOrAdded(node, way.names[i]);
+    }
 }
 
 // Reads the subfolders of `node` for showing them: at once for an everyday folder, else on
-// a worker thread, the expander staying open until they arrive.
+// a worker, the expander staying open until they arrive.
 void FolderModel::fetch(FolderNode* node)
 {
-    if (node->loaded || node->reading)
-        return;
-    node->reading = std::make_unique<FolderReading>();
-    node->reading->start(subfolderScan(pathOf(node)), [this, node](FolderEntries found) {
-        insertChildren(node, std::move(found));
-    });
+    if (!node->reading)
+        node->reading = std::make_unique<FolderReading>();
+    node->reading->start(
+        pathOf(node), isSubfolder,
+        [this, node](std::optional<FolderEntries> found) {
+            insertChildren(node, found ? std::move(*found) : FolderEntries());
+            if (!found)
+                Q_EMIT lost(pathOf(node));
+        },
+        [this, node] { Q_EMIT unanswered(pathOf(node)); });
 }
 
+// Folders added before the listing came (on a path's way) stay; the listing's others go in
+// around them, in runs, so that a big folder still goes in at once.
 void FolderModel::insertChildren(FolderNode* node, FolderEntries found)
 {
     node->loaded = true;
@@ -133,15 +219,40 @@ void FolderModel::insertChildren(FolderNode* node, FolderEntries found)
         Q_EMIT dataChanged(index, index);
         return;
     }
-    beginInsertRows(indexOf(node), 0, static_cast<int>(found.size()) - 1);
-    node->children.reserve(found.size());
+    const std::size_t early = node->children.size();
+    std::vector<FolderNode*> before;
+    for (const auto& c : node->children)
+        before.push_back(c.get());
+    std::vector<std::unique_ptr<FolderNode>> run;
+    int row = 0;
+    std::size_t passed = 0;
+    const auto flush = [&] {
+        const int size = static_cast<int>(run.size());
+        if (size > 0)
+            insertRun(node, row - size, std::exchange(run, {}));
+    };
     for (FolderEntry& entry : found) {
-        auto child = std::make_unique<FolderNode>();
-        child->name = std::move(entry.name);
-        child->parent = node;
-        child->row = static_cast<int>(node->children.size());
-        node->children.push_back(std::move(child));
+        if (std::any_of(before.begin(), before.end(), [&](const FolderNode* c) { return c->name == entry.name; }))
+            continue;
+        for (; passed < early && sortsBefore(*before[passed], entry); ++passed, ++row)
+            flush();
+        auto fresh = std::make_unique<FolderNode>();
+        fresh->name = std::move(entry.name);
+        fresh->exact = entry.exact;
+        fresh->parent = node;
+        run.push_back(std::move(fresh));
+        ++row;
     }
+    flush();
+}
+
+void FolderModel::insertRun(FolderNode* node, int row, std::vector<std::unique_ptr<FolderNode>> run)
+{
+    auto& children = node->children;
+    beginInsertRows(indexOf(node), row, row + static_cast<int>(run.size()) - 1);
+    children.insert(children.begin() + row, std::make_move_iterator(run.begin()), std::make_move_iterator(run.end()));
+    for (std::size_t i = static_cast<std::size_t>(row); i < children.size(); ++i)
+        children[i]->row = static_cast<int>(i);
     endInsertRows();
 }
 
@@ -159,38 +270,33 @@ void FolderModel::unload(const QModelIndex& index)
     node->loaded = false;
 }
 
-// The child of `node` named `name`, added when the listing left it out (a hidden folder,
-// or one created since the listing was read).
-FolderNode* FolderModel::child(FolderNode* node, const QString& name)
+FolderNode* FolderModel::child(FolderNode* node, const QString& name) const
 {
-    load(node);
-    auto& children = node->children;
+    const auto& children = node->children;
     auto it = std::find_if(children.begin(), children.end(), [&](const auto& c) { return c->name == name; });
-    if (it == children.end()) {
-        // Names that differ only in case are one folder where the filesystem says so.
+    if (it == children.end() && FoldsCase) {
         it = std::find_if(children.begin(), children.end(), [&](const auto& c) {
-            return c->name.compare(name, Qt::CaseInsensitive) == 0
-                && QFileInfo(joinPath(pathOf(node), c->name)) == QFileInfo(joinPath(pathOf(node), name));
+            return c->name.compare(name, Qt::CaseInsensitive) == 0;
         });
     }
-    if (it != children.end())
-        return it->get();
+    return it == children.end() ? nullptr : it->get();
+}
 
-    const QString key = name.toCaseFolded();
-    const auto at = std::find_if(children.begin(), children.end(), [&](const auto& c) {
-        return QString::compare(c->name.toCaseFolded(), key) > 0;
-    });
-    const int row = static_cast<int>(at - children.begin());
-    beginInsertRows(indexOf(node), row, row);
-    auto fresh = std::make_unique<FolderNode>();
-    fresh->name = name;
-    fresh->parent = node;
-    FolderNode* result = fresh.get();
-    children.insert(children.begin() + row, std::move(fresh));
-    for (std::size_t i = static_cast<std::size_t>(row); i < children.size(); ++i)
-        children[i]->row = static_cast<int>(i);
-    endInsertRows();
-    return result;
+// The child of `node` named `name`, added when the listing left it out (a hidden folder,
+// or one made since the listing was read).
+FolderNode* FolderModel::childOrAdded(FolderNode* node, const QString& name)
+{
+    if (FolderNode* found = child(node, name))
+        return found;
+    const FolderEntry entry{name, name.toCaseFolded(), true};
+    const auto at = std::find_if(node->children.begin(), node->children.end(), [&](const auto& c) { return !sortsBefore(*c, entry); });
+    std::vector<std::unique_ptr<FolderNode>> run;
+    run.push_back(std::make_unique<FolderNode>());
+    run.front()->name = name;
+    run.front()->parent = node;
+    FolderNode* added = run.front().get();
+    insertRun(node, static_cast<int>(at - node->children.begin()), std::move(run));
+    return added;
 }
 
 QModelIndex FolderModel::index(int row, int column, const QModelIndex& parent) const
@@ -229,12 +335,12 @@ bool FolderModel::hasChildren(const QModelIndex& parent) const
 bool FolderModel::canFetchMore(const QModelIndex& parent) const
 {
     const FolderNode* node = parent.isValid() ? nodeOf(parent) : m_top.get();
-    return !node->loaded && !node->reading;
+    return !node->loaded && !(node->reading && node->reading->busy());
 }
 
 void FolderModel::fetchMore(const QModelIndex& parent)
 {
-    if (parent.isValid())
+    if (parent.isValid() && canFetchMore(parent))
         fetch(nodeOf(parent));
 }
 

@@ -4,18 +4,35 @@
 
 #include <QAbstractItemModel>
 #include <QIcon>
+#include <QStringList>
 
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace tessaro {
 
 struct FolderNode;
 
+// The way from a tree's root down to one folder, and what a worker read on it for the tree.
+struct FolderWay {
+    QString root;
+    QStringList names;        // the folders from the root down, the root left out
+    std::vector<bool> unread; // per folder on the way, the root first: the tree lacks its subfolders
+    bool climb = false;       // should the folder be gone, go up to the nearest folder still there
+
+    // What the worker found.
+    int reached = -1;  // how many names lead to a folder that is there; -1 when not even the start is
+    std::vector<std::optional<FolderEntries>> subfolders;  // per folder on the way, those read
+};
+
 // The folders below one root as a lazily read tree: a folder's subfolders are read the first
 // time it is opened, so a drive with a deep tree costs nothing until the user goes there.
 // The root (a drive's root or any folder) is the one top-level row. Hidden folders (a
 // leading dot) are left out, as a file manager does, unless a path leads through them.
+// Nothing here waits for a volume: reading is done by workers (VolumeTask).
 class FolderModel : public QAbstractItemModel {
+    Q_OBJECT
 public:
     explicit FolderModel(QIcon folderIcon, QObject* parent = nullptr);
     ~FolderModel() override;
@@ -27,10 +44,21 @@ public:
     // The folder's full path in native form.
     QString pathOf(const QModelIndex& index) const;
 
-    // The row of `path`, a folder at or below the root, reading the folders on the way (the
-    // caller is about to open them) and adding any the listings left out. Invalid when
-    // `path` is not below the root.
-    QModelIndex indexFor(const QString& path);
+    // False for a folder whose name shows only approximately (bytes the locale cannot
+    // decode): its path leads to no folder, or to another one.
+    bool exact(const QModelIndex& index) const;
+
+    // The row of `path` as far as the tree has read: invalid when it has not listed a folder
+    // on the way, or `path` is not below the root.
+    QModelIndex find(const QString& path) const;
+
+    // Going to a folder takes three steps: the way there as the tree has it (here), what a
+    // worker reads for it (readWay), and taking that in (takeWay), which adds the folders
+    // the listings left out (hidden ones, or those made since) and gives the row reached.
+    // Invalid when `path` is not below `root`.
+    std::optional<FolderWay> wayTo(const QString& root, const QString& path) const;
+    static void readWay(FolderWay& way, VolumeTask::Control& control);
+    QModelIndex takeWay(FolderWay& way);
 
     // Forgets what was read below `index`, so that its subfolders are read again.
     void unload(const QModelIndex& index);
@@ -45,14 +73,22 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
+Q_SIGNALS:
+    // A folder opened for its subfolders lay on a volume that did not answer in time; it is
+    // left unread, to be read when opened again. By path: a row may move before it is heard.
+    void unanswered(const QString& folder);
+    // A folder opened for its subfolders is no longer there.
+    void lost(const QString& folder);
+
 private:
     FolderNode* nodeOf(const QModelIndex& index) const;
     QModelIndex indexOf(FolderNode* node) const;
     QString pathOf(const FolderNode* node) const;
-    void load(FolderNode* node);
     void fetch(FolderNode* node);
     void insertChildren(FolderNode* node, FolderEntries found);
-    FolderNode* child(FolderNode* node, const QString& name);
+    void insertRun(FolderNode* node, int row, std::vector<std::unique_ptr<FolderNode>> run);
+    FolderNode* child(FolderNode* node, const QString& name) const;
+    FolderNode* childOrAdded(FolderNode* node, const QString& name);
 
     std::unique_ptr<FolderNode> m_top;
     QIcon m_folderIcon;

@@ -22,12 +22,14 @@ bool wildcardMatch(std::basic_string_view<Char> name, std::basic_string_view<Cha
     std::size_t n = 0, p = 0;
     std::size_t starP = std::basic_string_view<Char>::npos, starN = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || foldAscii(pattern[p]) == foldAscii(name[n]))) {
-            ++n;
-            ++p;
-        } else if (p < pattern.size() && pattern[p] == '*') {
+        // A star first, even where the name holds a star too: taken for a letter it would
+        // leave no point to come back to.
+        if (p < pattern.size() && pattern[p] == '*') {
             starP = p++;
             starN = n;
+        } else if (p < pattern.size() && (pattern[p] == '?' || foldAscii(pattern[p]) == foldAscii(name[n]))) {
+            ++n;
+            ++p;
         } else if (starP != std::basic_string_view<Char>::npos) {
             p = starP + 1;
             n = ++starN;

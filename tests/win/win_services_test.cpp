@@ -187,7 +187,7 @@ void checkErrorKinds()
 // The dialogs come last: should one hang, every other result has been printed already.
 void checkAll(const fs::path& scratch)
 {
-    check(std::ranges::any_of(os::volumes(), [](const auto& v) { return v.root == L"C:\\"; }), "volumes() lists C:\\");
+    check(std::ranges::any_of(os::volumes(), [](const auto& root) { return root == L"C:\\"; }), "volumes() lists C:\\");
     check(os::volumeReady(L"C:\\"), "volumeReady(C:\\)");
     wchar_t absent = L'Y';
     while (absent > L'D' && (::GetLogicalDrives() & (1u << (absent - L'A'))))

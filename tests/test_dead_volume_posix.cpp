@@ -1,0 +1,287 @@
+// A volume that stops answering, for real: an NTFS image mounted through FUSE by ntfs-3g,
+// its daemon stopped (SIGSTOP) as a hung share's would be. The window must answer
+// throughout, and the user be told. The mount lives in a mount namespace of the test's own,
+// so no other program sees it stop; the daemon goes on (SIGCONT) however a test ends, a
+// watchdog lets it go on should a list wait for it after all (the test then fails instead
+// of hanging), and it dies with the test. Skipped, saying why, without /dev/fuse, ntfs-3g
+// or the right to mount.
+
+#include "fake_volumes.h"
+#include "platform/os/mount_table_posix.h"
+#include "platform/os/native_path.h"
+#include "platform/widgets/drive_list.h"
+#include "platform/widgets/file_list.h"
+#include "platform/widgets/folder_list.h"
+#include "platform/widgets/folder_reading.h"
+#include "gui_support.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QThread>
+#include <QThreadPool>
+#include <QtTest>
+
+#include <algorithm>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace tessaro;
+using namespace tessaro::test;
+
+namespace {
+
+// Longer than any list may wait for a volume, far shorter than the suite's time limit.
+constexpr auto WatchdogTime = std::chrono::seconds(10);
+
+// Called before any thread starts: a mount namespace is per thread, and the lists' workers
+// must share this one.
+QString enterPrivateMountNamespace()
+{
+    if (::geteuid() != 0)
+        return QStringLiteral("mounting needs root");
+    if (::access("/dev/fuse", R_OK | W_OK) != 0)
+        return QStringLiteral("/dev/fuse is missing");
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        return QStringLiteral("no mount namespace of its own: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    return {};
+}
+
+QString tool(const QString& name)
+{
+    return QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin"), QStringLiteral("/sbin"), QStringLiteral("/bin")});
+}
+
+bool mounted(const QString& point)
+{
+    return std::ranges::any_of(os::currentMounts(), [&](const os::Mount& mount) { return mount.point == toPath(point); });
+}
+
+// The longest the event loop went without running a timer of 20 ms: how long the window
+// would not have answered.
+class Ticker {
+public:
+    Ticker()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            m_longest = std::max(m_longest, m_clock.restart());
+        });
+        m_clock.start();
+        m_timer.start(20);
+    }
+    qint64 longestGapMs() const { return std::max(m_longest, m_clock.elapsed()); }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_longest = 0;
+};
+
+} // namespace
+
+class DeadVolumeTest : public QObject {
+    Q_OBJECT
+public:
+    explicit DeadVolumeTest(QString unavailable) : m_unavailable(std::move(unavailable)) {}
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase() { release(); }
+    void init();
+    void cleanup();
+
+    void folderList_setPathThere_staysAndIsTold();
+    void folderList_mountPointClicked_isCurrentAndIsTold();
+    void fileList_folderThere_listsNothing();
+    void driveList_opened_showsTheDriveNotAnswering();
+
+private:
+    QString path(const QString& relative = {}) const { return relative.isEmpty() ? m_dir.path() : m_dir.filePath(relative); }
+    QString volume(const QString& relative = {}) const { return relative.isEmpty() ? path(QStringLiteral("volume")) : path(QStringLiteral("volume/") + relative); }
+    void resume();
+    void release();
+    void watch();
+    static void expectAnswering(const std::function<bool()>& step, const std::function<bool()>& told);
+
+    QString m_unavailable;
+    QTemporaryDir m_dir;
+    std::optional<FakeVolumes> m_volumes;  // the temporary folder as a drive, the volume mounted below
+    pid_t m_daemon = -1;
+    std::jthread m_watchdog;
+    bool m_fired = false;
+};
+
+void DeadVolumeTest::initTestCase()
+{
+    if (!m_unavailable.isEmpty())
+        QSKIP(qPrintable(m_unavailable));
+    const QString mkntfs = tool(QStringLiteral("mkntfs")), ntfs3g = tool(QStringLiteral("ntfs-3g"));
+    if (mkntfs.isEmpty() || ntfs3g.isEmpty())
+        QSKIP("mkntfs or ntfs-3g is missing (Debian: ntfs-3g)");
+    QFile image(path(QStringLiteral("ntfs.img")));
+    QVERIFY(image.open(QIODevice::WriteOnly) && image.resize(16 << 20));
+    image.close();
+    QProcess format;
+    format.start(mkntfs, {QStringLiteral("-F"), QStringLiteral("-q"), QStringLiteral("-f"), image.fileName()});
+    QVERIFY(format.waitForFinished(30000) && format.exitCode() == 0);
+    QVERIFY(QDir().mkpath(volume()));
+
+    const QByteArray program = QFile::encodeName(ntfs3g), source = QFile::encodeName(image.fileName()), point = QFile::encodeName(volume());
+    m_daemon = ::fork();
+    if (m_daemon == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        const int quiet = ::open("/dev/null", O_WRONLY);
+        ::dup2(quiet, STDOUT_FILENO);
+        ::dup2(quiet, STDERR_FILENO);
+        ::execl(program.constData(), program.constData(), "-o", "no_detach", source.constData(), point.constData(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    QVERIFY(m_daemon > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(mounted(volume()), 10000);
+    for (const char* folder : {"photos/2023", "photos/2024"})
+        QVERIFY(QDir(volume()).mkpath(QLatin1String(folder)));
+    writeFile(volume(QStringLiteral("photos/a.jpg")), "x");
+    QVERIFY(QDir().mkpath(path(QStringLiteral("local"))));
+    m_volumes.emplace(std::vector<os::Path>{toPath(path()), toPath(volume())});
+}
+
+// Each test starts with the volume stopped, as a hung share would be.
+void DeadVolumeTest::init()
+{
+    QVERIFY(m_daemon > 0);
+    QVERIFY(::kill(m_daemon, SIGSTOP) == 0);
+    watch();
+}
+
+void DeadVolumeTest::cleanup()
+{
+    m_watchdog = {};
+    resume();
+    // The workers the volume held now come back.
+    QVERIFY(folderReaderPool()->waitForDone(10000));
+    QVERIFY2(!m_fired, "the window's thread waited for the stopped volume");
+}
+
+// Lets the daemon go on after WatchdogTime, should the test not have ended by then.
+void DeadVolumeTest::watch()
+{
+    m_fired = false;
+    m_watchdog = std::jthread([this](std::stop_token stop) {
+        std::mutex mutex;
+        std::condition_variable_any wake;
+        std::unique_lock lock(mutex);
+        if (!wake.wait_for(lock, stop, WatchdogTime, [] { return false; }) && !stop.stop_requested()) {
+            m_fired = true;
+            ::kill(m_daemon, SIGCONT);
+        }
+    });
+}
+
+void DeadVolumeTest::resume()
+{
+    if (m_daemon > 0)
+        ::kill(m_daemon, SIGCONT);
+}
+
+void DeadVolumeTest::release()
+{
+    if (m_daemon > 0) {
+        resume();
+        folderReaderPool()->waitForDone(10000);
+    }
+    m_volumes.reset();
+    if (m_daemon <= 0)
+        return;
+    ::umount2(QFile::encodeName(volume()).constData(), MNT_DETACH);
+    // The daemon ends once the volume is let go; should anything still hold it, it is ended.
+    for (int waited = 0; ::waitpid(m_daemon, nullptr, WNOHANG) == 0; waited += 50) {
+        if (waited == 5000)
+            ::kill(m_daemon, SIGKILL);
+        QThread::msleep(50);
+    }
+    m_daemon = -1;
+}
+
+// `step` is done at once, and the window answers throughout, until `told`.
+void DeadVolumeTest::expectAnswering(const std::function<bool()>& step, const std::function<bool()>& told)
+{
+    const Ticker ticker;
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(step());
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QTRY_VERIFY_WITH_TIMEOUT(told(), int(AnswerTimeLimit.count()) * 2 + 1000);
+    QVERIFY2(ticker.longestGapMs() < 1000, qPrintable(QString::number(ticker.longestGapMs())));
+}
+
+// The list stays where it was until the volume answers; it does not, and the user is told.
+void DeadVolumeTest::folderList_setPathThere_staysAndIsTold()
+{
+    FolderList tree;
+    QVERIFY(tree.setPath(path(QStringLiteral("local"))));
+    QSignalSpy failures(&tree, &FolderList::failed);
+    expectAnswering([&] { return tree.setPath(volume(QStringLiteral("photos"))) && tree.path() == path(QStringLiteral("local")); },
+                    [&] { return !failures.isEmpty(); });
+    QVERIFY(failures.value(0).value(0).toString().contains(QStringLiteral("応答がありません")));
+    QCOMPARE(tree.path(), path(QStringLiteral("local")));
+}
+
+// The mount point is a folder of the tree: clicked, it is the current folder at once, but
+// its subfolders never come.
+void DeadVolumeTest::folderList_mountPointClicked_isCurrentAndIsTold()
+{
+    FolderList tree;
+    QVERIFY(tree.setPath(path()));
+    const QModelIndexList found = tree.model()->match(tree.model()->index(0, 0, tree.currentIndex()), Qt::DisplayRole, QStringLiteral("volume"));
+    QSignalSpy failures(&tree, &FolderList::failed);
+    expectAnswering([&] {
+        tree.selectionModel()->setCurrentIndex(found.value(0), QItemSelectionModel::ClearAndSelect);
+        return tree.path() == volume();
+    }, [&] { return !failures.isEmpty(); });
+    QVERIFY(failures.value(0).value(0).toString().contains(QStringLiteral("応答がありません")));
+}
+
+void DeadVolumeTest::fileList_folderThere_listsNothing()
+{
+    FileList list;
+    expectAnswering([&] { return list.setPath(volume(QStringLiteral("photos"))) && list.filling(); }, [&] { return !list.filling(); });
+    QCOMPARE(list.count(), 0);
+}
+
+// The machine's own volumes, from its mount table, as the program reads them.
+void DeadVolumeTest::driveList_opened_showsTheDriveNotAnswering()
+{
+    const VolumeService* fake = replaceVolumeService(nullptr);
+    FakeDialogs dialogs;
+    DriveList drives(dialogs);
+    replaceVolumeService(fake);
+    expectAnswering([&] {
+        drives.showPopup();
+        return drives.findText(volume(), Qt::MatchStartsWith) >= 0;
+    }, [&] { return drives.itemText(drives.findText(volume(), Qt::MatchStartsWith)).endsWith(QStringLiteral("(応答がありません)")); });
+    drives.hidePopup();
+}
+
+int main(int argc, char* argv[])
+{
+    const QString unavailable = enterPrivateMountNamespace();
+    QApplication app(argc, argv);
+    DeadVolumeTest test(unavailable);
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_dead_volume_posix.moc"
