@@ -138,8 +138,10 @@ void AccessibilityTest::folderTrees_headerReadsFolder_emptyFolderIsNotExpanded()
     QVERIFY(dir1->setPath(empty));
     QAccessibleInterface* tree = w.of("Dir1");
     QCOMPARE(childrenOf(tree, QAccessible::ColumnHeader).keys(), QStringList{QStringLiteral("フォルダ")});
+    // The rows may arrive from a background read.
+    QTRY_VERIFY(childrenOf(tree, QAccessible::TreeItem).contains(QStringLiteral("empty")));
     const auto items = childrenOf(tree, QAccessible::TreeItem);
-    QVERIFY(items.contains(QStringLiteral("empty")) && items.contains(QStringLiteral("My Pictures")));
+    QVERIFY(items.contains(QStringLiteral("My Pictures")));
     QTRY_VERIFY(!items[QStringLiteral("empty")]->state().expanded);
     QVERIFY(items[QStringLiteral("My Pictures")]->state().expanded);
 

@@ -2,11 +2,8 @@
 // plain matcher of the tests, on names as the system stores them: bytes (Linux) and UTF-16
 // code units (Windows). The input is a pattern and a name, split at the first NUL byte.
 // A crash (abort) is an input on which the two disagree.
-// The matcher is a header of the standard library only, so the harness builds on its own:
-//
-//   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -I. \
-//       tests/fuzz/fuzz_wildcard.cpp -o fuzz_wildcard
-//   ./fuzz_wildcard -max_total_time=30 tests/fuzz/corpus/wildcard
+// The matcher is a header of the standard library only, so the harness needs no other source;
+// tests/fuzz/run.sh builds and runs it with the others.
 
 #include "platform/widgets/wildcard.h"
 #include "tests/wildcard_oracle.h"

@@ -9,3 +9,5 @@ if(NOT WIN32)
     tessaro_fuzz_harness(text_encoding fuzz_text_encoding.cpp
         SOURCES platform/os/text_encoding_posix.cpp TARGET tessaro_os)
 endif()
+# The matcher is a header of the standard library only.
+tessaro_fuzz_harness(wildcard fuzz_wildcard.cpp TARGET tessaro_widgets)
