@@ -3,6 +3,7 @@
 #include "app/accessibility.h"
 #include "decoration/apply_command.h"
 #include "platform/os/native_path.h"
+#include "platform/widgets/background_command.h"
 #include "platform/widgets/drive_list.h"
 #include "platform/widgets/file_list.h"
 #include "platform/widgets/folder_list.h"
@@ -80,6 +81,7 @@ void showTreeDrive(DriveList* drives, const FolderList* tree)
 Form1::Form1(UserDialogs& dialogs, QWidget* parent)
     : QWidget(parent)
     , m_dialogs(dialogs)
+    , m_commands(new BackgroundCommand(dialogs, this))
 {
     installAccessibility();
     setObjectName(QStringLiteral("Form1"));
@@ -295,12 +297,12 @@ void Form1::Command1_Click()
             choice.pictureProblem = m_unreadableReason;
     }
     choice.colourText = colourText();
-    ApplyCommand(m_dialogs, this).run(choice, Dir2->path());
+    m_commands->start([choice, target = Dir2->path()](UserDialogs& dialogs) { ApplyCommand(dialogs, nullptr).run(choice, target); });
 }
 
 void Form1::Command2_Click()
 {
-    Mod_Com::OpenFolder(Dir2->path(), this, m_dialogs);
+    m_commands->start([folder = Dir2->path()](UserDialogs& dialogs) { Mod_Com::OpenFolder(folder, nullptr, dialogs); });
 }
 
 void Form1::Command3_Click()

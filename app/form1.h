@@ -11,6 +11,7 @@ class QPushButton;
 
 namespace tessaro {
 
+class BackgroundCommand;
 class DriveList;
 class FileList;
 class FolderList;
@@ -46,6 +47,10 @@ private:
     QString colourText() const;
 
     UserDialogs& m_dialogs;
+
+    // Apply and open run here, off the window's thread: the target may be on a volume that
+    // does not answer.
+    BackgroundCommand* m_commands = nullptr;
 
     // The picture the preview could not read, and why: apply refuses it for the same reason.
     QString m_unreadablePicture;

@@ -4,16 +4,28 @@
 // volume in the place of the machine's, and pictures made on the spot.
 
 #include "fake_volumes.h"
+#include "platform/widgets/background_command.h"
 #include "platform/widgets/user_dialogs.h"
 #include "test_support.h"
 
 #include <QBuffer>
 #include <QImage>
 #include <QPainter>
+#include <QPushButton>
+#include <QTest>
 
 #include <functional>
 
 namespace tessaro::test {
+
+// Clicks the window's button `name` and waits until what it started in the background
+// (apply, open) has ended; false when it did not end in time.
+[[nodiscard]] inline bool press(QWidget& window, const char* name)
+{
+    QTest::mouseClick(window.findChild<QPushButton*>(QLatin1String(name)), Qt::LeftButton);
+    const auto* commands = window.findChild<BackgroundCommand*>();
+    return QTest::qWaitFor([commands] { return !commands || !commands->busy(); }, 10000);
+}
 
 class FakeDialogs final : public UserDialogs {
 public:

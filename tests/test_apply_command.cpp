@@ -421,7 +421,7 @@ void ApplyCommandTest::window_appliesIntoAnEmptyFolder()
     QVERIFY(form.findChild<FolderList*>(QStringLiteral("Dir2"))->setPath(target));
     form.findChild<FileList*>(QStringLiteral("File1"))->setListIndex(0);
     form.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("ABCDEF"));
-    QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+    QVERIFY(press(form, "Command1"));
 
     // Copied in, named by its bare name, in UTF-16LE: the reader's code page is unknown.
     QCOMPARE(kinds(dialogs.questions), QStringList{QStringLiteral("copy")});
@@ -440,7 +440,7 @@ void ApplyCommandTest::window_openingAFolderGoneMeanwhile_saysWhyItFailed()
     Form1 form(dialogs);
     QVERIFY(form.findChild<FolderList*>(QStringLiteral("Dir2"))->setPath(target));
     QVERIFY(QDir(target).removeRecursively());
-    QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
+    QVERIFY(press(form, "Command2"));
     QCOMPARE(dialogs.messages, QStringList{QStringLiteral("失敗しました\nフォルダまたはファイルが見つかりません。")});
 }
 

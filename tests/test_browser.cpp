@@ -43,7 +43,7 @@ struct Window {
         file1->setListIndex(static_cast<int>(entries(file1).indexOf(name)));
         return QTest::qWaitFor([this] { return !image1->loading(); }) ? image1->picture() : QImage();
     }
-    void press(const char* button) const { QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton); }
+    void press(const char* button) { QVERIFY(test::press(form, button)); }
 
     FakeDialogs dialogs;
     Form1 form;
@@ -241,7 +241,7 @@ void BrowserTest::preview_undecodableName_neverShowsNorAppliesAnotherFile()
     QVERIFY(w.dir1->setPath(folder));
     w.file1->setListIndex(w.file1->entryExact(0) ? 1 : 0);
     const bool cleared = w.image1->picture().isNull() && !w.file1->entryExact(w.file1->listIndex());
-    QTest::mouseClick(w.find<QPushButton>("Command1"), Qt::LeftButton);
+    w.press("Command1");
     std::filesystem::remove(undecodable); // beyond QTemporaryDir's reach
     QVERIFY(cleared);
     QCOMPARE(w.dialogs.messages.size(), 2); // one for the preview, one for apply

@@ -52,6 +52,7 @@ private Q_SLOTS:
         FakeDialogs dialogs;
         Form1 form(dialogs);
         QTest::keyClick(form.findChild<QPushButton*>(QLatin1String(c.button)), static_cast<Qt::Key>(c.key));
+        QTRY_VERIFY(!form.findChild<BackgroundCommand*>()->busy());
 
         QStringList done;
         if (dialogs.messages == QStringList{QStringLiteral("背景にする画像ファイルを選んでください。")})
@@ -71,7 +72,7 @@ private Q_SLOTS:
         FakeDialogs dialogs;
         Form1 form(dialogs);
         QVERIFY(form.findChild<FolderList*>(QStringLiteral("Dir2"))->setPath(target));
-        QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
+        QVERIFY(press(form, "Command2"));
         QCOMPARE(readFile(log()), QFile::encodeName(target) + '|');
         QVERIFY(dialogs.messages.isEmpty());
     }

@@ -23,7 +23,7 @@ struct Window {
     explicit Window(const TempHome&) : form(dialogs) {}
     template <typename T>
     T* find(const char* name) const { return form.findChild<T*>(QLatin1String(name)); }
-    void press(const char* button) const { QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton); }
+    void press(const char* button) { QVERIFY(test::press(form, button)); }
     // The colour as the text box, the swatch and the sample caption show it.
     QStringList shown() const
     {
