@@ -6,9 +6,11 @@
 // of hanging), and it dies with the test. Skipped, saying why, without /dev/fuse, ntfs-3g
 // or the right to mount.
 
+#include "app/form1.h"
 #include "fake_volumes.h"
 #include "platform/os/mount_table_posix.h"
 #include "platform/os/native_path.h"
+#include "platform/widgets/background_command.h"
 #include "platform/widgets/drive_list.h"
 #include "platform/widgets/file_list.h"
 #include "platform/widgets/folder_list.h"
@@ -18,6 +20,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QThread>
@@ -107,6 +110,7 @@ private Q_SLOTS:
     void folderList_mountPointClicked_isCurrentAndIsTold();
     void fileList_folderThere_listsNothing();
     void driveList_opened_showsTheDriveNotAnswering();
+    void apply_targetThere_windowAnswersUntilTheVolumeDoes();
 
 private:
     QString path(const QString& relative = {}) const { return relative.isEmpty() ? m_dir.path() : m_dir.filePath(relative); }
@@ -273,6 +277,37 @@ void DeadVolumeTest::driveList_opened_showsTheDriveNotAnswering()
         return drives.findText(volume(), Qt::MatchStartsWith) >= 0;
     }, [&] { return drives.itemText(drives.findText(volume(), Qt::MatchStartsWith)).endsWith(QStringLiteral("(応答がありません)")); });
     drives.hidePopup();
+}
+
+// Apply waits for the volume behind the window; a second press is refused and told, and the
+// apply goes on once the volume answers.
+void DeadVolumeTest::apply_targetThere_windowAnswersUntilTheVolumeDoes()
+{
+    TempHome home;
+    QVERIFY(twoColourImage(QSize(4, 4), Qt::red, Qt::red).save(home.mkpath(QStringLiteral("Documents/My Pictures")) + QStringLiteral("/sea.bmp")));
+    const FakeVolumes volumes({os::systemVolume(), toPath(volume())});
+    FakeDialogs dialogs;
+    Form1 form(dialogs);
+    resume();
+    QVERIFY(form.findChild<FolderList*>(QStringLiteral("Dir2"))->setPath(volume(QStringLiteral("photos"))));
+    QVERIFY(::kill(m_daemon, SIGSTOP) == 0);
+    form.findChild<FileList*>(QStringLiteral("File1"))->setListIndex(0);
+    auto* apply = form.findChild<QPushButton*>(QStringLiteral("Command1"));
+    const auto* commands = form.findChild<BackgroundCommand*>();
+
+    const Ticker ticker;
+    QTest::mouseClick(apply, Qt::LeftButton);
+    QTest::qWait(int(AnswerTimeLimit.count()));
+    QVERIFY(commands->busy());
+    QTest::mouseClick(apply, Qt::LeftButton);
+    QCOMPARE(dialogs.messages.size(), 1);
+    QVERIFY(dialogs.messages.front().startsWith(QStringLiteral("前の操作がまだ終わっていません。")));
+    QVERIFY2(ticker.longestGapMs() < 1000, qPrintable(QString::number(ticker.longestGapMs())));
+
+    resume();
+    QTRY_VERIFY_WITH_TIMEOUT(!commands->busy(), 10000);
+    QCOMPARE(dialogs.questions.size(), 1); // copy the picture in? No: nothing changes
+    QVERIFY(!QFile::exists(volume(QStringLiteral("photos/desktop.ini"))));
 }
 
 int main(int argc, char* argv[])
