@@ -2,6 +2,8 @@
 
 #include "app/accessibility.h"
 #include "decoration/apply_command.h"
+#include "decoration/folder_decoration.h"
+#include "decoration/take_off_command.h"
 #include "platform/os/native_path.h"
 #include "platform/widgets/drive_list.h"
 #include "platform/widgets/file_list.h"
@@ -15,6 +17,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 
 #include <algorithm>
@@ -165,6 +168,13 @@ void Form1::createControls()
     connect(Dir1, &FolderList::changed, this, &Form1::Dir1_Change);
     connect(Dir1, &FolderList::changed, this, &Form1::pictureFolderChanged);
     connect(Dir2, &FolderList::changed, this, &Form1::targetFolderChanged);
+    // Only the target pane shows which folders are decorated, and offers to take it off.
+    Dir2->setMarkReader(folderMark);
+    connect(Dir2, &FolderList::markChanged, this, [this](const QString& folder) {
+        if (folder == Dir2->path())
+            showTargetMark();
+    });
+    connect(Dir2, &FolderList::menuRequested, this, &Form1::showFolderMenu);
     // The sample caption shows over a picture only: over an empty box it would stand for a
     // picture that is not there.
     connect(Image1, &PictureBox::pictureChanged, this, [this] { Label1->setVisible(!Image1->picture().isNull()); });
@@ -282,6 +292,46 @@ void Form1::targetFolderChanged()
 {
     Dir2->setAccessibleDescription(Dir2->path());
     Command2->setAccessibleDescription(tr("%1 をファイル マネージャーで開きます").arg(Dir2->path()));
+    showTargetMark();
+}
+
+// The target's decoration, without the user opening anything: on the pane's title, where a
+// screen reader finds it too.
+void Form1::showTargetMark()
+{
+    const FolderMark* mark = Dir2->mark(Dir2->path());
+    QString text;
+    if (mark && mark->state == FolderMark::State::Decorated)
+        text = tr("選んだフォルダ %1 には背景が設定されています。\n%2").arg(Dir2->path(), mark->description);
+    else if (mark && mark->state == FolderMark::State::Broken)
+        text = tr("選んだフォルダ %1 には背景が設定されていますが、このままでは表示されません。\n%2").arg(Dir2->path(), mark->description);
+    Label4->setToolTip(text);
+    Label4->setAccessibleDescription(text);
+}
+
+void Form1::showFolderMenu(const QString& folder, const QPoint& globalPos)
+{
+    if (!m_folderMenu) {
+        m_folderMenu = new QMenu(this);
+        m_folderMenu->setObjectName(QStringLiteral("Dir2Menu"));
+    }
+    m_folderMenu->clear();
+    m_folderMenu->addAction(tr("開く"), this, [this, folder] { Mod_Com::OpenFolder(folder, this, m_dialogs); });
+    QAction* takeOff = m_folderMenu->addAction(tr("背景と文字色を外す"), this, [this, folder] {
+        runCommand(folder, [this](const QString& target) { return TakeOffCommand(m_dialogs, this).run(target); });
+    });
+    const FolderMark* mark = Dir2->mark(folder);
+    takeOff->setEnabled(mark && mark->state != FolderMark::State::Plain);
+    m_folderMenu->popup(globalPos);
+}
+
+// Apply and take-off run alike: the command asks and tells the user through the dialogs, and
+// the folder's mark is read anew whatever came of it, since a failure may have changed
+// part of it.
+void Form1::runCommand(const QString& folder, const std::function<bool(const QString& folder)>& command)
+{
+    command(folder);
+    Dir2->forgetMark(folder);
 }
 
 void Form1::Command1_Click()
@@ -295,7 +345,7 @@ void Form1::Command1_Click()
             choice.pictureProblem = m_unreadableReason;
     }
     choice.colourText = colourText();
-    ApplyCommand(m_dialogs, this).run(choice, Dir2->path());
+    runCommand(Dir2->path(), [this, &choice](const QString& target) { return ApplyCommand(m_dialogs, this).run(choice, target); });
 }
 
 void Form1::Command2_Click()

@@ -5,8 +5,11 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
+
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 
 namespace tessaro {
@@ -39,6 +42,9 @@ private:
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
+    void runCommand(const QString& folder, const std::function<bool(const QString& folder)>& command);
+    void showFolderMenu(const QString& folder, const QPoint& globalPos);
+    void showTargetMark();
     void pictureFolderChanged();
     void targetFolderChanged();
     void previewFailed(const QString& path, const QString& reason);
@@ -50,6 +56,9 @@ private:
     // The picture the preview could not read, and why: apply refuses it for the same reason.
     QString m_unreadablePicture;
     QString m_unreadableReason;
+
+    // Dir2's context menu, made when first asked for.
+    QMenu* m_folderMenu = nullptr;
 
     // The colour dialog's custom colours, kept for this run only.
     os::CustomColours CustomColors{};

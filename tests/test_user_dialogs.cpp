@@ -7,6 +7,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QDirIterator>
 #include <QMessageBox>
@@ -87,6 +88,7 @@ class UserDialogsTest : public QObject {
 private Q_SLOTS:
     void ask_enterGivesTheDefault_escapeSaysNo_data() { rows(askCases); }
     void ask_enterGivesTheDefault_escapeSaysNo();
+    void askWithCheck_boxStartsAsGivenAndComesBackAsLeft();
     void messages_carryTheirIconsAndAlertRole_data();
     void messages_carryTheirIconsAndAlertRole();
     void colourDialog_opensAtTheColourGiven_keepsNoSettings();
@@ -118,6 +120,37 @@ void UserDialogsTest::ask_enterGivesTheDefault_escapeSaysNo()
     QCOMPARE(defaultButton, c.answer == Yes ? QMessageBox::Yes : QMessageBox::No);
     QCOMPARE(escapeButton, QMessageBox::No);
     QCOMPARE(icon, QMessageBox::Question);
+}
+
+void UserDialogsTest::askWithCheck_boxStartsAsGivenAndComesBackAsLeft()
+{
+    QWidget owner;
+    QtUserDialogs dialogs;
+    for (const bool yes : {false, true}) {
+        bool checked = false, offered = true, answer = !yes;
+        QString label;
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+        const Played played = play([&] { answer = dialogs.askWithCheck(&owner, QStringLiteral("外しますか?"), QStringLiteral("画像も削除する"), checked); },
+            [&](QWidget* modal) {
+                auto* box = qobject_cast<QMessageBox*>(modal);
+                if (!box || !box->checkBox())
+                    return;
+                offered = box->checkBox()->isChecked();
+                label = box->checkBox()->text();
+                defaultButton = box->standardButton(box->defaultButton());
+                box->checkBox()->setChecked(true);
+                if (yes)
+                    box->button(QMessageBox::Yes)->click();
+                else
+                    QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Return);
+            });
+        QVERIFY(played.acted && !played.timedOut);
+        QCOMPARE(answer, yes);
+        QCOMPARE(defaultButton, QMessageBox::No);
+        QVERIFY(!offered);
+        QCOMPARE(label, QStringLiteral("画像も削除する"));
+        QVERIFY(checked);
+    }
 }
 
 void UserDialogsTest::messages_carryTheirIconsAndAlertRole_data()
