@@ -1,10 +1,12 @@
-// The window's buttons: each pressed by Enter as by Space, and 開く opening the target folder.
+// The window's buttons: each pressed by Enter as by Space, and 開く opening the target folder,
+// from its button and from Dir2's context menu.
 // A script of the test's stands in for xdg-open on PATH and records what it was asked to open.
 
 #include "app/form1.h"
 #include "gui_support.h"
 #include "platform/widgets/folder_list.h"
 
+#include <QMenu>
 #include <QPushButton>
 #include <QtTest>
 
@@ -26,6 +28,9 @@ const KeyCase keyCases[] = {
     {"Enter on 文字色変更 asks for a colour", "Command3", Qt::Key_Return, "colour dialog"},
     {"Space on 文字色変更, as before", "Command3", Qt::Key_Space, "colour dialog"},
 };
+
+// How the user asks for Dir2's context menu.
+enum class Trigger { RightClick, MenuKey, ShiftF10 };
 
 } // namespace
 
@@ -72,6 +77,46 @@ private Q_SLOTS:
         Form1 form(dialogs);
         QVERIFY(form.findChild<FolderList*>(QStringLiteral("Dir2"))->setPath(target));
         QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
+        QCOMPARE(readFile(log()), QFile::encodeName(target) + '|');
+        QVERIFY(dialogs.messages.isEmpty());
+    }
+
+    void menu_opensTheFolderItIsOn_data()
+    {
+        QTest::addColumn<Trigger>("trigger");
+        QTest::newRow("right click") << Trigger::RightClick;
+        QTest::newRow("Menu key") << Trigger::MenuKey;
+        QTest::newRow("Shift+F10") << Trigger::ShiftF10;
+    }
+    void menu_opensTheFolderItIsOn()
+    {
+        QFETCH(Trigger, trigger);
+        TempHome home;
+        home.mkpath(QStringLiteral("work/Autumn"));
+        const QString target = home.mkpath(QStringLiteral("work/Summer Trip"));
+        FakeDialogs dialogs;
+        Form1 form(dialogs);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto* dir2 = form.findChild<FolderList*>(QStringLiteral("Dir2"));
+        const QModelIndex row = dir2->model()->index(1, 0, dir2->currentIndex());
+        QCOMPARE(row.data().toString(), QStringLiteral("Summer Trip"));
+        if (trigger == Trigger::RightClick) {
+            const QPoint at = dir2->visualRect(row).center();
+            QTest::mouseClick(dir2->viewport(), Qt::RightButton, {}, at);
+            QContextMenuEvent event(QContextMenuEvent::Mouse, at, dir2->viewport()->mapToGlobal(at));
+            QApplication::sendEvent(dir2->viewport(), &event);
+        } else {
+            dir2->setCurrentIndex(row);
+            QTest::keyClick(dir2, trigger == Trigger::MenuKey ? Qt::Key_Menu : Qt::Key_F10,
+                            trigger == Trigger::ShiftF10 ? Qt::ShiftModifier : Qt::NoModifier);
+        }
+        auto* menu = form.findChild<QMenu*>(QStringLiteral("Dir2Menu"));
+        QVERIFY(menu && menu->isVisible());
+        QCOMPARE(menu->actions().size(), 2);
+        QCOMPARE(menu->actions().front()->text(), QStringLiteral("開く"));
+        menu->hide();
+        menu->actions().front()->trigger();
         QCOMPARE(readFile(log()), QFile::encodeName(target) + '|');
         QVERIFY(dialogs.messages.isEmpty());
     }
