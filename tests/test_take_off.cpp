@@ -47,6 +47,14 @@ QStringList snapshot(const QString& root)
     return entries;
 }
 
+// The DOS attributes Samba and Wine keep, as stored; empty when there are none.
+QByteArray dosAttributes(const QString& path)
+{
+    char value[256];
+    const ssize_t size = ::lgetxattr(QFile::encodeName(path).constData(), "user.DOSATTRIB", value, sizeof value);
+    return size < 0 ? QByteArray() : QByteArray(value, size);
+}
+
 // The window over a home whose working folder (Dir2's) holds the test's folders, shown so
 // that Dir2 has rows on the screen.
 class Window {
@@ -211,15 +219,25 @@ void TakeOffTest::takeOff_leavesExactlyTheOtherSettings()
     writeFile(folder + QStringLiteral("/海.jpg"), "a picture");
     const QString ini = folder + QStringLiteral("/desktop.ini");
     writeFile(ini, before);
+    // Marked as apply leaves them, where the filesystem keeps the attributes Samba and Wine read.
+    const bool marks = keepsUserXattrs(folder);
+    QVERIFY(!marks || (!os::markSystem(toPath(folder)) && !os::markHiddenSystem(toPath(ini))));
+    const QByteArray folderMarks = dosAttributes(folder), iniMarks = dosAttributes(ini);
+    QCOMPARE(iniMarks.isEmpty(), !marks);
     window.show();
 
     window.dialogs.answers = {true};
     QVERIFY(window.takeOff(QStringLiteral("target")));
+    // Forgotten as the command ends, before the folder's watcher has heard of the change.
+    QVERIFY(!window.dir2->mark(folder));
     QCOMPARE(window.dialogs.defaults, QList{UserDialogs::Default::No});
     QCOMPARE(window.dialogs.messages.size(), 1);
     QVERIFY2(window.dialogs.messages.front().contains(QStringLiteral("外しました")), qPrintable(window.dialogs.messages.front()));
     QCOMPARE(QFileInfo::exists(ini), !after.isEmpty());
     QCOMPARE(readFile(ini), after);
+    // The folder keeps its System mark; desktop.ini, where it stays, its Hidden and System.
+    QCOMPARE(dosAttributes(folder), folderMarks);
+    QCOMPARE(dosAttributes(ini), after.isEmpty() ? QByteArray() : iniMarks);
     // The picture stays unless asked for, and the mark is read anew: the folder is plain now.
     QVERIFY(QFileInfo::exists(folder + QStringLiteral("/sea.jpg")));
     QTRY_VERIFY(window.dir2->mark(folder) && window.dir2->mark(folder)->state == FolderMark::State::Plain);
@@ -272,6 +290,7 @@ void TakeOffTest::takeOff_deletesTheCopiedPictureOnlyWhenTicked()
     window.dialogs.answers = {true};
     window.dialogs.checkAnswer = tick;
     QVERIFY(window.takeOff(QStringLiteral("target")));
+    QCOMPARE(window.dialogs.defaults, QList{UserDialogs::Default::No});
     QCOMPARE(window.dialogs.checks.size(), offered ? 1 : 0);
     if (offered)
         QCOMPARE(window.dialogs.offeredChecked, QList{false});
