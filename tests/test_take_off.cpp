@@ -4,6 +4,7 @@
 
 #include "app/form1.h"
 #include "gui_support.h"
+#include "ini_support.h"
 #include "platform/os/native_path.h"
 #include "platform/widgets/folder_list.h"
 #include "posix_support.h"
@@ -17,18 +18,6 @@ using namespace tessaro;
 using namespace tessaro::test;
 
 namespace {
-
-const QString Section = QStringLiteral("[{BE098140-A513-11D0-A3A4-00C04FD706EC}]");
-
-QByteArray utf16(const QString& text)
-{
-    return "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-}
-
-QString ours(const QString& image, const QString& colour = QStringLiteral("0x000000FF"))
-{
-    return Section + QStringLiteral("\r\niconarea_image=%1\r\niconarea_text=%2\r\n").arg(image, colour);
-}
 
 // Everything below `root`, links not followed: each entry's mode and bytes, so that a
 // comparison shows any change at all.
@@ -130,13 +119,13 @@ struct MarkCase {
 const MarkCase markCases[] = {
     {"plain folder", {}, {}, FolderMark::State::Plain, {}},
     {"only other settings", "[.ShellClassInfo]\r\nInfoTip=x\r\n", {}, FolderMark::State::Plain, {}},
-    {"decorated, relative path with backslashes", ours(QStringLiteral("pics\\sea.jpg")).toLatin1(), QStringLiteral("pics/sea.jpg"),
+    {"decorated, relative path with backslashes", linesText(QStringLiteral("pics\\sea.jpg")).toLatin1(), QStringLiteral("pics/sea.jpg"),
      FolderMark::State::Decorated, {QStringLiteral("/pics/sea.jpg"), QStringLiteral("0x000000FF (赤 255、緑 0、青 0)")}},
     {"names in any case, UTF-16LE", utf16(QStringLiteral("[{be098140-a513-11d0-a3a4-00c04fd706ec}]\r\nIconArea_Image=海.jpg\r\nICONAREA_TEXT=0xFF0000\r\n")),
      QStringLiteral("海.jpg"), FolderMark::State::Decorated, {QStringLiteral("/海.jpg"), QStringLiteral("青 255")}},
-    {"picture missing", ours(QStringLiteral("gone.jpg")).toLatin1(), {}, FolderMark::State::Broken,
+    {"picture missing", linesText(QStringLiteral("gone.jpg")).toLatin1(), {}, FolderMark::State::Broken,
      {QStringLiteral("背景画像が見つかりません"), QStringLiteral("/gone.jpg")}},
-    {"another machine's drive", ours(QStringLiteral("D:\\pics\\sea.jpg")).toLatin1(), {}, FolderMark::State::Broken,
+    {"another machine's drive", linesText(QStringLiteral("D:\\pics\\sea.jpg")).toLatin1(), {}, FolderMark::State::Broken,
      {QStringLiteral("背景画像が見つかりません: D:\\pics\\sea.jpg")}},
 };
 
@@ -202,9 +191,9 @@ void TakeOffTest::takeOff_leavesExactlyTheOtherSettings_data()
     QTest::addColumn<QByteArray>("after"); // empty: desktop.ini is gone
     const QString shell = QStringLiteral("[.ShellClassInfo]\r\nInfoTip=旅行の写真\r\n");
     const QByteArray ansiShell = "[.ShellClassInfo]\r\nIconResource=C:\\x.dll,3\r\n";
-    QTest::newRow("three lines") << ours(QStringLiteral("sea.jpg")).toLatin1() << QByteArray();
-    QTest::newRow("ANSI, merged") << ansiShell + ours(QStringLiteral("sea.jpg")).toLatin1() + "[Other]\nk = v\n" << ansiShell + "[Other]\nk = v\n";
-    QTest::newRow("UTF-16LE, merged") << utf16(ours(QStringLiteral("海.jpg")) + shell) << utf16(shell);
+    QTest::newRow("three lines") << linesText(QStringLiteral("sea.jpg")).toLatin1() << QByteArray();
+    QTest::newRow("ANSI, merged") << ansiShell + linesText(QStringLiteral("sea.jpg")).toLatin1() + "[Other]\nk = v\n" << ansiShell + "[Other]\nk = v\n";
+    QTest::newRow("UTF-16LE, merged") << utf16(linesText(QStringLiteral("海.jpg")) + shell) << utf16(shell);
     QTest::newRow("our section keeps another key") << (Section + QStringLiteral("\nIconArea_TextBackground=0x0\niconarea_image=sea.jpg\n")).toLatin1()
                                                    << (Section + QStringLiteral("\nIconArea_TextBackground=0x0\n")).toLatin1();
 }
@@ -249,7 +238,7 @@ void TakeOffTest::takeOff_noChangesNothing()
     Window window;
     const QString folder = window.folder(QStringLiteral("target"));
     writeFile(folder + QStringLiteral("/sea.jpg"), "a picture");
-    writeFile(folder + QStringLiteral("/desktop.ini"), "[.ShellClassInfo]\r\nInfoTip=x\r\n" + ours(QStringLiteral("sea.jpg")).toLatin1());
+    writeFile(folder + QStringLiteral("/desktop.ini"), "[.ShellClassInfo]\r\nInfoTip=x\r\n" + linesText(QStringLiteral("sea.jpg")).toLatin1());
     window.show();
     const QStringList before = snapshot(folder);
 
@@ -284,7 +273,7 @@ void TakeOffTest::takeOff_deletesTheCopiedPictureOnlyWhenTicked()
     const QString picture = QDir::cleanPath(folder + QLatin1Char('/') + QString(image).replace(QLatin1Char('\\'), QLatin1Char('/')));
     QDir().mkpath(QFileInfo(picture).path());
     writeFile(picture, "a picture");
-    writeFile(folder + QStringLiteral("/desktop.ini"), ours(image).toLatin1());
+    writeFile(folder + QStringLiteral("/desktop.ini"), linesText(image).toLatin1());
     window.show();
 
     window.dialogs.answers = {true};
