@@ -4,7 +4,7 @@
 // reader looks for it, and the caption colour.
 
 #include "platform/os/os_services.h"
-#include "platform/widgets/folder_list.h"
+#include "platform/widgets/folder_model.h"
 
 #include <QString>
 

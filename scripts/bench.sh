@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds Tessaro for release into build-bench/ and holds it to floors measured in the same
 # run on the same machine, printing the figures as a Markdown table (README.md,
-# "Performance"). Installs what is missing first. About eight minutes on two cores; needs no
-# display. Arguments go to the driver: --runs N (at least 5, 7 by default).
+# "Performance"). Installs what is missing first. About fifteen minutes on two cores, build
+# and clean-up included; needs no display. Arguments go to the driver: --runs N (at least
+# 5, 7 by default).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
