@@ -9,7 +9,7 @@
 #include "platform/widgets/folder_list.h"
 #include "posix_support.h"
 
-#include <QDirIterator>
+#include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QtTest>
@@ -19,23 +19,6 @@ using namespace tessaro::test;
 
 namespace {
 
-// Everything below `root`, links not followed: each entry's mode and bytes, so that a
-// comparison shows any change at all.
-QStringList snapshot(const QString& root)
-{
-    QStringList entries;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        struct stat info {};
-        ::lstat(QFile::encodeName(path).constData(), &info);
-        entries << QStringLiteral("%1 %2 %3").arg(path.mid(root.size()), QString::number(info.st_mode, 8),
-                                                  QString::fromLatin1(readFile(path).toHex()));
-    }
-    entries.sort();
-    return entries;
-}
-
 // The DOS attributes Samba and Wine keep, as stored; empty when there are none.
 QByteArray dosAttributes(const QString& path)
 {
@@ -44,15 +27,10 @@ QByteArray dosAttributes(const QString& path)
     return size < 0 ? QByteArray() : QByteArray(value, size);
 }
 
-// The window over a home whose working folder (Dir2's) holds the test's folders, shown so
-// that Dir2 has rows on the screen.
+// The window over a home whose working folder, Dir2's, holds the folders "target" and "other".
 class Window {
 public:
-    Window()
-        : volumes({toPath(home.path())})
-    {
-    }
-    // Opens the window on the folders the test has made.
+    // Opens the window once the test has filled the folders, Dir2's rows on the screen.
     void show()
     {
         form = std::make_unique<Form1>(dialogs);
@@ -61,70 +39,65 @@ public:
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         QTRY_VERIFY(!dir2->marksPending());
     }
-    QString folder(const QString& name) { return home.mkpath(QStringLiteral("work/") + name); }
-    QModelIndex row(const QString& name) const { return dir2->model()->index(rowOf(name), 0, dir2->currentIndex()); }
-    int rowOf(const QString& name) const
+    QModelIndex row(const QString& name) const
     {
-        for (int i = 0; i < dir2->model()->rowCount(dir2->currentIndex()); ++i) {
-            if (dir2->model()->index(i, 0, dir2->currentIndex()).data().toString() == name)
-                return i;
-        }
-        return -1;
+        const QModelIndexList found = dir2->model()->match(dir2->model()->index(0, 0, dir2->currentIndex()), Qt::DisplayRole, name, 1, Qt::MatchExactly);
+        return found.value(0);
     }
-
-    // Opens the context menu on the folder `name` with the Menu key, as the keyboard does.
-    QMenu* menuOn(const QString& name)
+    // Dir2's context menu on "target" (開く, then the take-off), opened by the right button,
+    // the Menu key (0) or Shift+F10.
+    QMenu* menu(int key = 0)
     {
-        dir2->setCurrentIndex(row(name));
-        if (!QTest::qWaitFor([&] { return dir2->path() == home.path(QStringLiteral("work/") + name) && !dir2->marksPending(); }))
+        const QRect place = dir2->visualRect(row(QStringLiteral("target")));
+        QTest::mouseClick(dir2->viewport(), key == Qt::RightButton ? Qt::RightButton : Qt::LeftButton, {}, place.center());
+        if (!QTest::qWaitFor([&] { return dir2->path() == target && !dir2->marksPending(); }))
             return nullptr;
-        QTest::keyClick(dir2, Qt::Key_Menu);
-        auto* menu = form->findChild<QMenu*>(QStringLiteral("Dir2Menu"));
-        return menu && menu->isVisible() ? menu : nullptr;
+        QContextMenuEvent click(QContextMenuEvent::Mouse, place.center(), dir2->viewport()->mapToGlobal(place.center()));
+        if (key == Qt::RightButton)
+            QApplication::sendEvent(dir2->viewport(), &click);
+        else
+            QTest::keyClick(dir2, key ? Qt::Key_F10 : Qt::Key_Menu, key ? Qt::ShiftModifier : Qt::NoModifier);
+        auto* shown = form->findChild<QMenu*>(QStringLiteral("Dir2Menu"));
+        return shown && shown->isVisible() && shown->actions().size() == 2 ? shown : nullptr;
     }
-    static QAction* action(QMenu* menu, const QString& text)
+    // False when the menu does not offer it.
+    bool takeOff()
     {
-        for (QAction* action : menu->actions()) {
-            if (action->text() == text)
-                return action;
-        }
-        return nullptr;
-    }
-    // Takes the decoration of `name` off through the menu; false when the menu does not offer it.
-    bool takeOff(const QString& name)
-    {
-        QMenu* menu = menuOn(name);
-        QAction* takeOff = menu ? action(menu, QStringLiteral("背景と文字色を外す")) : nullptr;
-        if (!takeOff || !takeOff->isEnabled())
+        QMenu* shown = menu();
+        if (!shown || !shown->actions().at(1)->isEnabled())
             return false;
-        menu->hide();
-        takeOff->trigger();
+        shown->hide();
+        shown->actions().at(1)->trigger();
         return true;
     }
 
     TempHome home;
-    FakeVolumes volumes;
+    FakeVolumes volumes{{toPath(home.path())}};
     FakeDialogs dialogs;
+    const QString target = home.mkpath(QStringLiteral("work/target"));
+    const QString other = home.mkpath(QStringLiteral("work/other"));
+    const QString ini = target + QStringLiteral("/desktop.ini");
     std::unique_ptr<Form1> form;
     FolderList* dir2 = nullptr;
 };
 
 struct MarkCase {
     const char* name;
-    QByteArray ini;      // desktop.ini; empty for none
-    QString picture;     // made inside the folder, relative; empty for none
+    QByteArray ini;   // desktop.ini; empty for none
+    QString picture;  // made inside the folder, relative; empty for none
     FolderMark::State state;
-    QStringList tip;     // what the tooltip says, in part
+    QStringList tip;  // what the tooltips say, in part
+    int menuKey = 0;  // how the menu is opened: Qt::RightButton, 0 for the Menu key, else Shift+F10
 };
 const MarkCase markCases[] = {
     {"plain folder", {}, {}, FolderMark::State::Plain, {}},
-    {"only other settings", "[.ShellClassInfo]\r\nInfoTip=x\r\n", {}, FolderMark::State::Plain, {}},
-    {"decorated, relative path with backslashes", linesText(QStringLiteral("pics\\sea.jpg")).toLatin1(), QStringLiteral("pics/sea.jpg"),
-     FolderMark::State::Decorated, {QStringLiteral("/pics/sea.jpg"), QStringLiteral("0x000000FF (赤 255、緑 0、青 0)")}},
+    {"only other settings", "[.ShellClassInfo]\r\nInfoTip=x\r\n", {}, FolderMark::State::Plain, {}, Qt::RightButton},
+    {"relative path with backslashes", linesText(QStringLiteral("pics\\sea.jpg")).toLatin1(), QStringLiteral("pics/sea.jpg"),
+     FolderMark::State::Decorated, {QStringLiteral("target/pics/sea.jpg"), QStringLiteral("0x000000FF (赤 255、緑 0、青 0)")}, Qt::RightButton},
     {"names in any case, UTF-16LE", utf16(QStringLiteral("[{be098140-a513-11d0-a3a4-00c04fd706ec}]\r\nIconArea_Image=海.jpg\r\nICONAREA_TEXT=0xFF0000\r\n")),
-     QStringLiteral("海.jpg"), FolderMark::State::Decorated, {QStringLiteral("/海.jpg"), QStringLiteral("青 255")}},
+     QStringLiteral("海.jpg"), FolderMark::State::Decorated, {QStringLiteral("target/海.jpg"), QStringLiteral("青 255")}, Qt::Key_F10},
     {"picture missing", linesText(QStringLiteral("gone.jpg")).toLatin1(), {}, FolderMark::State::Broken,
-     {QStringLiteral("背景画像が見つかりません"), QStringLiteral("/gone.jpg")}},
+     {QStringLiteral("背景画像が見つかりません"), QStringLiteral("target/gone.jpg")}},
     {"another machine's drive", linesText(QStringLiteral("D:\\pics\\sea.jpg")).toLatin1(), {}, FolderMark::State::Broken,
      {QStringLiteral("背景画像が見つかりません: D:\\pics\\sea.jpg")}},
 };
@@ -139,7 +112,6 @@ private Q_SLOTS:
     void dir2_marksDecoratedFoldersAndTheirPictures();
     void takeOff_leavesExactlyTheOtherSettings_data();
     void takeOff_leavesExactlyTheOtherSettings();
-    void takeOff_noChangesNothing();
     void takeOff_deletesTheCopiedPictureOnlyWhenTicked_data();
     void takeOff_deletesTheCopiedPictureOnlyWhenTicked();
 };
@@ -149,40 +121,35 @@ void TakeOffTest::dir2_marksDecoratedFoldersAndTheirPictures()
     QFETCH(int, row);
     const MarkCase& c = markCases[row];
     Window window;
-    const QString folder = window.folder(QStringLiteral("target"));
-    window.folder(QStringLiteral("other"));
     if (!c.ini.isEmpty())
-        writeFile(folder + QStringLiteral("/desktop.ini"), c.ini);
+        writeFile(window.ini, c.ini);
     if (!c.picture.isEmpty()) {
-        QDir(folder).mkpath(QFileInfo(c.picture).path());
-        writeFile(folder + QLatin1Char('/') + c.picture, "a picture");
+        QDir(window.target).mkpath(QFileInfo(c.picture).path());
+        writeFile(window.target + QLatin1Char('/') + c.picture, "a picture");
     }
     window.show();
 
     // Read while merely shown in the list: the emblem and the tooltip.
-    const QModelIndex target = window.row(QStringLiteral("target"));
-    const QModelIndex other = window.row(QStringLiteral("other"));
-    QTRY_VERIFY(window.dir2->mark(folder));
-    QCOMPARE(window.dir2->mark(folder)->state, c.state);
-    const qint64 plainIcon = other.data(Qt::DecorationRole).value<QIcon>().cacheKey();
-    QCOMPARE(target.data(Qt::DecorationRole).value<QIcon>().cacheKey() != plainIcon, c.state != FolderMark::State::Plain);
-    const QString tip = target.data(Qt::ToolTipRole).toString();
-    QCOMPARE(tip.isEmpty(), c.tip.isEmpty());
-    for (const QString& part : c.tip)
-        QVERIFY2(tip.contains(part), qPrintable(tip));
-    QVERIFY(other.data(Qt::ToolTipRole).toString().isEmpty());
+    QTRY_VERIFY(window.dir2->mark(window.target));
+    QCOMPARE(window.dir2->mark(window.target)->state, c.state);
+    const auto iconOf = [&](const QString& name) { return window.row(name).data(Qt::DecorationRole).value<QIcon>().cacheKey(); };
+    QCOMPARE(iconOf(QStringLiteral("target")) != iconOf(QStringLiteral("other")), c.state != FolderMark::State::Plain);
+    QVERIFY(window.row(QStringLiteral("other")).data(Qt::ToolTipRole).toString().isEmpty());
+    const QString rowTip = window.row(QStringLiteral("target")).data(Qt::ToolTipRole).toString();
 
-    // Label4 says it of the selected target, and the menu offers the take-off for it alone.
+    // Label4 says it once the target is selected; the menu offers the take-off for it alone.
     auto* label4 = window.form->findChild<QLabel*>(QStringLiteral("Label4"));
     QVERIFY(label4->toolTip().isEmpty());
-    QMenu* menu = window.menuOn(QStringLiteral("target"));
+    QMenu* menu = window.menu(c.menuKey);
     QVERIFY(menu);
-    QCOMPARE(Window::action(menu, QStringLiteral("背景と文字色を外す"))->isEnabled(), c.state != FolderMark::State::Plain);
-    QVERIFY(Window::action(menu, QStringLiteral("開く")));
-    QCOMPARE(label4->toolTip().isEmpty(), c.tip.isEmpty());
+    QCOMPARE(menu->actions().at(1)->text(), QStringLiteral("背景と文字色を外す"));
+    QCOMPARE(menu->actions().at(1)->isEnabled(), c.state != FolderMark::State::Plain);
     QCOMPARE(label4->accessibleDescription(), label4->toolTip());
-    for (const QString& part : c.tip)
-        QVERIFY2(label4->toolTip().contains(part), qPrintable(label4->toolTip()));
+    for (const QString& tip : {rowTip, label4->toolTip()}) {
+        QCOMPARE(tip.isEmpty(), c.tip.isEmpty());
+        for (const QString& part : c.tip)
+            QVERIFY2(tip.contains(part), qPrintable(tip));
+    }
 }
 
 void TakeOffTest::takeOff_leavesExactlyTheOtherSettings_data()
@@ -203,88 +170,75 @@ void TakeOffTest::takeOff_leavesExactlyTheOtherSettings()
     QFETCH(QByteArray, before);
     QFETCH(QByteArray, after);
     Window window;
-    const QString folder = window.folder(QStringLiteral("target"));
-    writeFile(folder + QStringLiteral("/sea.jpg"), "a picture");
-    writeFile(folder + QStringLiteral("/海.jpg"), "a picture");
-    const QString ini = folder + QStringLiteral("/desktop.ini");
-    writeFile(ini, before);
+    for (const QString& picture : {QStringLiteral("/sea.jpg"), QStringLiteral("/海.jpg")})
+        writeFile(window.target + picture, "a picture");
+    writeFile(window.ini, before);
     // Marked as apply leaves them, where the filesystem keeps the attributes Samba and Wine read.
-    const bool marks = keepsUserXattrs(folder);
-    QVERIFY(!marks || (!os::markSystem(toPath(folder)) && !os::markHiddenSystem(toPath(ini))));
-    const QByteArray folderMarks = dosAttributes(folder), iniMarks = dosAttributes(ini);
+    const bool marks = keepsUserXattrs(window.target);
+    QVERIFY(!marks || (!os::markSystem(toPath(window.target)) && !os::markHiddenSystem(toPath(window.ini))));
+    const QByteArray folderMarks = dosAttributes(window.target), iniMarks = dosAttributes(window.ini);
     QCOMPARE(iniMarks.isEmpty(), !marks);
     window.show();
 
     window.dialogs.answers = {true};
-    QVERIFY(window.takeOff(QStringLiteral("target")));
+    QVERIFY(window.takeOff());
     // Forgotten as the command ends, before the folder's watcher has heard of the change.
-    QVERIFY(!window.dir2->mark(folder));
-    QCOMPARE(window.dialogs.defaults, QList{UserDialogs::Default::No});
+    QVERIFY(!window.dir2->mark(window.target));
     QCOMPARE(window.dialogs.messages.size(), 1);
     QVERIFY2(window.dialogs.messages.front().contains(QStringLiteral("外しました")), qPrintable(window.dialogs.messages.front()));
-    QCOMPARE(QFileInfo::exists(ini), !after.isEmpty());
-    QCOMPARE(readFile(ini), after);
+    QCOMPARE(QFileInfo::exists(window.ini), !after.isEmpty());
+    QCOMPARE(readFile(window.ini), after);
     // The folder keeps its System mark; desktop.ini, where it stays, its Hidden and System.
-    QCOMPARE(dosAttributes(folder), folderMarks);
-    QCOMPARE(dosAttributes(ini), after.isEmpty() ? QByteArray() : iniMarks);
-    // The picture stays unless asked for, and the mark is read anew: the folder is plain now.
-    QVERIFY(QFileInfo::exists(folder + QStringLiteral("/sea.jpg")));
-    QTRY_VERIFY(window.dir2->mark(folder) && window.dir2->mark(folder)->state == FolderMark::State::Plain);
+    QCOMPARE(dosAttributes(window.target), folderMarks);
+    QCOMPARE(dosAttributes(window.ini), after.isEmpty() ? QByteArray() : iniMarks);
+    QTRY_VERIFY(window.dir2->mark(window.target) && window.dir2->mark(window.target)->state == FolderMark::State::Plain);
     QVERIFY(window.form->findChild<QLabel*>(QStringLiteral("Label4"))->toolTip().isEmpty());
-}
-
-void TakeOffTest::takeOff_noChangesNothing()
-{
-    Window window;
-    const QString folder = window.folder(QStringLiteral("target"));
-    writeFile(folder + QStringLiteral("/sea.jpg"), "a picture");
-    writeFile(folder + QStringLiteral("/desktop.ini"), "[.ShellClassInfo]\r\nInfoTip=x\r\n" + linesText(QStringLiteral("sea.jpg")).toLatin1());
-    window.show();
-    const QStringList before = snapshot(folder);
-
-    window.dialogs.checkAnswer = true; // even with the box ticked
-    QVERIFY(window.takeOff(QStringLiteral("target")));
-    QCOMPARE(window.dialogs.questions.size(), 1);
-    QCOMPARE(window.dialogs.defaults, QList{UserDialogs::Default::No});
-    QCOMPARE(snapshot(folder), before);
-    QVERIFY(window.dialogs.messages.isEmpty());
 }
 
 void TakeOffTest::takeOff_deletesTheCopiedPictureOnlyWhenTicked_data()
 {
-    QTest::addColumn<QString>("image");   // iconarea_image
-    QTest::addColumn<bool>("offered");    // the check box is in the question
+    QTest::addColumn<QString>("image"); // iconarea_image
+    QTest::addColumn<bool>("yes");
     QTest::addColumn<bool>("tick");
-    QTest::addColumn<bool>("deleted");
+    QTest::addColumn<bool>("offered");  // the check box is in the question
+    QTest::newRow("No, box ticked: nothing changes") << QStringLiteral("sea.jpg") << false << true << true;
     QTest::newRow("inside, ticked") << QStringLiteral("sea.jpg") << true << true << true;
-    QTest::newRow("inside, left off") << QStringLiteral("sea.jpg") << true << false << false;
+    QTest::newRow("inside, left off") << QStringLiteral("sea.jpg") << true << false << true;
     QTest::newRow("in a subfolder, ticked") << QStringLiteral("pics\\sea.jpg") << true << true << true;
-    QTest::newRow("outside: never offered") << QStringLiteral("..\\sea.jpg") << false << true << false;
+    QTest::newRow("outside: never offered") << QStringLiteral("..\\sea.jpg") << true << true << false;
 }
 
 void TakeOffTest::takeOff_deletesTheCopiedPictureOnlyWhenTicked()
 {
     QFETCH(QString, image);
-    QFETCH(bool, offered);
+    QFETCH(bool, yes);
     QFETCH(bool, tick);
-    QFETCH(bool, deleted);
+    QFETCH(bool, offered);
     Window window;
-    const QString folder = window.folder(QStringLiteral("target"));
-    const QString picture = QDir::cleanPath(folder + QLatin1Char('/') + QString(image).replace(QLatin1Char('\\'), QLatin1Char('/')));
+    const QString picture = QDir::cleanPath(window.target + QLatin1Char('/') + QString(image).replace(QLatin1Char('\\'), QLatin1Char('/')));
     QDir().mkpath(QFileInfo(picture).path());
     writeFile(picture, "a picture");
-    writeFile(folder + QStringLiteral("/desktop.ini"), linesText(image).toLatin1());
+    writeFile(window.ini, linesText(image).toLatin1());
     window.show();
+    const auto state = [&] {
+        QStringList entries;
+        for (const QString& name : entriesOf(window.target))
+            entries << name + QString::fromLatin1(readFile(window.target + QLatin1Char('/') + name).toHex() + dosAttributes(window.target + QLatin1Char('/') + name));
+        return entries;
+    };
+    const QStringList before = state();
 
-    window.dialogs.answers = {true};
+    window.dialogs.answers = {yes};
     window.dialogs.checkAnswer = tick;
-    QVERIFY(window.takeOff(QStringLiteral("target")));
+    QVERIFY(window.takeOff());
     QCOMPARE(window.dialogs.defaults, QList{UserDialogs::Default::No});
-    QCOMPARE(window.dialogs.checks.size(), offered ? 1 : 0);
-    if (offered)
-        QCOMPARE(window.dialogs.offeredChecked, QList{false});
-    QCOMPARE(QFileInfo::exists(picture), !deleted);
-    QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/desktop.ini")));
+    QCOMPARE(window.dialogs.offeredChecked, offered ? QList{false} : QList<bool>());
+    QCOMPARE(QFileInfo::exists(picture), !(yes && tick && offered));
+    QCOMPARE(QFileInfo::exists(window.ini), !yes);
+    if (!yes) {
+        QCOMPARE(state(), before);
+        QVERIFY(window.dialogs.messages.isEmpty());
+    }
 }
 
 QTEST_MAIN(TakeOffTest)

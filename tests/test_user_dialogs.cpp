@@ -122,33 +122,27 @@ void UserDialogsTest::ask_enterGivesTheDefault_escapeSaysNo()
     QCOMPARE(icon, QMessageBox::Question);
 }
 
+// The box starts as asked (off) under a question that defaults to No, and comes back as the
+// user left it, whichever the answer.
 void UserDialogsTest::askWithCheck_boxStartsAsGivenAndComesBackAsLeft()
 {
     QWidget owner;
     QtUserDialogs dialogs;
     for (const bool yes : {false, true}) {
-        bool checked = false, offered = true, answer = !yes;
-        QString label;
-        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+        bool checked = false, answer = !yes;
+        QStringList seen;
         const Played played = play([&] { answer = dialogs.askWithCheck(&owner, QStringLiteral("外しますか?"), QStringLiteral("画像も削除する"), checked); },
             [&](QWidget* modal) {
                 auto* box = qobject_cast<QMessageBox*>(modal);
                 if (!box || !box->checkBox())
                     return;
-                offered = box->checkBox()->isChecked();
-                label = box->checkBox()->text();
-                defaultButton = box->standardButton(box->defaultButton());
+                seen << box->checkBox()->text() << QString::number(box->checkBox()->isChecked()) << QString::number(box->standardButton(box->defaultButton()));
                 box->checkBox()->setChecked(true);
-                if (yes)
-                    box->button(QMessageBox::Yes)->click();
-                else
-                    QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Return);
+                box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
             });
         QVERIFY(played.acted && !played.timedOut);
+        QCOMPARE(seen, (QStringList{QStringLiteral("画像も削除する"), QStringLiteral("0"), QString::number(QMessageBox::No)}));
         QCOMPARE(answer, yes);
-        QCOMPARE(defaultButton, QMessageBox::No);
-        QVERIFY(!offered);
-        QCOMPARE(label, QStringLiteral("画像も削除する"));
         QVERIFY(checked);
     }
 }
