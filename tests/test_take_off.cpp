@@ -22,9 +22,7 @@ namespace {
 // The DOS attributes Samba and Wine keep, as stored; empty when there are none.
 QByteArray dosAttributes(const QString& path)
 {
-    char value[256];
-    const ssize_t size = ::lgetxattr(QFile::encodeName(path).constData(), "user.DOSATTRIB", value, sizeof value);
-    return size < 0 ? QByteArray() : QByteArray(value, size);
+    return QByteArray::fromStdString(dosAttrib(path).value_or(std::string()));
 }
 
 // The window over a home whose working folder, Dir2's, holds the folders "target" and "other".
