@@ -69,6 +69,8 @@ FolderModel::~FolderModel() = default;
 void FolderModel::setRoot(const QString& root)
 {
     beginResetModel();
+    // The old tree's marks go with it, so that they do not pile up; coming back reads them again.
+    m_marks.clear();
     m_top->children.clear();
     auto node = std::make_unique<FolderNode>();
     node->name = root;
