@@ -2,6 +2,8 @@
 
 #include "app/accessibility.h"
 #include "decoration/apply_command.h"
+#include "decoration/folder_decoration.h"
+#include "decoration/take_off_command.h"
 #include "platform/os/native_path.h"
 #include "platform/widgets/background_command.h"
 #include "platform/widgets/drive_list.h"
@@ -16,9 +18,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 
 #include <algorithm>
+#include <utility>
 
 namespace tessaro {
 namespace {
@@ -167,6 +171,13 @@ void Form1::createControls()
     connect(Dir1, &FolderList::changed, this, &Form1::Dir1_Change);
     connect(Dir1, &FolderList::changed, this, &Form1::pictureFolderChanged);
     connect(Dir2, &FolderList::changed, this, &Form1::targetFolderChanged);
+    // Only the target pane shows which folders are decorated, and offers to take it off.
+    Dir2->setMarkReader(folderMark);
+    connect(Dir2, &FolderList::markChanged, this, [this](const QString& folder) {
+        if (folder == Dir2->path())
+            showTargetMark();
+    });
+    connect(Dir2, &FolderList::menuRequested, this, &Form1::showFolderMenu);
     // The sample caption shows over a picture only: over an empty box it would stand for a
     // picture that is not there.
     connect(Image1, &PictureBox::pictureChanged, this, [this] { Label1->setVisible(!Image1->picture().isNull()); });
@@ -188,6 +199,10 @@ void Form1::createControls()
         });
     }
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(m_commands, &BackgroundCommand::finished, this, [this] {
+        if (!m_changing.isEmpty())
+            Dir2->forgetMark(std::exchange(m_changing, {}));
+    });
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
 }
@@ -284,6 +299,51 @@ void Form1::targetFolderChanged()
 {
     Dir2->setAccessibleDescription(Dir2->path());
     Command2->setAccessibleDescription(tr("%1 をファイル マネージャーで開きます").arg(Dir2->path()));
+    showTargetMark();
+}
+
+// The target's decoration, without the user opening anything: on the pane's title, where a
+// screen reader finds it too.
+void Form1::showTargetMark()
+{
+    const FolderMark* mark = Dir2->mark(Dir2->path());
+    QString text;
+    if (mark && mark->state == FolderMark::State::Decorated)
+        text = tr("選んだフォルダ %1 には背景が設定されています。\n%2").arg(Dir2->path(), mark->description);
+    else if (mark && mark->state == FolderMark::State::Broken)
+        text = tr("選んだフォルダ %1 には背景が設定されていますが、このままでは表示されません。\n%2").arg(Dir2->path(), mark->description);
+    Label4->setToolTip(text);
+    Label4->setAccessibleDescription(text);
+}
+
+void Form1::showFolderMenu(const QString& folder, const QPoint& globalPos)
+{
+    if (!m_folderMenu) {
+        m_folderMenu = new QMenu(this);
+        m_folderMenu->setObjectName(QStringLiteral("Dir2Menu"));
+    }
+    m_folderMenu->clear();
+    m_folderMenu->addAction(tr("開く"), this, [this, folder] { openFolder(folder); });
+    QAction* takeOff = m_folderMenu->addAction(tr("背景と文字色を外す"), this, [this, folder] {
+        runCommand(folder, [](UserDialogs& dialogs, const QString& target) { TakeOffCommand(dialogs, nullptr).run(target); });
+    });
+    const FolderMark* mark = Dir2->mark(folder);
+    takeOff->setEnabled(mark && mark->state != FolderMark::State::Plain);
+    m_folderMenu->popup(globalPos);
+}
+
+// Apply and take-off run alike, behind the window: the command asks and tells the user
+// through the dialogs, and once it has ended the folder's mark is read anew whatever came of
+// it, since a failure may have changed part of it.
+void Form1::runCommand(const QString& folder, std::function<void(UserDialogs& dialogs, const QString& folder)> command)
+{
+    if (m_commands->start([folder, command = std::move(command)](UserDialogs& dialogs) { command(dialogs, folder); }))
+        m_changing = folder;
+}
+
+void Form1::openFolder(const QString& folder)
+{
+    m_commands->start([folder](UserDialogs& dialogs) { Mod_Com::OpenFolder(folder, nullptr, dialogs); });
 }
 
 void Form1::Command1_Click()
@@ -297,12 +357,12 @@ void Form1::Command1_Click()
             choice.pictureProblem = m_unreadableReason;
     }
     choice.colourText = colourText();
-    m_commands->start([choice, target = Dir2->path()](UserDialogs& dialogs) { ApplyCommand(dialogs, nullptr).run(choice, target); });
+    runCommand(Dir2->path(), [choice](UserDialogs& dialogs, const QString& target) { ApplyCommand(dialogs, nullptr).run(choice, target); });
 }
 
 void Form1::Command2_Click()
 {
-    m_commands->start([folder = Dir2->path()](UserDialogs& dialogs) { Mod_Com::OpenFolder(folder, nullptr, dialogs); });
+    openFolder(Dir2->path());
 }
 
 void Form1::Command3_Click()

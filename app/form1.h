@@ -5,8 +5,11 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
+
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 
 namespace tessaro {
@@ -40,6 +43,10 @@ private:
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
+    void runCommand(const QString& folder, std::function<void(UserDialogs& dialogs, const QString& folder)> command);
+    void openFolder(const QString& folder);
+    void showFolderMenu(const QString& folder, const QPoint& globalPos);
+    void showTargetMark();
     void pictureFolderChanged();
     void targetFolderChanged();
     void previewFailed(const QString& path, const QString& reason);
@@ -51,10 +58,14 @@ private:
     // Apply and open run here, off the window's thread: the target may be on a volume that
     // does not answer.
     BackgroundCommand* m_commands = nullptr;
+    QString m_changing; // the folder the running command changes
 
     // The picture the preview could not read, and why: apply refuses it for the same reason.
     QString m_unreadablePicture;
     QString m_unreadableReason;
+
+    // Dir2's context menu, made when first asked for.
+    QMenu* m_folderMenu = nullptr;
 
     // The colour dialog's custom colours, kept for this run only.
     os::CustomColours CustomColors{};

@@ -23,6 +23,11 @@
 //       then moves Dir1 to PARENT and clicks its subfolder CHILD, reporting "folder NS GAP":
 //       click to File1 painted with N names (files) or Dir1 painted with CHILD's N
 //       subfolders (dirs), and the longest stall of the event loop in between.
+//   tessaro_probe MY_PICTURES COUNT marked PARENT CHILD N
+//       the same in Dir2, whose rows show which folders are decorated, reporting
+//       "marked OPEN MARKED GAP": click to Dir2 painted with CHILD's N subfolders, click to
+//       Dir2 painted with the marks of every row shown read, and the longest stall of the
+//       event loop from the click to the latter.
 
 #include "app/form1.h"
 #include "app/startup.h"
@@ -97,10 +102,11 @@ public:
         : m_window(window)
         , m_args(args)
         , m_dir1(window.findChild<FolderList*>(QStringLiteral("Dir1")))
+        , m_dir2(window.findChild<FolderList*>(QStringLiteral("Dir2")))
         , m_file1(window.findChild<FileList*>(QStringLiteral("File1")))
         , m_image1(window.findChild<PictureBox*>(QStringLiteral("Image1")))
     {
-        if (!m_dir1 || !m_file1 || !m_image1 || args.size() < 2)
+        if (!m_dir1 || !m_dir2 || !m_file1 || !m_image1 || args.size() < 2)
             fail("window-or-arguments");
         const QString myPictures = args[0];
         const int count = args[1].toInt();
@@ -128,6 +134,8 @@ private:
             hold();
         else if (mode == QLatin1String("files") || mode == QLatin1String("dirs"))
             folder(mode == QLatin1String("files"));
+        else if (mode == QLatin1String("marked"))
+            marked();
         else
             fail("mode");
     }
@@ -264,17 +272,7 @@ private:
             fail("parent-folder");
         m_ticker.start();
         QTimer::singleShot(SettleMs, this, [this, files, child, count] {
-            const QModelIndex parentIndex = m_dir1->currentIndex();
-            QModelIndex target;
-            const QString name = child.section(QLatin1Char('/'), -1);
-            for (int row = 0; row < m_dir1->model()->rowCount(parentIndex); ++row) {
-                const QModelIndex index = m_dir1->model()->index(row, 0, parentIndex);
-                if (index.data().toString() == name)
-                    target = index;
-            }
-            if (!target.isValid())
-                fail("child-not-in-tree");
-            m_dir1->scrollTo(target);
+            const QModelIndex target = subfolderRow(m_dir1, child.section(QLatin1Char('/'), -1));
             // Let the scroll paint before the clock starts.
             QTimer::singleShot(SettleMs, this, [this, files, child, count, target] {
                 m_watch = std::make_unique<PaintWatch>(files ? static_cast<QWidget*>(m_file1) : m_dir1,
@@ -289,9 +287,57 @@ private:
                             QCoreApplication::quit();
                         });
                     });
-                // On the folder's name: the row runs on far to the right of the narrow list.
-                const QRect row = m_dir1->visualRect(target);
-                click(m_dir1->viewport(), QPoint(std::min(row.left() + 24, m_dir1->viewport()->width() - 1), row.center().y()));
+                clickRow(m_dir1, target);
+            });
+        });
+    }
+
+    // The row of `name` among the subfolders of `list`'s current folder, scrolled into view.
+    static QModelIndex subfolderRow(FolderList* list, const QString& name)
+    {
+        const QModelIndex parentIndex = list->currentIndex();
+        for (int row = 0; row < list->model()->rowCount(parentIndex); ++row) {
+            const QModelIndex index = list->model()->index(row, 0, parentIndex);
+            if (index.data().toString() == name) {
+                list->scrollTo(index);
+                return index;
+            }
+        }
+        fail("child-not-in-tree");
+        return {};
+    }
+
+    static void clickRow(FolderList* list, const QModelIndex& index)
+    {
+        // On the folder's name: the row runs on far to the right of the narrow list.
+        const QRect row = list->visualRect(index);
+        click(list->viewport(), QPoint(std::min(row.left() + 24, list->viewport()->width() - 1), row.center().y()));
+    }
+
+    void marked()
+    {
+        const QString parent = m_args.value(3);
+        const QString child = m_args.value(4);
+        const int count = m_args.value(5).toInt();
+        if (!m_dir2->setPath(parent))
+            fail("parent-folder");
+        m_ticker.start();
+        QTimer::singleShot(SettleMs, this, [this, child, count] {
+            const QModelIndex target = subfolderRow(m_dir2, child.section(QLatin1Char('/'), -1));
+            QTimer::singleShot(SettleMs, this, [this, child, count, target] {
+                const auto open = [this, child, count] {
+                    return m_dir2->path() == child && m_dir2->model()->rowCount(m_dir2->currentIndex()) == count;
+                };
+                auto opened = std::make_shared<long long>(-1);
+                m_firstWatch = std::make_unique<PaintWatch>(m_dir2, open, [opened](long long ns) { *opened = ns; });
+                m_watch = std::make_unique<PaintWatch>(m_dir2, [this, open] { return open() && !m_dir2->marksPending(); },
+                    [this, opened, start = monotonicNs()](long long done) {
+                        afterTicks(start, done, [start, done, opened](long long gap) {
+                            report("marked %lld %lld %lld", (*opened < 0 ? done : *opened) - start, done - start, gap);
+                            QCoreApplication::quit();
+                        });
+                    });
+                clickRow(m_dir2, target);
             });
         });
     }
@@ -299,6 +345,7 @@ private:
     QWidget& m_window;
     QStringList m_args;
     FolderList* m_dir1;
+    FolderList* m_dir2;
     FileList* m_file1;
     PictureBox* m_image1;
     std::unique_ptr<PaintWatch> m_watch;

@@ -81,6 +81,16 @@ private Q_SLOTS:
         writeManyFolders(folder, 500);
         QCOMPARE(QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 500);
         QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 0);
+        // Every tenth decorated: its desktop.ini and the picture it names, nothing elsewhere.
+        const QString decorated = m_dir.filePath(QStringLiteral("decorated"));
+        writeManyFolders(decorated, 500, 10);
+        int inis = 0;
+        for (const QString& name : QDir(decorated).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            const QDir subfolder(QDir(decorated).filePath(name));
+            if (subfolder.exists(QStringLiteral("desktop.ini")) && subfolder.exists(QStringLiteral("bg.gif")))
+                ++inis;
+        }
+        QCOMPARE(inis, 50);
     }
 
     void writePictureFolder_holdsReadablePicturesAndTwoOtherFiles()

@@ -62,6 +62,13 @@ void scattered(int count, Visit visit)
 const QByteArray tinyGif = QByteArray::fromHex(
     "47494638396101000100800000ffffff00000021f90401000000002c00000000010001000002024401003b");
 
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        throw std::runtime_error("cannot write " + path.toStdString());
+}
+
 } // namespace
 
 qint64 writePhoto(const QString& path, QSize size, bool thumbnail)
@@ -96,10 +103,7 @@ qint64 writePhoto(const QString& path, QSize size, bool thumbnail)
         image.scaled(160, 120, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).save(&smallBuffer, "JPEG", 80);
         jpeg = test::withExifThumbnail(jpeg, {small});
     }
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(jpeg) != jpeg.size())
-        throw std::runtime_error("cannot write " + path.toStdString());
-    file.close();
+    writeBytes(path, jpeg);
     return QFileInfo(path).size();
 }
 
@@ -124,11 +128,10 @@ void writePictureFolder(const QString& folder, int pictures)
         case 0:
             written = small.scaled(160, 120).save(stem + QStringLiteral(".bmp"), "BMP");
             break;
-        case 1: {
-            QFile gif(stem + QStringLiteral(".gif"));
-            written = gif.open(QIODevice::WriteOnly) && gif.write(tinyGif) == tinyGif.size();
+        case 1:
+            writeBytes(stem + QStringLiteral(".gif"), tinyGif);
+            written = true;
             break;
-        }
         default:
             written = small.save(stem + (i % 3 ? QStringLiteral(".jpg") : QStringLiteral(".JPG")), "JPEG", 85);
         }
@@ -158,8 +161,9 @@ void writeManyFiles(const QString& folder, int total, int pictures)
     });
 }
 
-void writeManyFolders(const QString& folder, int count)
+void writeManyFolders(const QString& folder, int count, int decoratedEvery)
 {
+    const QByteArray ini = "[{BE098140-A513-11D0-A3A4-00C04FD706EC}]\r\niconarea_image=bg.gif\r\niconarea_text=0x00FFFFFF\r\n";
     makeFolder(folder);
     static const std::array<const char*, 5> stems = {"Album ", "album ", "旅行 ", "2023-", "Trip_"};
     scattered(count, [&](int i) {
@@ -169,6 +173,11 @@ void writeManyFolders(const QString& folder, int count)
         const QByteArray native = QFile::encodeName(QDir(folder).filePath(name));
         if (::mkdir(native.constData(), 0755) != 0)
             throw std::runtime_error("cannot create " + native.toStdString());
+        if (decoratedEvery > 0 && i % decoratedEvery == 0) {
+            const QDir subfolder(QDir(folder).filePath(name));
+            writeBytes(subfolder.filePath(QStringLiteral("bg.gif")), tinyGif);
+            writeBytes(subfolder.filePath(QStringLiteral("desktop.ini")), ini);
+        }
     });
 }
 

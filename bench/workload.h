@@ -26,7 +26,9 @@ void writePictureFolder(const QString& folder, int pictures);
 // out). The names are not created in sorted order.
 void writeManyFiles(const QString& folder, int total, int pictures);
 
-// `count` empty subfolders with names in mixed case and some in Japanese.
-void writeManyFolders(const QString& folder, int count);
+// `count` subfolders with names in mixed case and some in Japanese, empty but for every
+// `decoratedEvery`-th one (none when 0), which is decorated as apply leaves a folder: a
+// three-line desktop.ini naming the small picture beside it.
+void writeManyFolders(const QString& folder, int count, int decoratedEvery = 0);
 
 } // namespace tessaro::bench

@@ -1,14 +1,13 @@
 #include "decoration/apply_command.h"
 
+#include "decoration/ini_install.h"
 #include "decoration/picture_reference.h"
 #include "platform/os/native_path.h"
 #include "platform/widgets/error_text.h"
 #include "platform/widgets/user_dialogs.h"
-#include "shell/mod_com.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -18,34 +17,8 @@
 namespace tessaro {
 namespace {
 
-const QString IniName = QStringLiteral("desktop.ini");
-
-// More than any folder's settings: a bigger file is not one to edit by hand here.
-constexpr std::size_t IniLimit = 1 << 20;
-
 // Tried before giving up on a free name for the copied picture.
 constexpr int NameAttempts = 1000;
-
-struct Text {
-    Q_DECLARE_TR_FUNCTIONS(tessaro::ApplyCommand)
-};
-
-QString refusalText(ini::Refusal refusal)
-{
-    switch (refusal) {
-    case ini::Refusal::Utf16OddLength: return Text::tr("UTF-16 のファイルが文字の途中で終わっています。");
-    case ini::Refusal::Utf16BigEndian: return Text::tr("UTF-16 (ビッグエンディアン) で書かれています。");
-    case ini::Refusal::Utf8Mark: return Text::tr("UTF-8 のバイト順マーク付きで書かれています。Windows はこの形式を正しく読みません。");
-    case ini::Refusal::NulCharacter: return Text::tr("テキストファイルではありません (NUL 文字を含んでいます)。");
-    case ini::Refusal::CarriageReturnInLine: return Text::tr("行の途中に CR (復帰) 文字があり、読み手によって行の区切りが変わります。");
-    case ini::Refusal::UnreadableName: return Text::tr("セクション名またはキー名に、このパソコンでは正確に読めない文字があります。");
-    case ini::Refusal::AmbiguousName: return Text::tr("読み手によって背景の設定と読まれたり読まれなかったりする名前があります。");
-    case ini::Refusal::UnreadableValue: return Text::tr("背景の設定に、このパソコンでは正確に読めない文字があります。");
-    case ini::Refusal::NotConvertible: return Text::tr("画像の名前を書くには UTF-16 に変える必要がありますが、ほかの設定の文字を正確に変換できません。");
-    case ini::Refusal::ValueHasLineBreak: return Text::tr("画像のパスに改行が含まれています。");
-    }
-    return {};
-}
 
 QString native(const QString& path)
 {
@@ -90,23 +63,6 @@ std::error_code firstUsable(const QString& folder, const QString& preferred, con
             return {};
     }
     return std::make_error_code(std::errc::file_exists);
-}
-
-// A folder of its own for each run, removed when it ends: never a folder the user could pick
-// as the target, and nothing in it for a link to send the write elsewhere.
-std::unique_ptr<QTemporaryDir> stagingFolder(const QString& base)
-{
-    const QStringList bases = base.isEmpty()
-        ? QStringList{QDir::tempPath(), QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)}
-        : QStringList{base};
-    for (const QString& folder : bases) {
-        if (folder.isEmpty() || !QDir().mkpath(folder))
-            continue;
-        auto staging = std::make_unique<QTemporaryDir>(folder + QStringLiteral("/tessaro-XXXXXX"));
-        if (staging->isValid())
-            return staging;
-    }
-    return nullptr;
 }
 
 } // namespace
@@ -263,7 +219,8 @@ bool ApplyCommand::install(Picture picture, const QString& colour, const os::Ent
         picture.shown = native(joinPath(m_target, *name));
     }
     const std::optional<QByteArray> bytes = settingsFor(picture.value, colour, existing);
-    if (!bytes || !copyIni(joinPath(native(staging->path()), IniName), *bytes, existing))
+    if (!bytes || !installIni(joinPath(native(staging->path()), IniName), *bytes, m_target, existing, m_window, m_dialogs,
+                              [this](const QString& reason) { fail(reason); }))
         return false;
     copied.keep();
     if (!mark())
@@ -272,28 +229,6 @@ bool ApplyCommand::install(Picture picture, const QString& colour, const os::Ent
     m_dialogs.inform(m_window, tr("フォルダ %1 に背景を設定しました。\n背景画像: %2\n文字色: %3\nファイルマネージャでこのフォルダを次に開いたときに表示されます。")
                                    .arg(native(m_target), picture.shown, colour));
     return true;
-}
-
-bool ApplyCommand::copyIni(const QString& staged, const QByteArray& bytes, const os::Entry& existing)
-{
-    if (const auto error = os::writeNewFile(toPath(staged), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))) {
-        fail(tr("作業用の一時ファイルを書き込めません。\n%1").arg(describeError(error)));
-        return false;
-    }
-    // The user has answered for what was there; what differs from it now is asked about again.
-    const auto agreed = [&existing](const QString& found) {
-        os::Entry now;
-        return !os::inspect(toPath(found), true, IniLimit, now) && now == existing;
-    };
-    const bool answered = existing.kind != os::Entry::Kind::Absent;
-    if (const auto error = Mod_Com::CopyToFolder(staged, m_target, m_window, m_dialogs, answered ? Mod_Com::AlreadyAgreed(agreed) : nullptr)) {
-        fail(tr("desktop.ini をコピーできません。\n%1").arg(describeError(error)));
-        return false;
-    }
-    // The copy may have been declined (or, on Windows, cancelled in the shell's own dialog).
-    os::Entry installed;
-    return !os::inspect(toPath(joinPath(m_target, IniName)), true, IniLimit, installed)
-        && installed == os::Entry{os::Entry::Kind::RegularFile, bytes.toStdString()};
 }
 
 std::optional<QString> ApplyCommand::copyPicture(const Picture& picture, CopiedPicture& copied)

@@ -50,7 +50,6 @@ private:
     bool install(Picture picture, const QString& colour, const os::Entry& existing);
     bool targetIsFolder();
     std::optional<QString> copyPicture(const Picture& picture, CopiedPicture& copied);
-    bool copyIni(const QString& staged, const QByteArray& bytes, const os::Entry& existing);
     std::optional<QByteArray> settingsFor(const QString& image, const QString& colour, const os::Entry& existing);
     bool mark();
     void fail(const QString& reason);

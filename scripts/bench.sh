@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds Tessaro for release into build-bench/ and holds it to floors measured in the same
 # run on the same machine, printing the figures as a Markdown table (README.md,
-# "Performance"). Installs what is missing first. About six minutes on two cores; needs no
-# display. Arguments go to the driver: --runs N (at least 5, 7 by default).
+# "Performance"). Installs what is missing first. About fifteen minutes on two cores, build
+# and clean-up included; needs no display. Arguments go to the driver: --runs N (at least
+# 5, 7 by default).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -10,7 +11,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 EXTRA_PACKAGES="libjpeg-turbo-progs findutils" BUILD_DIR="$root/build-bench" BUILD_TYPE=Release CMAKE_ARGS="-DTESSARO_BUILD_TESTS=OFF -DTESSARO_BUILD_BENCH=ON" \
     source "$root/scripts/setup.sh" >&2
 
-# The driver makes 200,000 files and folders; an interrupted run must not leave them behind.
+# The driver makes some 320,000 files and folders; an interrupted run must not leave them behind.
 work="$(mktemp -d "${TMPDIR:-/tmp}/tessaro-bench.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 

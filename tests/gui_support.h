@@ -42,6 +42,16 @@ public:
         return !answers.isEmpty() && answers.takeFirst();
     }
 
+    // Answers as ask() does and leaves the box as `checkAnswer` says, else as offered.
+    bool askWithCheck(QWidget* parent, const QString& text, const QString& check, bool& checked, Default answer = Default::No) override
+    {
+        checks << check;
+        offeredChecked << checked;
+        if (checkAnswer)
+            checked = *checkAnswer;
+        return ask(parent, text, answer);
+    }
+
     // Cancels unless `colourAnswer` is set. The user's edits of the custom colours,
     // `customEdit`, are left in the colours handed in whether the user then confirms or cancels.
     std::optional<os::ColourRef> chooseColour(QWidget*, os::ColourRef initial, os::CustomColours& custom) override
@@ -53,9 +63,10 @@ public:
         return colourAnswer;
     }
 
-    QStringList messages, questions;
+    QStringList messages, questions, checks;
     QList<Default> defaults;
-    QList<bool> answers;
+    QList<bool> answers, offeredChecked;
+    std::optional<bool> checkAnswer;
     std::function<void(const QString& question)> whileAsking;
     std::optional<os::ColourRef> colourAnswer, offeredColour;
     std::optional<os::CustomColours> customEdit;

@@ -6,6 +6,7 @@
 #include "decoration/apply_command.h"
 #include "decoration/desktop_ini.h"
 #include "gui_support.h"
+#include "ini_support.h"
 #include "platform/os/dos_attributes.h"
 #include "platform/widgets/file_list.h"
 #include "platform/widgets/folder_list.h"
@@ -22,18 +23,6 @@ using namespace tessaro;
 using namespace tessaro::test;
 
 namespace {
-
-const QString Section = QStringLiteral("[{BE098140-A513-11D0-A3A4-00C04FD706EC}]");
-
-QByteArray utf16(const QString& text)
-{
-    return "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-}
-
-QString linesText(const QString& image, const QString& colour = QStringLiteral("0x000000FF"))
-{
-    return Section + QStringLiteral("\r\niconarea_image=%1\r\niconarea_text=%2\r\n").arg(image, colour);
-}
 
 QByteArray lines(const QString& image, const QString& colour = QStringLiteral("0x000000FF"))
 {

@@ -1,10 +1,12 @@
-// The window's buttons: each pressed by Enter as by Space, and 開く opening the target folder.
+// The window's buttons: each pressed by Enter as by Space, and 開く opening the target folder,
+// from its button and from Dir2's context menu.
 // A script of the test's stands in for xdg-open on PATH and records what it was asked to open.
 
 #include "app/form1.h"
 #include "gui_support.h"
 #include "platform/widgets/folder_list.h"
 
+#include <QMenu>
 #include <QPushButton>
 #include <QtTest>
 
@@ -73,6 +75,28 @@ private Q_SLOTS:
         Form1 form(dialogs);
         QVERIFY(form.findChild<FolderList*>(QStringLiteral("Dir2"))->setPath(target));
         QVERIFY(press(form, "Command2"));
+        QCOMPARE(readFile(log()), QFile::encodeName(target) + '|');
+        QVERIFY(dialogs.messages.isEmpty());
+    }
+
+    // The same from Dir2's context menu, for the folder it was opened on.
+    void menu_opensTheFolderItIsOn()
+    {
+        TempHome home;
+        const QString target = home.mkpath(QStringLiteral("work/Summer Trip"));
+        FakeDialogs dialogs;
+        Form1 form(dialogs);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto* dir2 = form.findChild<FolderList*>(QStringLiteral("Dir2"));
+        dir2->setCurrentIndex(dir2->model()->index(0, 0, dir2->currentIndex()));
+        QTest::keyClick(dir2, Qt::Key_Menu);
+        auto* menu = form.findChild<QMenu*>(QStringLiteral("Dir2Menu"));
+        QVERIFY(menu && menu->isVisible());
+        QCOMPARE(menu->actions().front()->text(), QStringLiteral("開く"));
+        menu->hide();
+        menu->actions().front()->trigger();
+        QTRY_VERIFY(!form.findChild<BackgroundCommand*>()->busy());
         QCOMPARE(readFile(log()), QFile::encodeName(target) + '|');
         QVERIFY(dialogs.messages.isEmpty());
     }

@@ -13,9 +13,11 @@
 #include "test_support.h"
 
 #include <QSignalSpy>
+#include <QThread>
 #include <QtTest>
 
 #include <filesystem>
+#include <mutex>
 #include <optional>
 
 using namespace tessaro;
@@ -111,6 +113,7 @@ private Q_SLOTS:
     void currentFolderRemoved_movesToNearestExistingAndForgetsIt();
     void column_isMeasuredOncePerChange_andFitsTheNames();
     void bothTrees_shareOneFolderIcon();
+    void marks_readForRowsShownOnWorkers_onceUntilForgotten();
     void bigFolder_isMovedToOnceRead_eachSubfolderOnce();
 
 private:
@@ -329,6 +332,47 @@ void FolderListTest::bothTrees_shareOneFolderIcon()
     const auto iconOf = [](const FolderList& tree) { return tree.currentIndex().data(Qt::DecorationRole).value<QIcon>(); };
     QVERIFY(!iconOf(one).isNull());
     QCOMPARE(iconOf(one).cacheKey(), iconOf(two).cacheKey());
+}
+
+// A list with a mark reader asks it only for the rows on the screen and its own folder, off
+// the window's thread, each folder once until the folder's mark is forgotten; scrolling
+// brings the rows scrolled to.
+void FolderListTest::marks_readForRowsShownOnWorkers_onceUntilForgotten()
+{
+    Drive drive(numbered(QStringLiteral("f%1"), 99));
+    FolderList tree;
+    show(tree);
+    QVERIFY(tree.setPath(drive.path()));
+    std::mutex mutex;
+    QStringList asked;
+    bool onWindowThread = false;
+    tree.setMarkReader([&](const QString& folder) {
+        const std::lock_guard lock(mutex);
+        asked << folder;
+        onWindowThread = onWindowThread || QThread::currentThread() == qApp->thread();
+        return FolderMark{FolderMark::State::Decorated, folder};
+    });
+    const auto askedNow = [&] {
+        const std::lock_guard lock(mutex);
+        return asked;
+    };
+    QTRY_VERIFY(!tree.marksPending());
+    QStringList shown{tree.path()};
+    for (QModelIndex row = tree.indexAt({0, 0}); row.isValid() && tree.visualRect(row).top() < tree.viewport()->height(); row = tree.indexBelow(row))
+        shown << modelOf(tree)->pathOf(row);
+    shown.removeDuplicates();
+    const QString first = drive.path(QStringLiteral("f00")), last = drive.path(QStringLiteral("f98"));
+    QCOMPARE(askedNow(), shown);
+    QVERIFY(!onWindowThread);
+    QCOMPARE(rowOf(tree, first).data(Qt::ToolTipRole).toString(), first);
+
+    tree.scrollToBottom();
+    QTRY_VERIFY(tree.mark(last));
+    tree.scrollToTop();
+    tree.forgetMark(first);
+    QVERIFY(!tree.mark(first));
+    QTRY_VERIFY(tree.mark(first) && !tree.marksPending());
+    QCOMPARE(askedNow().count(first), 2);
 }
 
 // The subfolders of "big" (more entries than are read on the spot) are read on a worker:

@@ -7,6 +7,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QDirIterator>
 #include <QMessageBox>
@@ -87,6 +88,7 @@ class UserDialogsTest : public QObject {
 private Q_SLOTS:
     void ask_enterGivesTheDefault_escapeSaysNo_data() { rows(askCases); }
     void ask_enterGivesTheDefault_escapeSaysNo();
+    void askWithCheck_boxStartsAsGivenAndComesBackAsLeft();
     void messages_carryTheirIconsAndAlertRole_data();
     void messages_carryTheirIconsAndAlertRole();
     void colourDialog_opensAtTheColourGiven_keepsNoSettings();
@@ -118,6 +120,31 @@ void UserDialogsTest::ask_enterGivesTheDefault_escapeSaysNo()
     QCOMPARE(defaultButton, c.answer == Yes ? QMessageBox::Yes : QMessageBox::No);
     QCOMPARE(escapeButton, QMessageBox::No);
     QCOMPARE(icon, QMessageBox::Question);
+}
+
+// The box starts as asked (off) under a question that defaults to No, and comes back as the
+// user left it, whichever the answer.
+void UserDialogsTest::askWithCheck_boxStartsAsGivenAndComesBackAsLeft()
+{
+    QWidget owner;
+    QtUserDialogs dialogs;
+    for (const bool yes : {false, true}) {
+        bool checked = false, answer = !yes;
+        QStringList seen;
+        const Played played = play([&] { answer = dialogs.askWithCheck(&owner, QStringLiteral("外しますか?"), QStringLiteral("画像も削除する"), checked); },
+            [&](QWidget* modal) {
+                auto* box = qobject_cast<QMessageBox*>(modal);
+                if (!box || !box->checkBox())
+                    return;
+                seen << box->checkBox()->text() << QString::number(box->checkBox()->isChecked()) << QString::number(box->standardButton(box->defaultButton()));
+                box->checkBox()->setChecked(true);
+                box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
+            });
+        QVERIFY(played.acted && !played.timedOut);
+        QCOMPARE(seen, (QStringList{QStringLiteral("画像も削除する"), QStringLiteral("0"), QString::number(QMessageBox::No)}));
+        QCOMPARE(answer, yes);
+        QVERIFY(checked);
+    }
 }
 
 void UserDialogsTest::messages_carryTheirIconsAndAlertRole_data()

@@ -71,6 +71,17 @@ public:
         });
     }
 
+    bool askWithCheck(QWidget*, const QString& text, const QString& check, bool& checked, Default answer) override
+    {
+        const std::pair<bool, bool> answered = onWindowThread(std::pair(false, checked), [text, check, checked, answer](BackgroundCommand& owner) {
+            bool ticked = checked;
+            const bool yes = owner.m_dialogs.askWithCheck(owner.m_window, text, check, ticked, answer);
+            return std::pair(yes, ticked);
+        });
+        checked = answered.second;
+        return answered.first;
+    }
+
     std::optional<os::ColourRef> chooseColour(QWidget*, os::ColourRef initial, os::CustomColours& custom) override
     {
         using Chosen = std::pair<std::optional<os::ColourRef>, os::CustomColours>;

@@ -7,7 +7,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QHeaderView>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QStyle>
@@ -26,6 +28,40 @@ const QIcon& folderIcon()
 {
     static const QIcon* const icon = new QIcon(QApplication::style()->standardIcon(QStyle::SP_DirIcon));
     return *icon;
+}
+
+// Marks read by one worker in one go: a screenful, so that scrolling on soon reads the rows
+// then shown rather than the ones passed.
+constexpr int MarksPerBatch = 48;
+
+// The folder icon with a small emblem in its lower right corner: a picture (a framed square
+// of sky and ground) for a decorated folder, a red cross for a broken decoration.
+QIcon markedIcon(bool broken)
+{
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48}) {
+        QPixmap pixmap = folderIcon().pixmap(size);
+        pixmap.setDevicePixelRatio(1);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const int side = size * 5 / 8;
+        const QRect emblem(size - side, size - side, side - 1, side - 1);
+        painter.setPen(QPen(Qt::white, std::max(1, size / 16)));
+        if (broken) {
+            painter.setBrush(QColor(0xC6, 0x28, 0x28));
+            painter.drawRoundedRect(emblem, 2, 2);
+            const QRect cross = emblem.adjusted(side / 4, side / 4, -side / 4, -side / 4);
+            painter.drawLine(cross.topLeft(), cross.bottomRight());
+            painter.drawLine(cross.topRight(), cross.bottomLeft());
+        } else {
+            painter.setBrush(QColor(0x42, 0x8B, 0xCA));
+            painter.drawRect(emblem);
+            painter.fillRect(emblem.adjusted(1, side / 2, 0, 0), QColor(0x5C, 0xA0, 0x3C));
+        }
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 } // namespace
@@ -52,6 +88,9 @@ FolderList::FolderList(QWidget* parent)
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &FolderList::userMoved);
     connect(&m_rest, &QTimer::timeout, this, &FolderList::rest);
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+        // Its desktop.ini may be what changed.
+        if (m_markReader)
+            forgetMark(m_path);
         if (!m_walk.busy())
             moveTo(m_path, root(), Move::Check);
     });
@@ -75,7 +114,9 @@ FolderList::FolderList(QWidget* parent)
     // An opened folder may turn out to have no subfolders, at once or once read in the
     // background. Collapsed on the next turn: inside the expansion that read it, a collapse
     // would leave the view stuck in its expanding state, deaf to clicks.
-    connect(m_model, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& index) {
+    connect(m_model, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& index, const QModelIndex&, const QList<int>& roles) {
+        if (!roles.isEmpty())
+            return; // a mark
         QTimer::singleShot(0, this, [this, folder = QPersistentModelIndex(index)] { collapseIfEmpty(folder); });
     });
 }
@@ -179,6 +220,14 @@ void FolderList::mousePressEvent(QMouseEvent* event)
 
 void FolderList::keyPressEvent(QKeyEvent* event)
 {
+    const bool shiftF10 = event->key() == Qt::Key_F10 && (event->modifiers() & ~Qt::KeypadModifier) == Qt::ShiftModifier;
+    if (event->key() == Qt::Key_Menu || shiftF10) {
+        const QRect row = visualRect(currentIndex());
+        const QPoint at = row.isValid() ? row.bottomLeft() : QPoint();
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, viewport()->mapToGlobal(at));
+        contextMenuEvent(&menu);
+        return;
+    }
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentIndex().isValid()) {
         expand(currentIndex());
         if (m_rest.isActive()) {
@@ -192,6 +241,16 @@ void FolderList::keyPressEvent(QKeyEvent* event)
         QTreeView::keyPressEvent(event);
     }
     settleUserMove(Move::Check);
+}
+
+void FolderList::contextMenuEvent(QContextMenuEvent* event)
+{
+    const QModelIndex index = event->reason() == QContextMenuEvent::Mouse ? indexAt(event->pos()) : currentIndex();
+    if (!index.isValid() || !m_model->exact(index))
+        return;
+    // On the row, not where the pointer rests: the Menu key has no pointer.
+    const QPoint at = event->reason() == QContextMenuEvent::Mouse ? event->pos() : visualRect(index).bottomLeft();
+    Q_EMIT menuRequested(m_model->pathOf(index), viewport()->mapToGlobal(at));
 }
 
 void FolderList::userMoved(const QModelIndex& current)
@@ -241,6 +300,112 @@ void FolderList::setCurrentPath(const QString& path)
 {
     m_path = path;
     setToolTip(path);
+    if (m_markReader)
+        markShownLater();
+}
+
+void FolderList::setMarkReader(MarkReader reader)
+{
+    m_markReader = std::move(reader);
+    m_model->setMarkIcons(markedIcon(false), markedIcon(true));
+    // Whatever changes the rows shown.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &FolderList::markShownLater);
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_model, signal, this, &FolderList::markShownLater);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &FolderList::markShownLater);
+    connect(this, &QTreeView::expanded, this, &FolderList::markShownLater);
+    connect(this, &QTreeView::collapsed, this, &FolderList::markShownLater);
+    markShownLater();
+}
+
+const FolderMark* FolderList::mark(const QString& path) const
+{
+    return m_model->mark(path);
+}
+
+void FolderList::forgetMark(const QString& path)
+{
+    // A read under way may have read it before the change.
+    if (m_markBatch.contains(path)) {
+        m_markTask.cancel();
+        m_markBatch.clear();
+    }
+    m_model->forgetMark(path);
+    Q_EMIT markChanged(path);
+    markShownLater();
+}
+
+bool FolderList::marksPending() const
+{
+    return m_marksQueued || m_markTask.busy() || !m_markQueue.isEmpty();
+}
+
+// Once per turn of the event loop, after the view has laid out the rows it now shows.
+void FolderList::markShownLater()
+{
+    if (std::exchange(m_marksQueued, true))
+        return;
+    QMetaObject::invokeMethod(this, [this] {
+        m_marksQueued = false;
+        markShown();
+    }, Qt::QueuedConnection);
+}
+
+void FolderList::markShown()
+{
+    QStringList wanted;
+    const auto want = [&](const QString& path) {
+        if (!path.isEmpty() && !m_model->mark(path) && !m_markBatch.contains(path) && !wanted.contains(path))
+            wanted << path;
+    };
+    want(m_path);
+    const int bottom = viewport()->height();
+    for (QModelIndex index = indexAt(QPoint(0, 0)); index.isValid() && visualRect(index).top() < bottom; index = indexBelow(index)) {
+        if (m_model->exact(index))
+            want(m_model->pathOf(index));
+    }
+    // Rows scrolled away meanwhile are no longer wanted.
+    m_markQueue = wanted;
+    if (!m_markTask.busy())
+        readMarks();
+}
+
+void FolderList::readMarks()
+{
+    if (m_markQueue.isEmpty())
+        return;
+    m_markBatch = m_markQueue.mid(0, MarksPerBatch);
+    m_markQueue.remove(0, m_markBatch.size());
+    auto marks = std::make_shared<std::vector<FolderMark>>();
+    m_markTask.start(
+        [reader = m_markReader, batch = m_markBatch, marks](VolumeTask::Control& control) {
+            for (const QString& folder : batch) {
+                if (control.cancelled())
+                    return;
+                marks->push_back(reader(folder));
+                control.advance(1);
+            }
+        },
+        [this, marks] {
+            const QStringList batch = std::exchange(m_markBatch, {});
+            for (std::size_t i = 0; i < marks->size(); ++i)
+                setMark(batch[static_cast<qsizetype>(i)], std::move((*marks)[i]));
+            readMarks();
+        },
+        [this] {
+            // A volume that does not answer: its folders show plain, and are not asked again
+            // (each ask would hold a worker) until forgotten.
+            for (const QString& folder : std::exchange(m_markBatch, {}))
+                setMark(folder, {});
+            m_markQueue.clear();
+        },
+        VolumeTask::Wait::Never);
+}
+
+void FolderList::setMark(const QString& path, FolderMark mark)
+{
+    m_model->setMark(path, std::move(mark));
+    Q_EMIT markChanged(path);
 }
 
 void FolderList::centre()

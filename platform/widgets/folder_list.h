@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/widgets/folder_model.h"
 #include "platform/widgets/folder_reading.h"
 
 #include <QFileSystemWatcher>
@@ -9,7 +10,6 @@
 
 namespace tessaro {
 
-class FolderModel;
 struct FolderWay;
 class VolumeService;
 
@@ -46,6 +46,20 @@ public:
     // directory when it lies on that drive, else the drive's root.
     bool setDrive(const QString& root);
 
+    // Reads a folder's mark (the emblem over its icon and its tooltip); called on a worker.
+    using MarkReader = std::function<FolderMark(const QString& folder)>;
+
+    // Marks the folders as `reader` finds them: only the rows shown and the current folder,
+    // on workers, each folder once until its mark is forgotten. A list without a reader
+    // reads nothing more than its folders.
+    void setMarkReader(MarkReader reader);
+    // The folder's mark, when it has been read.
+    const FolderMark* mark(const QString& path) const;
+    // Drops the folder's mark, because the folder changed: read again while shown.
+    void forgetMark(const QString& path);
+    // Whether marks of rows shown are still to come.
+    bool marksPending() const;
+
 Q_SIGNALS:
     // The current path changed, by the user or by code. Keyboard moves in quick succession
     // report once, when the keys rest, so that what follows the list does not read every
@@ -56,7 +70,15 @@ Q_SIGNALS:
     // time, the folder went away meanwhile, or its name cannot be used.
     void failed(const QString& message);
 
+    // The folder's mark was read, or forgotten.
+    void markChanged(const QString& path);
+
+    // The user asked for a folder's context menu (the right button, the Menu key or
+    // Shift+F10), to be shown at `globalPos`.
+    void menuRequested(const QString& folder, const QPoint& globalPos);
+
 protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -81,6 +103,10 @@ private:
     void report(const QString& message);
     void watch(const QString& path);
     void collapseIfEmpty(const QModelIndex& index);
+    void markShownLater();
+    void markShown();
+    void readMarks();
+    void setMark(const QString& path, FolderMark mark);
 
     FolderModel* m_model;
     const VolumeService& m_volumes;
@@ -95,6 +121,10 @@ private:
     bool m_moving = false;   // the list itself moves the highlight
     bool m_centreWhenShown = false;
     bool m_columnQueued = false;
+    MarkReader m_markReader;
+    VolumeTask m_markTask;   // reads the marks of m_markBatch
+    QStringList m_markQueue, m_markBatch;
+    bool m_marksQueued = false;
 };
 
 } // namespace tessaro

@@ -69,6 +69,8 @@ FolderModel::~FolderModel() = default;
 void FolderModel::setRoot(const QString& root)
 {
     beginResetModel();
+    // The old tree's marks go with it, so that they do not pile up; coming back reads them again.
+    m_marks.clear();
     m_top->children.clear();
     auto node = std::make_unique<FolderNode>();
     node->name = root;
@@ -256,6 +258,33 @@ void FolderModel::insertRun(FolderNode* node, int row, std::vector<std::unique_p
     endInsertRows();
 }
 
+void FolderModel::setMarkIcons(QIcon decorated, QIcon broken)
+{
+    m_decoratedIcon = std::move(decorated);
+    m_brokenIcon = std::move(broken);
+}
+
+void FolderModel::setMark(const QString& path, FolderMark mark)
+{
+    m_marks.insert(path, std::move(mark));
+    if (const QModelIndex index = find(path); index.isValid())
+        Q_EMIT dataChanged(index, index, {Qt::DecorationRole, Qt::ToolTipRole});
+}
+
+void FolderModel::forgetMark(const QString& path)
+{
+    if (m_marks.remove(path) == 0)
+        return;
+    if (const QModelIndex index = find(path); index.isValid())
+        Q_EMIT dataChanged(index, index, {Qt::DecorationRole, Qt::ToolTipRole});
+}
+
+const FolderMark* FolderModel::mark(const QString& path) const
+{
+    const auto it = m_marks.constFind(path);
+    return it == m_marks.constEnd() ? nullptr : &*it;
+}
+
 void FolderModel::unload(const QModelIndex& index)
 {
     FolderNode* node = nodeOf(index);
@@ -351,9 +380,17 @@ QVariant FolderModel::data(const QModelIndex& index, int role) const
         return {};
     if (role == Qt::DisplayRole)
         return node->name;
-    if (role == Qt::DecorationRole)
-        return m_folderIcon;
-    return {};
+    if (role != Qt::DecorationRole && role != Qt::ToolTipRole)
+        return {};
+    const FolderMark* mark = m_marks.isEmpty() ? nullptr : this->mark(pathOf(node));
+    const FolderMark::State state = mark ? mark->state : FolderMark::State::Plain;
+    if (role == Qt::ToolTipRole)
+        return mark && state != FolderMark::State::Plain ? QVariant(mark->description) : QVariant();
+    if (state == FolderMark::State::Decorated)
+        return m_decoratedIcon;
+    if (state == FolderMark::State::Broken)
+        return m_brokenIcon;
+    return m_folderIcon;
 }
 
 // The header is hidden, but a screen reader reads it out: "フォルダ", not the column's number.

@@ -3,6 +3,7 @@
 #include "platform/widgets/folder_reading.h"
 
 #include <QAbstractItemModel>
+#include <QHash>
 #include <QIcon>
 #include <QStringList>
 
@@ -13,6 +14,13 @@
 namespace tessaro {
 
 struct FolderNode;
+
+// What a list shows of one folder beyond its name: an emblem over its icon and a tooltip.
+struct FolderMark {
+    enum class State { Plain, Decorated, Broken }; // Broken: the decoration cannot work as it is
+    State state = State::Plain;
+    QString description; // the tooltip; empty for a plain folder
+};
 
 // The way from a tree's root down to one folder, and what a worker read on it for the tree.
 struct FolderWay {
@@ -60,6 +68,13 @@ public:
     static void readWay(FolderWay& way, VolumeTask::Control& control);
     QModelIndex takeWay(FolderWay& way);
 
+    // The marks of folders by path, as far as they are known; the rows show them, with
+    // these icons in the place of the folder icon for a folder marked Decorated or Broken.
+    void setMarkIcons(QIcon decorated, QIcon broken);
+    void setMark(const QString& path, FolderMark mark);
+    void forgetMark(const QString& path);
+    const FolderMark* mark(const QString& path) const;
+
     // Forgets what was read below `index`, so that its subfolders are read again.
     void unload(const QModelIndex& index);
 
@@ -91,7 +106,8 @@ private:
     FolderNode* childOrAdded(FolderNode* node, const QString& name);
 
     std::unique_ptr<FolderNode> m_top;
-    QIcon m_folderIcon;
+    QIcon m_folderIcon, m_decoratedIcon, m_brokenIcon;
+    QHash<QString, FolderMark> m_marks;
 };
 
 } // namespace tessaro

@@ -29,6 +29,13 @@ public:
     // A yes-or-no question; true for Yes. Escape and closing the box always answer No.
     virtual bool ask(QWidget* parent, const QString& text, Default answer = Default::No) = 0;
 
+    // The same question with a check box labelled `check` beneath it, for a further change
+    // the user may ask for with the same answer. `checked` goes in as the box starts (off,
+    // for anything that deletes) and comes out as the user left it; the caller heeds it only
+    // after a Yes.
+    virtual bool askWithCheck(QWidget* parent, const QString& text, const QString& check, bool& checked,
+                              Default answer = Default::No) = 0;
+
     // The colour dialog, open at `initial` and offering `custom` as its custom colours. On OK
     // it returns the chosen colour and the custom colours as the user left them in `custom`.
     // On cancel it returns nothing, and `custom` may hold edits the user dropped: the caller
@@ -42,6 +49,8 @@ public:
     void inform(QWidget* parent, const QString& text) override;
     void warn(QWidget* parent, const QString& text) override;
     bool ask(QWidget* parent, const QString& text, Default answer = Default::No) override;
+    bool askWithCheck(QWidget* parent, const QString& text, const QString& check, bool& checked,
+                      Default answer = Default::No) override;
     std::optional<os::ColourRef> chooseColour(QWidget* parent, os::ColourRef initial, os::CustomColours& custom) override;
 };
 

@@ -1,0 +1,76 @@
+#include "decoration/ini_install.h"
+
+#include "platform/os/native_path.h"
+#include "platform/widgets/error_text.h"
+#include "shell/mod_com.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+namespace tessaro {
+namespace {
+
+struct Text {
+    Q_DECLARE_TR_FUNCTIONS(tessaro::ApplyCommand)
+};
+
+} // namespace
+
+QString refusalText(ini::Refusal refusal)
+{
+    switch (refusal) {
+    case ini::Refusal::Utf16OddLength: return Text::tr("UTF-16 のファイルが文字の途中で終わっています。");
+    case ini::Refusal::Utf16BigEndian: return Text::tr("UTF-16 (ビッグエンディアン) で書かれています。");
+    case ini::Refusal::Utf8Mark: return Text::tr("UTF-8 のバイト順マーク付きで書かれています。Windows はこの形式を正しく読みません。");
+    case ini::Refusal::NulCharacter: return Text::tr("テキストファイルではありません (NUL 文字を含んでいます)。");
+    case ini::Refusal::CarriageReturnInLine: return Text::tr("行の途中に CR (復帰) 文字があり、読み手によって行の区切りが変わります。");
+    case ini::Refusal::UnreadableName: return Text::tr("セクション名またはキー名に、このパソコンでは正確に読めない文字があります。");
+    case ini::Refusal::AmbiguousName: return Text::tr("読み手によって背景の設定と読まれたり読まれなかったりする名前があります。");
+    case ini::Refusal::UnreadableValue: return Text::tr("背景の設定に、このパソコンでは正確に読めない文字があります。");
+    case ini::Refusal::NotConvertible: return Text::tr("画像の名前を書くには UTF-16 に変える必要がありますが、ほかの設定の文字を正確に変換できません。");
+    case ini::Refusal::ValueHasLineBreak: return Text::tr("画像のパスに改行が含まれています。");
+    }
+    return {};
+}
+
+std::unique_ptr<QTemporaryDir> stagingFolder(const QString& base)
+{
+    const QStringList bases = base.isEmpty()
+        ? QStringList{QDir::tempPath(), QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)}
+        : QStringList{base};
+    for (const QString& folder : bases) {
+        if (folder.isEmpty() || !QDir().mkpath(folder))
+            continue;
+        auto staging = std::make_unique<QTemporaryDir>(folder + QStringLiteral("/tessaro-XXXXXX"));
+        if (staging->isValid())
+            return staging;
+    }
+    return nullptr;
+}
+
+bool installIni(const QString& staged, const QByteArray& bytes, const QString& target, const os::Entry& existing,
+                QWidget* window, UserDialogs& dialogs, const std::function<void(const QString&)>& fail)
+{
+    if (const auto error = os::writeNewFile(toPath(staged), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))) {
+        fail(Text::tr("作業用の一時ファイルを書き込めません。\n%1").arg(describeError(error)));
+        return false;
+    }
+    // The user has answered for what was there; what differs from it now is asked about again.
+    const auto agreed = [&existing](const QString& found) {
+        os::Entry now;
+        return !os::inspect(toPath(found), true, IniLimit, now) && now == existing;
+    };
+    const bool answered = existing.kind != os::Entry::Kind::Absent;
+    if (const auto error = Mod_Com::CopyToFolder(staged, target, window, dialogs, answered ? Mod_Com::AlreadyAgreed(agreed) : nullptr)) {
+        fail(Text::tr("desktop.ini をコピーできません。\n%1").arg(describeError(error)));
+        return false;
+    }
+    // The copy may have been declined (or, on Windows, cancelled in the shell's own dialog).
+    os::Entry installed;
+    return !os::inspect(toPath(joinPath(target, IniName)), true, IniLimit, installed)
+        && installed == os::Entry{os::Entry::Kind::RegularFile, bytes.toStdString()};
+}
+
+} // namespace tessaro

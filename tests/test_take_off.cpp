@@ -1,0 +1,244 @@
+// Decorated folders as Dir2 shows them (the emblem, the tooltips, Label4) and taking a
+// decoration off through Dir2's context menu: what stays of desktop.ini, byte for byte, what
+// a No leaves, and the copied picture that goes only when the user ticks it.
+
+#include "app/form1.h"
+#include "gui_support.h"
+#include "ini_support.h"
+#include "platform/os/native_path.h"
+#include "platform/widgets/folder_list.h"
+#include "posix_support.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QtTest>
+
+using namespace tessaro;
+using namespace tessaro::test;
+
+namespace {
+
+// The DOS attributes Samba and Wine keep, as stored; empty when there are none.
+QByteArray dosAttributes(const QString& path)
+{
+    return QByteArray::fromStdString(dosAttrib(path).value_or(std::string()));
+}
+
+// The window over a home whose working folder, Dir2's, holds the folders "target" and "other".
+class Window {
+public:
+    // Opens the window once the test has filled the folders, Dir2's rows on the screen.
+    void show()
+    {
+        form = std::make_unique<Form1>(dialogs);
+        dir2 = form->findChild<FolderList*>(QStringLiteral("Dir2"));
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QTRY_VERIFY(!dir2->marksPending());
+    }
+    QModelIndex row(const QString& name) const
+    {
+        const QModelIndexList found = dir2->model()->match(dir2->model()->index(0, 0, dir2->currentIndex()), Qt::DisplayRole, name, 1, Qt::MatchExactly);
+        return found.value(0);
+    }
+    // Dir2's context menu on "target" (開く, then the take-off), opened by the right button,
+    // the Menu key (0) or Shift+F10.
+    QMenu* menu(int key = 0)
+    {
+        const QRect place = dir2->visualRect(row(QStringLiteral("target")));
+        QTest::mouseClick(dir2->viewport(), key == Qt::RightButton ? Qt::RightButton : Qt::LeftButton, {}, place.center());
+        if (!QTest::qWaitFor([&] { return dir2->path() == target && !dir2->marksPending(); }))
+            return nullptr;
+        QContextMenuEvent click(QContextMenuEvent::Mouse, place.center(), dir2->viewport()->mapToGlobal(place.center()));
+        if (key == Qt::RightButton)
+            QApplication::sendEvent(dir2->viewport(), &click);
+        else
+            QTest::keyClick(dir2, key ? Qt::Key_F10 : Qt::Key_Menu, key ? Qt::ShiftModifier : Qt::NoModifier);
+        auto* shown = form->findChild<QMenu*>(QStringLiteral("Dir2Menu"));
+        return shown && shown->isVisible() && shown->actions().size() == 2 ? shown : nullptr;
+    }
+    // False when the menu does not offer it.
+    bool takeOff()
+    {
+        QMenu* shown = menu();
+        if (!shown || !shown->actions().at(1)->isEnabled())
+            return false;
+        shown->hide();
+        shown->actions().at(1)->trigger();
+        const auto* commands = form->findChild<BackgroundCommand*>();
+        return QTest::qWaitFor([commands] { return !commands->busy(); }, 10000);
+    }
+
+    TempHome home;
+    FakeVolumes volumes{{toPath(home.path())}};
+    FakeDialogs dialogs;
+    const QString target = home.mkpath(QStringLiteral("work/target"));
+    const QString other = home.mkpath(QStringLiteral("work/other"));
+    const QString ini = target + QStringLiteral("/desktop.ini");
+    std::unique_ptr<Form1> form;
+    FolderList* dir2 = nullptr;
+};
+
+struct MarkCase {
+    const char* name;
+    QByteArray ini;   // desktop.ini; empty for none
+    QString picture;  // made inside the folder, relative; empty for none
+    FolderMark::State state;
+    QStringList tip;  // what the tooltips say, in part
+    int menuKey = 0;  // how the menu is opened: Qt::RightButton, 0 for the Menu key, else Shift+F10
+};
+const MarkCase markCases[] = {
+    {"plain folder", {}, {}, FolderMark::State::Plain, {}},
+    {"only other settings", "[.ShellClassInfo]\r\nInfoTip=x\r\n", {}, FolderMark::State::Plain, {}, Qt::RightButton},
+    {"relative path with backslashes", linesText(QStringLiteral("pics\\sea.jpg")).toLatin1(), QStringLiteral("pics/sea.jpg"),
+     FolderMark::State::Decorated, {QStringLiteral("target/pics/sea.jpg"), QStringLiteral("0x000000FF (赤 255、緑 0、青 0)")}, Qt::RightButton},
+    {"names in any case, UTF-16LE", utf16(QStringLiteral("[{be098140-a513-11d0-a3a4-00c04fd706ec}]\r\nIconArea_Image=海.jpg\r\nICONAREA_TEXT=0xFF0000\r\n")),
+     QStringLiteral("海.jpg"), FolderMark::State::Decorated, {QStringLiteral("target/海.jpg"), QStringLiteral("青 255")}, Qt::Key_F10},
+    {"picture missing", linesText(QStringLiteral("gone.jpg")).toLatin1(), {}, FolderMark::State::Broken,
+     {QStringLiteral("背景画像が見つかりません"), QStringLiteral("target/gone.jpg")}},
+    {"another machine's drive", linesText(QStringLiteral("D:\\pics\\sea.jpg")).toLatin1(), {}, FolderMark::State::Broken,
+     {QStringLiteral("背景画像が見つかりません: D:\\pics\\sea.jpg")}},
+};
+
+} // namespace
+
+class TakeOffTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void dir2_marksDecoratedFoldersAndTheirPictures_data() { rows(markCases); }
+    void dir2_marksDecoratedFoldersAndTheirPictures();
+    void takeOff_leavesExactlyTheOtherSettings_data();
+    void takeOff_leavesExactlyTheOtherSettings();
+    void takeOff_deletesTheCopiedPictureOnlyWhenTicked_data();
+    void takeOff_deletesTheCopiedPictureOnlyWhenTicked();
+};
+
+void TakeOffTest::dir2_marksDecoratedFoldersAndTheirPictures()
+{
+    QFETCH(int, row);
+    const MarkCase& c = markCases[row];
+    Window window;
+    if (!c.ini.isEmpty())
+        writeFile(window.ini, c.ini);
+    if (!c.picture.isEmpty()) {
+        QDir(window.target).mkpath(QFileInfo(c.picture).path());
+        writeFile(window.target + QLatin1Char('/') + c.picture, "a picture");
+    }
+    window.show();
+
+    // Read while merely shown in the list: the emblem and the tooltip.
+    QTRY_VERIFY(window.dir2->mark(window.target));
+    QCOMPARE(window.dir2->mark(window.target)->state, c.state);
+    const auto iconOf = [&](const QString& name) { return window.row(name).data(Qt::DecorationRole).value<QIcon>().cacheKey(); };
+    QCOMPARE(iconOf(QStringLiteral("target")) != iconOf(QStringLiteral("other")), c.state != FolderMark::State::Plain);
+    QVERIFY(window.row(QStringLiteral("other")).data(Qt::ToolTipRole).toString().isEmpty());
+    const QString rowTip = window.row(QStringLiteral("target")).data(Qt::ToolTipRole).toString();
+
+    // Label4 says it once the target is selected; the menu offers the take-off for it alone.
+    auto* label4 = window.form->findChild<QLabel*>(QStringLiteral("Label4"));
+    QVERIFY(label4->toolTip().isEmpty());
+    QMenu* menu = window.menu(c.menuKey);
+    QVERIFY(menu);
+    QCOMPARE(menu->actions().at(1)->text(), QStringLiteral("背景と文字色を外す"));
+    QCOMPARE(menu->actions().at(1)->isEnabled(), c.state != FolderMark::State::Plain);
+    QCOMPARE(label4->accessibleDescription(), label4->toolTip());
+    for (const QString& tip : {rowTip, label4->toolTip()}) {
+        QCOMPARE(tip.isEmpty(), c.tip.isEmpty());
+        for (const QString& part : c.tip)
+            QVERIFY2(tip.contains(part), qPrintable(tip));
+    }
+}
+
+void TakeOffTest::takeOff_leavesExactlyTheOtherSettings_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after"); // empty: desktop.ini is gone
+    const QString shell = QStringLiteral("[.ShellClassInfo]\r\nInfoTip=旅行の写真\r\n");
+    const QByteArray ansiShell = "[.ShellClassInfo]\r\nIconResource=C:\\x.dll,3\r\n";
+    QTest::newRow("three lines") << linesText(QStringLiteral("sea.jpg")).toLatin1() << QByteArray();
+    QTest::newRow("ANSI, merged") << ansiShell + linesText(QStringLiteral("sea.jpg")).toLatin1() + "[Other]\nk = v\n" << ansiShell + "[Other]\nk = v\n";
+    QTest::newRow("UTF-16LE, merged") << utf16(linesText(QStringLiteral("海.jpg")) + shell) << utf16(shell);
+    QTest::newRow("our section keeps another key") << (Section + QStringLiteral("\nIconArea_TextBackground=0x0\niconarea_image=sea.jpg\n")).toLatin1()
+                                                   << (Section + QStringLiteral("\nIconArea_TextBackground=0x0\n")).toLatin1();
+}
+
+void TakeOffTest::takeOff_leavesExactlyTheOtherSettings()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    Window window;
+    for (const QString& picture : {QStringLiteral("/sea.jpg"), QStringLiteral("/海.jpg")})
+        writeFile(window.target + picture, "a picture");
+    writeFile(window.ini, before);
+    // Marked as apply leaves them, where the filesystem keeps the attributes Samba and Wine read.
+    const bool marks = keepsUserXattrs(window.target);
+    QVERIFY(!marks || (!os::markSystem(toPath(window.target)) && !os::markHiddenSystem(toPath(window.ini))));
+    const QByteArray folderMarks = dosAttributes(window.target), iniMarks = dosAttributes(window.ini);
+    QCOMPARE(iniMarks.isEmpty(), !marks);
+    window.show();
+
+    window.dialogs.answers = {true};
+    QVERIFY(window.takeOff());
+    // Forgotten as the command ends, before the folder's watcher has heard of the change.
+    QVERIFY(!window.dir2->mark(window.target));
+    QCOMPARE(window.dialogs.messages.size(), 1);
+    QVERIFY2(window.dialogs.messages.front().contains(QStringLiteral("外しました")), qPrintable(window.dialogs.messages.front()));
+    QCOMPARE(QFileInfo::exists(window.ini), !after.isEmpty());
+    QCOMPARE(readFile(window.ini), after);
+    // The folder keeps its System mark; desktop.ini, where it stays, its Hidden and System.
+    QCOMPARE(dosAttributes(window.target), folderMarks);
+    QCOMPARE(dosAttributes(window.ini), after.isEmpty() ? QByteArray() : iniMarks);
+    QTRY_VERIFY(window.dir2->mark(window.target) && window.dir2->mark(window.target)->state == FolderMark::State::Plain);
+    QVERIFY(window.form->findChild<QLabel*>(QStringLiteral("Label4"))->toolTip().isEmpty());
+}
+
+void TakeOffTest::takeOff_deletesTheCopiedPictureOnlyWhenTicked_data()
+{
+    QTest::addColumn<QString>("image"); // iconarea_image
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<bool>("tick");
+    QTest::addColumn<bool>("offered");  // the check box is in the question
+    QTest::newRow("No, box ticked: nothing changes") << QStringLiteral("sea.jpg") << false << true << true;
+    QTest::newRow("inside, ticked") << QStringLiteral("sea.jpg") << true << true << true;
+    QTest::newRow("inside, left off") << QStringLiteral("sea.jpg") << true << false << true;
+    QTest::newRow("in a subfolder, ticked") << QStringLiteral("pics\\sea.jpg") << true << true << true;
+    QTest::newRow("outside: never offered") << QStringLiteral("..\\sea.jpg") << true << true << false;
+}
+
+void TakeOffTest::takeOff_deletesTheCopiedPictureOnlyWhenTicked()
+{
+    QFETCH(QString, image);
+    QFETCH(bool, yes);
+    QFETCH(bool, tick);
+    QFETCH(bool, offered);
+    Window window;
+    const QString picture = QDir::cleanPath(window.target + QLatin1Char('/') + QString(image).replace(QLatin1Char('\\'), QLatin1Char('/')));
+    QDir().mkpath(QFileInfo(picture).path());
+    writeFile(picture, "a picture");
+    writeFile(window.ini, linesText(image).toLatin1());
+    window.show();
+    const auto state = [&] {
+        QStringList entries;
+        for (const QString& name : entriesOf(window.target))
+            entries << name + QString::fromLatin1(readFile(window.target + QLatin1Char('/') + name).toHex() + dosAttributes(window.target + QLatin1Char('/') + name));
+        return entries;
+    };
+    const QStringList before = state();
+
+    window.dialogs.answers = {yes};
+    window.dialogs.checkAnswer = tick;
+    QVERIFY(window.takeOff());
+    QCOMPARE(window.dialogs.defaults, QList{UserDialogs::Default::No});
+    QCOMPARE(window.dialogs.offeredChecked, offered ? QList{false} : QList<bool>());
+    QCOMPARE(QFileInfo::exists(picture), !(yes && tick && offered));
+    QCOMPARE(QFileInfo::exists(window.ini), !yes);
+    if (!yes) {
+        QCOMPARE(state(), before);
+        QVERIFY(window.dialogs.messages.isEmpty());
+    }
+}
+
+QTEST_MAIN(TakeOffTest)
+#include "test_take_off.moc"
