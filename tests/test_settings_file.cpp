@@ -3,16 +3,14 @@
 
 #include "decoration/settings_file.h"
 
+#include "test_support.h"
+
 #include <QtTest>
 
 using namespace tessaro;
+using test::utf16;
 
 namespace {
-
-QByteArray utf16(const QString& text)
-{
-    return "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-}
 
 const QString Lines = QStringLiteral("[{BE098140-A513-11D0-A3A4-00C04FD706EC}]\r\niconarea_image=%1\r\niconarea_text=%2\r\n");
 
