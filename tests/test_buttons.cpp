@@ -1,4 +1,4 @@
-// The window's buttons: each pressed by Enter as by Space, and 開く opening the target folder.
+// The window's buttons: each pressed by Enter as by Space, 開く opening the target folder.
 // A script of the test's stands in for xdg-open on PATH and records what it was asked to open.
 
 #include "app/form1.h"
@@ -57,24 +57,13 @@ private Q_SLOTS:
         QStringList done;
         if (dialogs.messages == QStringList{QStringLiteral("背景にする画像ファイルを選んでください。")})
             done << QStringLiteral("refused: no picture");
-        if (!readFile(log()).isEmpty())
-            done << QStringLiteral("opened");
+        if (readFile(log()) == QFile::encodeName(form.findChild<FolderList*>(QStringLiteral("Dir2"))->path()) + '|')
+            done << QStringLiteral("opened"); // the target folder, not the pictures'
+        else if (!readFile(log()).isEmpty())
+            done << QStringLiteral("opened another folder");
         if (dialogs.offeredColour)
             done << QStringLiteral("colour dialog");
         QCOMPARE(done, QStringList{QLatin1String(c.done)});
-    }
-
-    void open_opensTheTargetFolder()
-    {
-        TempHome home;
-        home.mkpath(QStringLiteral("Documents/My Pictures"));
-        const QString target = home.mkpath(QStringLiteral("Summer Trip"));
-        FakeDialogs dialogs;
-        Form1 form(dialogs);
-        QVERIFY(form.findChild<FolderList*>(QStringLiteral("Dir2"))->setPath(target));
-        QVERIFY(press(form, "Command2"));
-        QCOMPARE(readFile(log()), QFile::encodeName(target) + '|');
-        QVERIFY(dialogs.messages.isEmpty());
     }
 
 private:
