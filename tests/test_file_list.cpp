@@ -1,5 +1,5 @@
 // The file list: which names it shows (its wildcards held to a plain matcher), in which
-// order and how exactly, and how it reads a folder too big to read on the spot. A read that
+// order, and how it reads a folder too big to read on the spot. A read that
 // leaks into the next folder shows here.
 
 #include "platform/widgets/file_list.h"
@@ -13,8 +13,6 @@
 #include <QtTest>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 
 using namespace tessaro;
 using namespace tessaro::test;
@@ -154,27 +152,8 @@ private Q_SLOTS:
         }
     }
 
-    // A name that begins with a byte-order mark is valid UTF-8 and is listed as it is.
-    void fileList_keepsTheExactName_orSaysItShowsApproximately()
-    {
-        if constexpr (std::is_same_v<std::filesystem::path::value_type, wchar_t>)
-            QSKIP("Windows names are UTF-16");
-        QTemporaryDir dir;
-        const std::filesystem::path folder = toPathOf(dir.path());
-        for (const char* name : {"\xEF\xBB\xBFmarked.jpg", "\xFF.jpg"})
-            std::ofstream(folder / name) << "x";
-        FileList list;
-        list.setPattern(QStringLiteral("*.jpg"));
-        QVERIFY(list.setPath(dir.path()));
-        std::filesystem::remove(folder / "\xFF.jpg"); // beyond QTemporaryDir's reach
-        QCOMPARE(entries(list), (QStringList{QStringLiteral("\uFEFFmarked.jpg"), QStringLiteral("\uFFFD.jpg")}));
-        QVERIFY(list.entryExact(0));
-        QVERIFY(!list.entryExact(1));
-    }
-
 private:
     QString path(const QString& relative) const { return m_big.path(relative); }
-    static std::filesystem::path toPathOf(const QString& path) { return std::filesystem::path(QFile::encodeName(path).toStdString()); }
 
     BigFolder m_big;
 };
