@@ -120,23 +120,6 @@ private Q_SLOTS:
         QCOMPARE(w.file1->path(), w.dir1->path());
     }
 
-    // Holding Down through folders: File1 reads the folder the keys stop at, not each one passed.
-    void dir1KeyboardMoves_file1FollowsWhereTheKeysRest()
-    {
-        TempHome home;
-        for (const char* folder : {"a", "b", "c"})
-            writeFile(home.mkpath(QStringLiteral("pics/") + QLatin1String(folder)) + QStringLiteral("/x.jpg"), "x");
-        Window w(home);
-        QVERIFY(w.dir1->setPath(home.path(QStringLiteral("pics"))));
-        const QString pics = w.file1->path();
-        for (int i = 0; i < 3; ++i)
-            QTest::keyClick(w.dir1, Qt::Key_Down);
-        QCOMPARE(w.dir1->path(), home.path(QStringLiteral("pics/c")));
-        QCOMPARE(w.file1->path(), pics);
-        QTRY_COMPARE(w.file1->path(), w.dir1->path());
-        QCOMPARE(entries(w.file1), QStringList{QStringLiteral("x.jpg")});
-    }
-
     void preview_unreadablePicture_isReportedOnceAndApplyRefusesIt()
     {
         TempHome home;
