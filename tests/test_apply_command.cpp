@@ -11,7 +11,6 @@
 #include "posix_support.h"
 
 #include <QDirIterator>
-#include <QPushButton>
 #include <QtTest>
 
 #include <sys/stat.h>

@@ -11,8 +11,6 @@
 
 #include <QApplication>
 #include <QLabel>
-#include <QPushButton>
-#include <QSignalSpy>
 #include <QtTest>
 
 #include <filesystem>
