@@ -1,5 +1,5 @@
-// The settings file's values and bytes, composed from what the window holds, for a reader
-// that does not share this machine's code page.
+// The settings file's bytes, composed for a reader that does not share this machine's code
+// page. The colour's value, padded from what was typed, is the colour test's.
 
 #include "decoration/settings_file.h"
 
@@ -20,22 +20,6 @@ class SettingsFileTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void colourValue_isPaddedToEightDigits_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("value");
-        QTest::newRow("start-up colour") << "000000" << "0x00000000";
-        QTest::newRow("spaces trimmed") << " FF " << "0x000000FF";
-        QTest::newRow("case kept") << "c0ffee" << "0x00c0ffee";
-        QTest::newRow("eight digits") << "12345678" << "0x12345678";
-    }
-    void colourValue_isPaddedToEightDigits()
-    {
-        QFETCH(QString, typed);
-        QFETCH(QString, value);
-        QCOMPARE(colourValue({QStringLiteral("/p"), QStringLiteral("a.jpg"), true, typed}), value);
-    }
-
     // The locale here is UTF-8; a Windows reader would read UTF-8 as its ANSI code page.
     void composed_isAsciiOrUtf16_neverTheLocalesEncoding_data()
     {
