@@ -2,18 +2,13 @@
 
 // desktop.ini files as the tests write them.
 
-#include <QByteArray>
+#include "test_support.h"
+
 #include <QString>
 
 namespace tessaro::test {
 
 inline const QString Section = QStringLiteral("[{BE098140-A513-11D0-A3A4-00C04FD706EC}]");
-
-// `text` as a UTF-16LE file with its byte-order mark.
-inline QByteArray utf16(const QString& text)
-{
-    return "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-}
 
 // The three lines apply writes into a folder without a desktop.ini.
 inline QString linesText(const QString& image, const QString& colour = QStringLiteral("0x000000FF"))

@@ -61,12 +61,12 @@ private:
     bool m_chmodded = false;
 };
 
-// The user.DOSATTRIB value of `path`; empty when it has none.
+// The user.DOSATTRIB value of `path` itself, a link not followed; empty when it has none.
 inline std::optional<std::string> dosAttrib(const QString& path)
 {
     const QByteArray native = QFile::encodeName(path);
     char value[256];
-    const ssize_t size = ::getxattr(native.constData(), "user.DOSATTRIB", value, sizeof value);
+    const ssize_t size = ::lgetxattr(native.constData(), "user.DOSATTRIB", value, sizeof value);
     if (size < 0)
         return std::nullopt;
     return std::string(value, static_cast<std::size_t>(size));

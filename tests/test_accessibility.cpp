@@ -46,113 +46,107 @@ class AccessibilityTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void window_isAFrameWhoseControlsAllHaveNamesOfTheirOwn();
-    void descriptions_followTheFoldersAndTheColour();
-    void preview_isAnImageNamingThePictureShown();
-    void folderTrees_headerReadsFolder_emptyFolderIsNotExpanded_data();
-    void folderTrees_headerReadsFolder_emptyFolderIsNotExpanded();
-};
+    void window_isAFrameWhoseControlsAllHaveNamesOfTheirOwn()
+    {
+        TempHome home;
+        Window w(home);
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&w.form);
+        QCOMPARE(window->role(), QAccessible::Window);
+        QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Tessaro"));
 
-void AccessibilityTest::window_isAFrameWhoseControlsAllHaveNamesOfTheirOwn()
-{
-    TempHome home;
-    Window w(home);
-    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&w.form);
-    QCOMPARE(window->role(), QAccessible::Window);
-    QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Tessaro"));
+        QStringList names, unnamed;
+        for (int i = 0; i < window->childCount(); ++i) {
+            QAccessibleInterface* control = window->child(i);
+            if (!control->state().focusable)
+                continue;
+            const QString name = control->text(QAccessible::Name);
+            // A name says what the control is; the value it shows (a drive, a colour) is read apart.
+            const bool showsAValue = control->role() == QAccessible::ComboBox || control->role() == QAccessible::EditableText;
+            if (name.isEmpty() || (showsAValue && name == control->text(QAccessible::Value)))
+                unnamed << control->object()->objectName() + QLatin1Char('=') + name + QLatin1Char('/') + control->text(QAccessible::Value);
+            names << name;
+        }
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1Char(' '))));
+        QCOMPARE(names.size(), 9);
 
-    QStringList names, unnamed;
-    for (int i = 0; i < window->childCount(); ++i) {
-        QAccessibleInterface* control = window->child(i);
-        if (!control->state().focusable)
-            continue;
-        const QString name = control->text(QAccessible::Name);
-        // A name says what the control is; the value it shows (a drive, a colour) is read apart.
-        const bool showsAValue = control->role() == QAccessible::ComboBox || control->role() == QAccessible::EditableText;
-        if (name.isEmpty() || (showsAValue && name == control->text(QAccessible::Value)))
-            unnamed << control->object()->objectName() + QLatin1Char('=') + name + QLatin1Char('/') + control->text(QAccessible::Value);
-        names << name;
+        QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), names.size()); // the two panes told apart
+
+        // A drive list's drive is its value and its text, where Orca reads it.
+        auto* drive = w.form.findChild<QComboBox*>(QStringLiteral("Drive1"));
+        QAccessibleTextInterface* text = w.of("Drive1")->textInterface();
+        QVERIFY(text);
+        QCOMPARE(text->text(0, text->characterCount()), drive->currentText());
+        QCOMPARE(w.of("Drive1")->text(QAccessible::Value), drive->currentText());
     }
-    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1Char(' '))));
-    QCOMPARE(names.size(), 9);
 
-    QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), names.size()); // the two panes told apart
+    void descriptions_followTheFoldersAndTheColour()
+    {
+        TempHome home;
+        const QString pictures = home.mkpath(QStringLiteral("Documents/My Pictures"));
+        const QString target = home.mkpath(QStringLiteral("Summer Trip"));
+        Window w(home);
+        QCOMPARE(w.of("Dir1")->text(QAccessible::Description), QDir::toNativeSeparators(pictures));
+        QVERIFY(w.form.findChild<FolderList*>(QStringLiteral("Dir2"))->setPath(target));
+        QCOMPARE(w.of("Dir2")->text(QAccessible::Description), QDir::toNativeSeparators(target));
+        QVERIFY(w.of("Command2")->text(QAccessible::Description).contains(QDir::toNativeSeparators(target)));
+        QVERIFY(w.form.findChild<FolderList*>(QStringLiteral("Dir1"))->setPath(home.path()));
+        QCOMPARE(w.of("Dir1")->text(QAccessible::Description), QDir::toNativeSeparators(home.path()));
 
-    // A drive list's drive is its value and its text, where Orca reads it.
-    auto* drive = w.form.findChild<QComboBox*>(QStringLiteral("Drive1"));
-    QAccessibleTextInterface* text = w.of("Drive1")->textInterface();
-    QVERIFY(text);
-    QCOMPARE(text->text(0, text->characterCount()), drive->currentText());
-    QCOMPARE(w.of("Drive1")->text(QAccessible::Value), drive->currentText());
-}
+        QVERIFY(w.of("Text1")->text(QAccessible::Description).contains(QStringLiteral("青・緑・赤")));
+        QCOMPARE(w.of("Label2")->text(QAccessible::Name), QStringLiteral("文字色の見本: 赤 0、緑 0、青 0"));
+        w.form.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("8000FF"));
+        QCOMPARE(w.of("Label2")->text(QAccessible::Name), QStringLiteral("文字色の見本: 赤 255、緑 0、青 128"));
+    }
 
-void AccessibilityTest::descriptions_followTheFoldersAndTheColour()
-{
-    TempHome home;
-    const QString pictures = home.mkpath(QStringLiteral("Documents/My Pictures"));
-    const QString target = home.mkpath(QStringLiteral("Summer Trip"));
-    Window w(home);
-    QCOMPARE(w.of("Dir1")->text(QAccessible::Description), QDir::toNativeSeparators(pictures));
-    QVERIFY(w.form.findChild<FolderList*>(QStringLiteral("Dir2"))->setPath(target));
-    QCOMPARE(w.of("Dir2")->text(QAccessible::Description), QDir::toNativeSeparators(target));
-    QVERIFY(w.of("Command2")->text(QAccessible::Description).contains(QDir::toNativeSeparators(target)));
-    QVERIFY(w.form.findChild<FolderList*>(QStringLiteral("Dir1"))->setPath(home.path()));
-    QCOMPARE(w.of("Dir1")->text(QAccessible::Description), QDir::toNativeSeparators(home.path()));
+    void preview_isAnImageNamingThePictureShown()
+    {
+        TempHome home;
+        const QString pictures = home.mkpath(QStringLiteral("Documents/My Pictures"));
+        QVERIFY(twoColourImage(QSize(10, 10), Qt::green, Qt::green).save(pictures + QStringLiteral("/海.bmp")));
+        Window w(home);
+        QAccessibleInterface* preview = w.of("Image1");
+        QCOMPARE(preview->role(), QAccessible::Graphic);
+        QCOMPARE(preview->text(QAccessible::Name), QStringLiteral("プレビュー"));
+        QCOMPARE(preview->text(QAccessible::Description), QStringLiteral("画像なし"));
+        w.form.findChild<QListWidget*>(QStringLiteral("File1"))->setCurrentRow(0);
+        QTRY_COMPARE(preview->text(QAccessible::Description), QStringLiteral("海.bmp"));
+    }
 
-    QVERIFY(w.of("Text1")->text(QAccessible::Description).contains(QStringLiteral("青・緑・赤")));
-    QCOMPARE(w.of("Label2")->text(QAccessible::Name), QStringLiteral("文字色の見本: 赤 0、緑 0、青 0"));
-    w.form.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("8000FF"));
-    QCOMPARE(w.of("Label2")->text(QAccessible::Name), QStringLiteral("文字色の見本: 赤 255、緑 0、青 128"));
-}
+    void folderTrees_headerReadsFolder_emptyFolderIsNotExpanded_data()
+    {
+        QTest::addColumn<int>("files");
+        QTest::newRow("read at once") << 0;
+        QTest::newRow("read in the background") << 4100; // more entries than a list reads on the spot
+    }
 
-void AccessibilityTest::preview_isAnImageNamingThePictureShown()
-{
-    TempHome home;
-    const QString pictures = home.mkpath(QStringLiteral("Documents/My Pictures"));
-    QVERIFY(twoColourImage(QSize(10, 10), Qt::green, Qt::green).save(pictures + QStringLiteral("/海.bmp")));
-    Window w(home);
-    QAccessibleInterface* preview = w.of("Image1");
-    QCOMPARE(preview->role(), QAccessible::Graphic);
-    QCOMPARE(preview->text(QAccessible::Name), QStringLiteral("プレビュー"));
-    QCOMPARE(preview->text(QAccessible::Description), QStringLiteral("画像なし"));
-    w.form.findChild<QListWidget*>(QStringLiteral("File1"))->setCurrentRow(0);
-    QTRY_COMPARE(preview->text(QAccessible::Description), QStringLiteral("海.bmp"));
-}
+    void folderTrees_headerReadsFolder_emptyFolderIsNotExpanded()
+    {
+        QFETCH(int, files);
+        TempHome home;
+        const QString empty = home.mkpath(QStringLiteral("Documents/My Pictures/empty"));
+        for (int i = 0; i < files; ++i)
+            writeFile(empty + QStringLiteral("/%1.txt").arg(i), {});
+        Window w(home);
+        auto* dir1 = w.form.findChild<FolderList*>(QStringLiteral("Dir1"));
+        QVERIFY(dir1->setPath(empty));
+        QAccessibleInterface* tree = w.of("Dir1");
+        QCOMPARE(childrenOf(tree, QAccessible::ColumnHeader).keys(), QStringList{QStringLiteral("フォルダ")});
+        // The rows may arrive from a background read.
+        QTRY_VERIFY(childrenOf(tree, QAccessible::TreeItem).contains(QStringLiteral("empty")));
+        const auto items = childrenOf(tree, QAccessible::TreeItem);
+        QVERIFY(items.contains(QStringLiteral("My Pictures")));
+        QTRY_VERIFY(!items[QStringLiteral("empty")]->state().expanded);
+        QVERIFY(items[QStringLiteral("My Pictures")]->state().expanded);
 
-void AccessibilityTest::folderTrees_headerReadsFolder_emptyFolderIsNotExpanded_data()
-{
-    QTest::addColumn<int>("files");
-    QTest::newRow("read at once") << 0;
-    QTest::newRow("read in the background") << 4100; // more entries than a list reads on the spot
-}
-
-void AccessibilityTest::folderTrees_headerReadsFolder_emptyFolderIsNotExpanded()
-{
-    QFETCH(int, files);
-    TempHome home;
-    const QString empty = home.mkpath(QStringLiteral("Documents/My Pictures/empty"));
-    for (int i = 0; i < files; ++i)
-        writeFile(empty + QStringLiteral("/%1.txt").arg(i), {});
-    Window w(home);
-    auto* dir1 = w.form.findChild<FolderList*>(QStringLiteral("Dir1"));
-    QVERIFY(dir1->setPath(empty));
-    QAccessibleInterface* tree = w.of("Dir1");
-    QCOMPARE(childrenOf(tree, QAccessible::ColumnHeader).keys(), QStringList{QStringLiteral("フォルダ")});
-    // The rows may arrive from a background read.
-    QTRY_VERIFY(childrenOf(tree, QAccessible::TreeItem).contains(QStringLiteral("empty")));
-    const auto items = childrenOf(tree, QAccessible::TreeItem);
-    QVERIFY(items.contains(QStringLiteral("My Pictures")));
-    QTRY_VERIFY(!items[QStringLiteral("empty")]->state().expanded);
-    QVERIFY(items[QStringLiteral("My Pictures")]->state().expanded);
-
-    // The tree still answers a click.
-    w.form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w.form));
-    const QModelIndex above = dir1->currentIndex().parent();
-    const QRect row = dir1->visualRect(above);
-    QTest::mouseClick(dir1->viewport(), Qt::LeftButton, {}, QPoint(std::min(row.left() + 4, dir1->viewport()->width() - 1), row.center().y()));
-    QCOMPARE(dir1->path(), QDir::toNativeSeparators(home.path(QStringLiteral("Documents/My Pictures"))));
-}
+        // The tree still answers a click.
+        w.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+        const QModelIndex above = dir1->currentIndex().parent();
+        const QRect row = dir1->visualRect(above);
+        QTest::mouseClick(dir1->viewport(), Qt::LeftButton, {}, QPoint(std::min(row.left() + 4, dir1->viewport()->width() - 1), row.center().y()));
+        QCOMPARE(dir1->path(), QDir::toNativeSeparators(home.path(QStringLiteral("Documents/My Pictures"))));
+    }
+};
 
 QTEST_MAIN(AccessibilityTest)
 #include "test_accessibility.moc"

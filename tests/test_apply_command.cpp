@@ -8,13 +8,10 @@
 #include "gui_support.h"
 #include "ini_support.h"
 #include "platform/os/dos_attributes.h"
-#include "platform/widgets/file_list.h"
 #include "platform/widgets/folder_list.h"
 #include "posix_support.h"
 
 #include <QDirIterator>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -29,18 +26,11 @@ QByteArray lines(const QString& image, const QString& colour = QStringLiteral("0
     return linesText(image, colour).toLatin1();
 }
 
-std::optional<std::string> lDosAttrib(const QString& path)
-{
-    char value[256];
-    const ssize_t size = ::lgetxattr(QFile::encodeName(path).constData(), "user.DOSATTRIB", value, sizeof value);
-    return size < 0 ? std::nullopt : std::optional(std::string(value, static_cast<std::size_t>(size)));
-}
-
 // Everything at and below `root`, links not followed: each entry's kind, mode, bytes or link
 // target, and DOS attributes, so that a comparison shows any change at all.
 QStringList snapshot(const QString& root)
 {
-    QStringList entries{QStringLiteral(". ") + QString::fromStdString(lDosAttrib(root).value_or("-"))};
+    QStringList entries{QStringLiteral(". ") + QString::fromStdString(dosAttrib(root).value_or("-"))};
     QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
@@ -51,7 +41,7 @@ QStringList snapshot(const QString& root)
             : S_ISREG(info.st_mode)                ? QString::fromLatin1(readFile(path).toHex())
                                                    : QStringLiteral("other");
         entries << QStringLiteral("%1 %2 %3 %4").arg(path.mid(root.size()), QString::number(info.st_mode, 8), what,
-                                                      QString::fromStdString(lDosAttrib(path).value_or("-")));
+                                                      QString::fromStdString(dosAttrib(path).value_or("-")));
     }
     entries.sort();
     return entries;
@@ -116,25 +106,6 @@ void verifyMarked(const Folders& folders)
     QVERIFY(folder && (*folder & dos::System));
 }
 
-} // namespace
-
-class ApplyCommandTest : public QObject {
-    Q_OBJECT
-
-private Q_SLOTS:
-    void no_leavesEverythingAsItWas_data();
-    void no_leavesEverythingAsItWas();
-    void merge_keepsEveryOtherByte_data();
-    void merge_keepsEveryOtherByte();
-    void picture_referredToOrCopiedIn_data();
-    void picture_referredToOrCopiedIn();
-    void failure_oneJapaneseMessageNamingTheFolder_data();
-    void failure_oneJapaneseMessageNamingTheFolder();
-    void staging_neverWritesThroughALink();
-    void window_appliesIntoAnEmptyFolder();
-    void window_openingAFolderGoneMeanwhile_saysWhyItFailed();
-};
-
 enum class Setup { Nothing, OldFile, LinkToNotes };
 enum class Meanwhile { Nothing, IniAppears, IniChanges };
 
@@ -154,49 +125,6 @@ const NoCase noCases[] = {
      "merge appeared", "NN", 0},
 };
 
-void ApplyCommandTest::no_leavesEverythingAsItWas_data()
-{
-    rows(noCases);
-}
-
-void ApplyCommandTest::no_leavesEverythingAsItWas()
-{
-    QFETCH(int, row);
-    const NoCase& c = noCases[row];
-    const Folders folders;
-    const QString notes = folders.path(QStringLiteral("notes.txt"));
-    writeFile(notes, "my notes");
-    QVERIFY(QDir(folders.target).mkdir(QStringLiteral("写真")));
-    writeFile(folders.target + QStringLiteral("/写真/sea.jpg"), Folders::Picture);
-    if (c.setup == Setup::OldFile) {
-        writeFile(folders.ini, "[.ShellClassInfo]\r\nInfoTip=mine\r\n");
-        QCOMPARE(::setxattr(QFile::encodeName(folders.ini), "user.DOSATTRIB", "0x26", 4, 0), 0);
-    }
-    if (c.setup == Setup::LinkToNotes)
-        QVERIFY(QFile::link(notes, folders.ini));
-
-    QStringList before = snapshot(folders.path(QString()));
-    FakeDialogs dialogs;
-    dialogs.answers = c.answers;
-    dialogs.whileAsking = [&](const QString&) {
-        if (c.meanwhile != Meanwhile::Nothing && dialogs.questions.size() == 1) {
-            writeFile(folders.ini, "theirs");
-            before = snapshot(folders.path(QString()));
-        }
-    };
-    const QString pictures = c.elsewhere ? folders.pictures : folders.target + QStringLiteral("/写真");
-    QVERIFY(!ApplyCommand(dialogs, nullptr, c.stagingInTarget ? folders.target : folders.staging)
-                 .run({pictures, QStringLiteral("sea.jpg"), true, QStringLiteral("FF")}, folders.target));
-
-    QCOMPARE(kinds(dialogs.questions).join(QLatin1Char(' ')), QString::fromLatin1(c.asked));
-    QString defaults;
-    for (const auto d : dialogs.defaults)
-        defaults += d == UserDialogs::Default::Yes ? QLatin1Char('Y') : QLatin1Char('N');
-    QCOMPARE(defaults, QString::fromLatin1(c.defaults));
-    QCOMPARE(dialogs.messages.size(), c.messages);
-    QCOMPARE(snapshot(folders.path(QString())), before);
-}
-
 struct MergeCase { const char* name; QByteArray existing; const char16_t* picture; QByteArray merged; const char* refusal = nullptr; };
 const QByteArray TipSjis = "[.ShellClassInfo]\r\nInfoTip=\x93\xfa\x96\x7b\r\nIconResource=C:\\x.dll,3\r\n";
 const MergeCase mergeCases[] = {
@@ -212,39 +140,6 @@ const MergeCase mergeCases[] = {
     {"UTF-8 mark: refused", "\xEF\xBB\xBF[.ShellClassInfo]\r\n", u"sea.jpg", "\xEF\xBB\xBF[.ShellClassInfo]\r\n", "UTF-8"},
 };
 
-void ApplyCommandTest::merge_keepsEveryOtherByte_data()
-{
-    rows(mergeCases);
-}
-
-void ApplyCommandTest::merge_keepsEveryOtherByte()
-{
-    QFETCH(int, row);
-    const MergeCase& c = mergeCases[row];
-    const Folders folders;
-    const QString picture = QString::fromUtf16(c.picture);
-    writeFile(folders.target + QLatin1Char('/') + picture, Folders::Picture);
-    writeFile(folders.ini, c.existing);
-    FakeDialogs dialogs;
-    dialogs.answers = {true};
-    const bool applied = apply(dialogs, folders, folders.target, picture);
-
-    QCOMPARE(readFile(folders.ini).toHex(' '), c.merged.toHex(' '));
-    QCOMPARE(dialogs.messages.size(), 1);
-    QCOMPARE(applied, !c.refusal);
-    if (c.refusal) {
-        QCOMPARE(dialogs.questions.size(), 0); // refused before asking
-        QVERIFY2(dialogs.messages.front().contains(QString::fromUtf8(c.refusal)), qPrintable(dialogs.messages.front()));
-        QVERIFY(!dosAttrib(folders.ini) && !dosAttrib(folders.target));
-        return;
-    }
-    QCOMPARE(kinds(dialogs.questions), QStringList{QStringLiteral("merge")});
-    if (!folders.marksKept())
-        QSKIP("this filesystem keeps no user.* attributes");
-    verifyMarked(folders);
-}
-
-enum class Meet { Free, Other, Same };
 // `there`: files in the target before (name and whether it holds the picture's bytes).
 struct NameCase { const char* name; const char16_t* picture; bool elsewhere; QList<std::pair<const char16_t*, bool>> there;
                   const char16_t* written; bool asked; bool copied; bool takenWhileAsking = false; };
@@ -263,55 +158,6 @@ const NameCase nameCases[] = {
     {"the name taken while asking: the next one", u"sea.jpg", true, {}, u"sea (2).jpg", true, true, true},
 };
 
-void ApplyCommandTest::picture_referredToOrCopiedIn_data()
-{
-    rows(nameCases);
-}
-
-void ApplyCommandTest::picture_referredToOrCopiedIn()
-{
-    QFETCH(int, row);
-    const NameCase& c = nameCases[row];
-    const Folders folders;
-    const QString picture = (c.elsewhere ? folders.pictures : folders.target) + QLatin1Char('/') + QString::fromUtf16(c.picture);
-    QVERIFY(QDir().mkpath(QFileInfo(picture).path()));
-    writeFile(picture, Folders::Picture);
-    for (const auto& [name, same] : c.there)
-        writeFile(folders.target + QLatin1Char('/') + QString::fromUtf16(name), same ? Folders::Picture : QByteArray("another picture"));
-    const QStringList before = QDir(folders.target).entryList(QDir::Files);
-    FakeDialogs dialogs;
-    dialogs.answers = {true};
-    dialogs.whileAsking = [&](const QString&) {
-        if (c.takenWhileAsking)
-            writeFile(folders.target + QStringLiteral("/sea.jpg"), "theirs");
-    };
-    QVERIFY(apply(dialogs, folders, QFileInfo(picture).path(), QFileInfo(picture).fileName()));
-
-    const QString written = QString::fromUtf16(c.written);
-    QCOMPARE(imageOf(folders.ini), written);
-    QCOMPARE(dialogs.questions.size(), c.asked ? 1 : 0);
-    if (c.asked) {
-        QCOMPARE(dialogs.defaults, QList{UserDialogs::Default::Yes});
-        QVERIFY(dialogs.questions.front().contains(c.takenWhileAsking ? QStringLiteral("sea.jpg") : written));
-    }
-    const QString copy = folders.target + QLatin1Char('/') + written;
-    QCOMPARE(QDir(folders.target).entryList(QDir::Files).contains(written) && !before.contains(written), c.copied);
-    if (c.copied)
-        QCOMPARE(readFile(copy), Folders::Picture);
-    QCOMPARE(readFile(picture), Folders::Picture);
-    if (c.takenWhileAsking)
-        QCOMPARE(readFile(folders.target + QStringLiteral("/sea.jpg")), QByteArray("theirs"));
-
-    // What the folder now holds, said once.
-    QCOMPARE(dialogs.messages.size(), 1);
-    const QString message = dialogs.messages.front();
-    const QString shown = QDir(folders.target).filePath(written.contains(QLatin1Char('\\')) ? QString::fromUtf16(c.picture) : written);
-    for (const QString& part : {folders.target, shown, QStringLiteral("0x000000FF"), QStringLiteral("次に開いたとき")})
-        QVERIFY2(message.contains(part), qPrintable(message + QStringLiteral(" lacks ") + part));
-    if (folders.marksKept())
-        verifyMarked(folders);
-}
-
 enum class Fault { TargetMissing, TargetIsAFile, IniIsAFolder, IniTooBig, ReadOnlyTarget, NowhereToStage, PictureIsAPipe,
                    PictureGone, UnknownAttributeFormat };
 struct FailureCase { const char* name; Fault fault; const char* reason; bool changes = false; };
@@ -327,111 +173,207 @@ const FailureCase failureCases[] = {
     {"the folder's attributes in a form unknown here", Fault::UnknownAttributeFormat, "知らない形式", true},
 };
 
-void ApplyCommandTest::failure_oneJapaneseMessageNamingTheFolder_data()
-{
-    rows(failureCases);
-}
+} // namespace
 
-void ApplyCommandTest::failure_oneJapaneseMessageNamingTheFolder()
-{
-    QFETCH(int, row);
-    const FailureCase& c = failureCases[row];
-    const Folders folders;
-    QString target = folders.target, pictures = folders.pictures, staging = folders.staging;
-    switch (c.fault) {
-    case Fault::TargetMissing: target += QStringLiteral("/gone"); break;
-    case Fault::TargetIsAFile: target = pictures + QStringLiteral("/sea.jpg"); break;
-    case Fault::IniIsAFolder: QVERIFY(QDir().mkdir(folders.ini)); break;
-    case Fault::IniTooBig: writeFile(folders.ini, QByteArray((1 << 20) + 1, ';')); break;
-    case Fault::ReadOnlyTarget: break;
-    case Fault::NowhereToStage: staging = pictures + QStringLiteral("/sea.jpg"); break;
-    case Fault::PictureIsAPipe: QCOMPARE(::mkfifo(QFile::encodeName(pictures + QStringLiteral("/pipe.jpg")), 0600), 0); break;
-    case Fault::PictureGone: break;
-    case Fault::UnknownAttributeFormat:
+class ApplyCommandTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void no_leavesEverythingAsItWas_data() { rows(noCases); }
+
+    void no_leavesEverythingAsItWas()
+    {
+        QFETCH(int, row);
+        const NoCase& c = noCases[row];
+        const Folders folders;
+        const QString notes = folders.path(QStringLiteral("notes.txt"));
+        writeFile(notes, "my notes");
+        QVERIFY(QDir(folders.target).mkdir(QStringLiteral("写真")));
+        writeFile(folders.target + QStringLiteral("/写真/sea.jpg"), Folders::Picture);
+        if (c.setup == Setup::OldFile) {
+            writeFile(folders.ini, "[.ShellClassInfo]\r\nInfoTip=mine\r\n");
+            QCOMPARE(::setxattr(QFile::encodeName(folders.ini), "user.DOSATTRIB", "0x26", 4, 0), 0);
+        }
+        if (c.setup == Setup::LinkToNotes)
+            QVERIFY(QFile::link(notes, folders.ini));
+
+        QStringList before = snapshot(folders.path(QString()));
+        FakeDialogs dialogs;
+        dialogs.answers = c.answers;
+        dialogs.whileAsking = [&](const QString&) {
+            if (c.meanwhile != Meanwhile::Nothing && dialogs.questions.size() == 1) {
+                writeFile(folders.ini, "theirs");
+                before = snapshot(folders.path(QString()));
+            }
+        };
+        const QString pictures = c.elsewhere ? folders.pictures : folders.target + QStringLiteral("/写真");
+        QVERIFY(!ApplyCommand(dialogs, nullptr, c.stagingInTarget ? folders.target : folders.staging)
+                     .run({pictures, QStringLiteral("sea.jpg"), true, QStringLiteral("FF")}, folders.target));
+
+        QCOMPARE(kinds(dialogs.questions).join(QLatin1Char(' ')), QString::fromLatin1(c.asked));
+        QString defaults;
+        for (const auto d : dialogs.defaults)
+            defaults += d == UserDialogs::Default::Yes ? QLatin1Char('Y') : QLatin1Char('N');
+        QCOMPARE(defaults, QString::fromLatin1(c.defaults));
+        QCOMPARE(dialogs.messages.size(), c.messages);
+        QCOMPARE(snapshot(folders.path(QString())), before);
+    }
+
+    void merge_keepsEveryOtherByte_data() { rows(mergeCases); }
+
+    void merge_keepsEveryOtherByte()
+    {
+        QFETCH(int, row);
+        const MergeCase& c = mergeCases[row];
+        const Folders folders;
+        const QString picture = QString::fromUtf16(c.picture);
+        writeFile(folders.target + QLatin1Char('/') + picture, Folders::Picture);
+        writeFile(folders.ini, c.existing);
+        FakeDialogs dialogs;
+        dialogs.answers = {true};
+        const bool applied = apply(dialogs, folders, folders.target, picture);
+
+        QCOMPARE(readFile(folders.ini).toHex(' '), c.merged.toHex(' '));
+        QCOMPARE(dialogs.messages.size(), 1);
+        QCOMPARE(applied, !c.refusal);
+        if (c.refusal) {
+            QCOMPARE(dialogs.questions.size(), 0); // refused before asking
+            QVERIFY2(dialogs.messages.front().contains(QString::fromUtf8(c.refusal)), qPrintable(dialogs.messages.front()));
+            QVERIFY(!dosAttrib(folders.ini) && !dosAttrib(folders.target));
+            return;
+        }
+        QCOMPARE(kinds(dialogs.questions), QStringList{QStringLiteral("merge")});
         if (!folders.marksKept())
             QSKIP("this filesystem keeps no user.* attributes");
-        QCOMPARE(::setxattr(QFile::encodeName(target), "user.DOSATTRIB", "0xzz", 4, 0), 0);
-        break;
+        verifyMarked(folders);
     }
-    const QString name = c.fault == Fault::PictureIsAPipe ? QStringLiteral("pipe.jpg")
-        : c.fault == Fault::PictureGone                   ? QStringLiteral("gone.jpg")
-                                                          : QStringLiteral("sea.jpg");
-    const QStringList before = snapshot(folders.path(QString()));
-    FakeDialogs dialogs;
-    dialogs.answers = {true, true};
-    bool applied = false;
+
+    void picture_referredToOrCopiedIn_data() { rows(nameCases); }
+
+    void picture_referredToOrCopiedIn()
     {
-        const std::optional<ReadOnlyFolder> locked = c.fault == Fault::ReadOnlyTarget ? std::optional<ReadOnlyFolder>(std::in_place, target) : std::nullopt;
-        if (locked && !locked->active())
-            QSKIP("this filesystem cannot make a folder unchangeable");
-        applied = ApplyCommand(dialogs, nullptr, staging).run({pictures, name, true, QStringLiteral("FF")}, target);
+        QFETCH(int, row);
+        const NameCase& c = nameCases[row];
+        const Folders folders;
+        const QString picture = (c.elsewhere ? folders.pictures : folders.target) + QLatin1Char('/') + QString::fromUtf16(c.picture);
+        QVERIFY(QDir().mkpath(QFileInfo(picture).path()));
+        writeFile(picture, Folders::Picture);
+        for (const auto& [name, same] : c.there)
+            writeFile(folders.target + QLatin1Char('/') + QString::fromUtf16(name), same ? Folders::Picture : QByteArray("another picture"));
+        const QStringList before = QDir(folders.target).entryList(QDir::Files);
+        FakeDialogs dialogs;
+        dialogs.answers = {true};
+        dialogs.whileAsking = [&](const QString&) {
+            if (c.takenWhileAsking)
+                writeFile(folders.target + QStringLiteral("/sea.jpg"), "theirs");
+        };
+        QVERIFY(apply(dialogs, folders, QFileInfo(picture).path(), QFileInfo(picture).fileName()));
+
+        const QString written = QString::fromUtf16(c.written);
+        QCOMPARE(imageOf(folders.ini), written);
+        QCOMPARE(dialogs.questions.size(), c.asked ? 1 : 0);
+        if (c.asked) {
+            QCOMPARE(dialogs.defaults, QList{UserDialogs::Default::Yes});
+            QVERIFY(dialogs.questions.front().contains(c.takenWhileAsking ? QStringLiteral("sea.jpg") : written));
+        }
+        const QString copy = folders.target + QLatin1Char('/') + written;
+        QCOMPARE(QDir(folders.target).entryList(QDir::Files).contains(written) && !before.contains(written), c.copied);
+        if (c.copied)
+            QCOMPARE(readFile(copy), Folders::Picture);
+        QCOMPARE(readFile(picture), Folders::Picture);
+        if (c.takenWhileAsking)
+            QCOMPARE(readFile(folders.target + QStringLiteral("/sea.jpg")), QByteArray("theirs"));
+
+        // What the folder now holds, said once.
+        QCOMPARE(dialogs.messages.size(), 1);
+        const QString message = dialogs.messages.front();
+        const QString shown = QDir(folders.target).filePath(written.contains(QLatin1Char('\\')) ? QString::fromUtf16(c.picture) : written);
+        for (const QString& part : {folders.target, shown, QStringLiteral("0x000000FF"), QStringLiteral("次に開いたとき")})
+            QVERIFY2(message.contains(part), qPrintable(message + QStringLiteral(" lacks ") + part));
+        if (folders.marksKept())
+            verifyMarked(folders);
     }
 
-    QVERIFY(!applied);
-    QCOMPARE(dialogs.messages.size(), 1);
-    const QString message = dialogs.messages.front();
-    QVERIFY2(message.contains(QDir::toNativeSeparators(target)), qPrintable(message));
-    QVERIFY2(message.contains(QString::fromUtf8(c.reason)), qPrintable(message));
-    QVERIFY2(!message.contains(folders.staging), qPrintable(message));
-    // Not the system's English: no word of four or more Latin letters once the paths are gone.
-    static const QRegularExpression english(QStringLiteral("\\b(?!desktop\\b|Windows\\b)[A-Za-z]{4,}"));
-    const QString words = QString(message).remove(pictures + QLatin1Char('/') + name).remove(target);
-    QVERIFY2(!english.match(words).hasMatch(), qPrintable(message));
-    if (!c.changes)
-        QCOMPARE(snapshot(folders.path(QString())), before);
-    QCOMPARE(QDir(folders.staging).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
-}
+    void failure_oneJapaneseMessageNamingTheFolder_data() { rows(failureCases); }
 
-// The old fixed staging path followed a link there and overwrote the file it pointed at.
-void ApplyCommandTest::staging_neverWritesThroughALink()
-{
-    const Folders folders;
-    const QString notes = folders.path(QStringLiteral("notes.txt")), link = folders.staging + QStringLiteral("/desktop.ini");
-    writeFile(notes, "my notes");
-    QVERIFY(QFile::link(notes, link));
-    writeFile(folders.target + QStringLiteral("/sea.jpg"), Folders::Picture);
-    FakeDialogs dialogs;
-    QVERIFY(apply(dialogs, folders, folders.target, QStringLiteral("sea.jpg")));
-    QCOMPARE(readFile(notes), QByteArray("my notes"));
-    QCOMPARE(QFileInfo(link).symLinkTarget(), notes);
-    QCOMPARE(entriesOf(folders.staging), QStringList{QStringLiteral("desktop.ini")});
-    QCOMPARE(readFile(folders.ini), lines(QStringLiteral("sea.jpg")));
-}
+    void failure_oneJapaneseMessageNamingTheFolder()
+    {
+        QFETCH(int, row);
+        const FailureCase& c = failureCases[row];
+        const Folders folders;
+        QString target = folders.target, pictures = folders.pictures, staging = folders.staging;
+        switch (c.fault) {
+        case Fault::TargetMissing: target += QStringLiteral("/gone"); break;
+        case Fault::TargetIsAFile: target = pictures + QStringLiteral("/sea.jpg"); break;
+        case Fault::IniIsAFolder: QVERIFY(QDir().mkdir(folders.ini)); break;
+        case Fault::IniTooBig: writeFile(folders.ini, QByteArray((1 << 20) + 1, ';')); break;
+        case Fault::ReadOnlyTarget: break;
+        case Fault::NowhereToStage: staging = pictures + QStringLiteral("/sea.jpg"); break;
+        case Fault::PictureIsAPipe: QCOMPARE(::mkfifo(QFile::encodeName(pictures + QStringLiteral("/pipe.jpg")), 0600), 0); break;
+        case Fault::PictureGone: break;
+        case Fault::UnknownAttributeFormat:
+            if (!folders.marksKept())
+                QSKIP("this filesystem keeps no user.* attributes");
+            QCOMPARE(::setxattr(QFile::encodeName(target), "user.DOSATTRIB", "0xzz", 4, 0), 0);
+            break;
+        }
+        const QString name = c.fault == Fault::PictureIsAPipe ? QStringLiteral("pipe.jpg")
+            : c.fault == Fault::PictureGone                   ? QStringLiteral("gone.jpg")
+                                                              : QStringLiteral("sea.jpg");
+        const QStringList before = snapshot(folders.path(QString()));
+        FakeDialogs dialogs;
+        dialogs.answers = {true, true};
+        bool applied = false;
+        {
+            const std::optional<ReadOnlyFolder> locked = c.fault == Fault::ReadOnlyTarget ? std::optional<ReadOnlyFolder>(std::in_place, target) : std::nullopt;
+            if (locked && !locked->active())
+                QSKIP("this filesystem cannot make a folder unchangeable");
+            applied = ApplyCommand(dialogs, nullptr, staging).run({pictures, name, true, QStringLiteral("FF")}, target);
+        }
 
-void ApplyCommandTest::window_appliesIntoAnEmptyFolder()
-{
-    TempHome home;
-    const QString pictures = home.mkpath(QStringLiteral("Documents/My Pictures"));
-    QVERIFY(twoColourImage(QSize(4, 4), Qt::red, Qt::red).save(pictures + QStringLiteral("/海.bmp")));
-    const QString target = home.mkpath(QStringLiteral("Summer Trip"));
-    FakeDialogs dialogs;
-    dialogs.answers = {true};
-    Form1 form(dialogs);
-    QVERIFY(form.findChild<FolderList*>(QStringLiteral("Dir2"))->setPath(target));
-    form.findChild<FileList*>(QStringLiteral("File1"))->setListIndex(0);
-    form.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("ABCDEF"));
-    QVERIFY(press(form, "Command1"));
+        QVERIFY(!applied);
+        QCOMPARE(dialogs.messages.size(), 1);
+        const QString message = dialogs.messages.front();
+        QVERIFY2(message.contains(QDir::toNativeSeparators(target)), qPrintable(message));
+        QVERIFY2(message.contains(QString::fromUtf8(c.reason)), qPrintable(message));
+        QVERIFY2(!message.contains(folders.staging), qPrintable(message));
+        // Not the system's English: no word of four or more Latin letters once the paths are gone.
+        static const QRegularExpression english(QStringLiteral("\\b(?!desktop\\b|Windows\\b)[A-Za-z]{4,}"));
+        const QString words = QString(message).remove(pictures + QLatin1Char('/') + name).remove(target);
+        QVERIFY2(!english.match(words).hasMatch(), qPrintable(message));
+        if (!c.changes)
+            QCOMPARE(snapshot(folders.path(QString())), before);
+        QCOMPARE(QDir(folders.staging).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    }
 
-    // Copied in, named by its bare name, in UTF-16LE: the reader's code page is unknown.
-    QCOMPARE(kinds(dialogs.questions), QStringList{QStringLiteral("copy")});
-    QCOMPARE(readFile(target + QStringLiteral("/desktop.ini")),
-             utf16(Section + QStringLiteral("\r\niconarea_image=海.bmp\r\niconarea_text=0x00ABCDEF\r\n")));
-    QCOMPARE(readFile(target + QStringLiteral("/海.bmp")), readFile(pictures + QStringLiteral("/海.bmp")));
-    QCOMPARE(dialogs.messages.size(), 1);
-    QVERIFY(dialogs.messages.front().contains(keepsUserXattrs(target) ? QStringLiteral("背景を設定しました") : QStringLiteral("属性を付けられませんでした")));
-}
+    // The old fixed staging path followed a link there and overwrote the file it pointed at.
+    void staging_neverWritesThroughALink()
+    {
+        const Folders folders;
+        const QString notes = folders.path(QStringLiteral("notes.txt")), link = folders.staging + QStringLiteral("/desktop.ini");
+        writeFile(notes, "my notes");
+        QVERIFY(QFile::link(notes, link));
+        writeFile(folders.target + QStringLiteral("/sea.jpg"), Folders::Picture);
+        FakeDialogs dialogs;
+        QVERIFY(apply(dialogs, folders, folders.target, QStringLiteral("sea.jpg")));
+        QCOMPARE(readFile(notes), QByteArray("my notes"));
+        QCOMPARE(QFileInfo(link).symLinkTarget(), notes);
+        QCOMPARE(entriesOf(folders.staging), QStringList{QStringLiteral("desktop.ini")});
+        QCOMPARE(readFile(folders.ini), lines(QStringLiteral("sea.jpg")));
+    }
 
-void ApplyCommandTest::window_openingAFolderGoneMeanwhile_saysWhyItFailed()
-{
-    TempHome home;
-    const QString target = home.mkpath(QStringLiteral("Summer Trip"));
-    FakeDialogs dialogs;
-    Form1 form(dialogs);
-    QVERIFY(form.findChild<FolderList*>(QStringLiteral("Dir2"))->setPath(target));
-    QVERIFY(QDir(target).removeRecursively());
-    QVERIFY(press(form, "Command2"));
-    QCOMPARE(dialogs.messages, QStringList{QStringLiteral("失敗しました\nフォルダまたはファイルが見つかりません。")});
-}
+    void window_openingAFolderGoneMeanwhile_saysWhyItFailed()
+    {
+        TempHome home;
+        const QString target = home.mkpath(QStringLiteral("Summer Trip"));
+        FakeDialogs dialogs;
+        Form1 form(dialogs);
+        QVERIFY(form.findChild<FolderList*>(QStringLiteral("Dir2"))->setPath(target));
+        QVERIFY(QDir(target).removeRecursively());
+        QVERIFY(press(form, "Command2"));
+        QCOMPARE(dialogs.messages, QStringList{QStringLiteral("失敗しました\nフォルダまたはファイルが見つかりません。")});
+    }
+};
 
 QTEST_MAIN(ApplyCommandTest)
 #include "test_apply_command.moc"

@@ -23,84 +23,80 @@ class BackgroundCommandTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void waitingCommand_leavesWindowAnswering_asksOnItsThread_runsOneAtATime();
-    void windowClosedWhileCommandWaits_answersNo_data();
-    void windowClosedWhileCommandWaits_answersNo();
-};
+    void waitingCommand_leavesWindowAnswering_asksOnItsThread_runsOneAtATime()
+    {
+        FakeDialogs dialogs;
+        dialogs.answers = {true};
+        Qt::HANDLE askedOn = nullptr;
+        dialogs.whileAsking = [&](const QString&) { askedOn = QThread::currentThreadId(); };
+        QWidget window;
+        auto* commands = new BackgroundCommand(dialogs, &window);
+        QSignalSpy finished(commands, &BackgroundCommand::finished);
 
-void BackgroundCommandTest::waitingCommand_leavesWindowAnswering_asksOnItsThread_runsOneAtATime()
-{
-    FakeDialogs dialogs;
-    dialogs.answers = {true};
-    Qt::HANDLE askedOn = nullptr;
-    dialogs.whileAsking = [&](const QString&) { askedOn = QThread::currentThreadId(); };
-    QWidget window;
-    auto* commands = new BackgroundCommand(dialogs, &window);
-    QSignalSpy finished(commands, &BackgroundCommand::finished);
+        std::promise<void> volume; // answers when the test says so
+        std::shared_future<void> answers = volume.get_future().share();
+        std::atomic<bool> agreed = false;
+        QVERIFY(commands->start([answers, &agreed](UserDialogs& asked) {
+            // Run on the window's thread, the command would wait for an answer that cannot come.
+            if (answers.wait_for(5s) == std::future_status::ready)
+                agreed = asked.ask(nullptr, QStringLiteral("置き換えますか?"), UserDialogs::Default::No);
+        }));
 
-    std::promise<void> volume; // answers when the test says so
-    std::shared_future<void> answers = volume.get_future().share();
-    std::atomic<bool> agreed = false;
-    QVERIFY(commands->start([answers, &agreed](UserDialogs& asked) {
-        // Run on the window's thread, the command would wait for an answer that cannot come.
-        if (answers.wait_for(5s) == std::future_status::ready)
-            agreed = asked.ask(nullptr, QStringLiteral("置き換えますか?"), UserDialogs::Default::No);
-    }));
+        bool answering = false;
+        QTimer::singleShot(0, &window, [&] { answering = true; });
+        QTRY_VERIFY(answering);
+        QVERIFY(commands->busy());
+        QVERIFY(!commands->start([](UserDialogs&) { QFAIL("a second command ran beside the first"); }));
+        QCOMPARE(dialogs.messages.size(), 1);
 
-    bool answering = false;
-    QTimer::singleShot(0, &window, [&] { answering = true; });
-    QTRY_VERIFY(answering);
-    QVERIFY(commands->busy());
-    QVERIFY(!commands->start([](UserDialogs&) { QFAIL("a second command ran beside the first"); }));
-    QCOMPARE(dialogs.messages.size(), 1);
-
-    volume.set_value();
-    QTRY_COMPARE(finished.size(), 1);
-    QVERIFY(!commands->busy());
-    QVERIFY(agreed);
-    QCOMPARE(askedOn, QThread::currentThreadId());
-}
-
-void BackgroundCommandTest::windowClosedWhileCommandWaits_answersNo_data()
-{
-    QTest::addColumn<bool>("questionQueued");
-    QTest::newRow("before the command asks") << false;
-    QTest::newRow("while its question waits for the window") << true;
-}
-
-void BackgroundCommandTest::windowClosedWhileCommandWaits_answersNo()
-{
-    QFETCH(bool, questionQueued);
-    FakeDialogs dialogs;
-    dialogs.answers = {true, true};
-    auto window = std::make_unique<QWidget>();
-    auto* commands = new BackgroundCommand(dialogs, window.get());
-    std::promise<void> volume;
-    std::shared_future<void> answers = volume.get_future().share();
-    auto asking = std::make_shared<std::atomic<bool>>(false);
-    auto answer = std::make_shared<std::promise<bool>>();
-    QVERIFY(commands->start([answers, asking, answer](UserDialogs& asked) {
-        answers.wait();
-        *asking = true;
-        answer->set_value(asked.ask(nullptr, QStringLiteral("置き換えますか?"), UserDialogs::Default::Yes));
-    }));
-    std::future<bool> answered = answer->get_future();
-
-    if (questionQueued) {
         volume.set_value();
-        while (!*asking)
-            std::this_thread::sleep_for(1ms);
-        std::this_thread::sleep_for(50ms); // no events run: the question stays queued
-        window.reset();
-    } else {
-        window.reset();
-        volume.set_value();
+        QTRY_COMPARE(finished.size(), 1);
+        QVERIFY(!commands->busy());
+        QVERIFY(agreed);
+        QCOMPARE(askedOn, QThread::currentThreadId());
     }
-    QCOMPARE(answered.wait_for(5s), std::future_status::ready);
-    QVERIFY(!answered.get());
-    QVERIFY(dialogs.questions.isEmpty());
-    QCoreApplication::processEvents();
-}
+
+    void windowClosedWhileCommandWaits_answersNo_data()
+    {
+        QTest::addColumn<bool>("questionQueued");
+        QTest::newRow("before the command asks") << false;
+        QTest::newRow("while its question waits for the window") << true;
+    }
+
+    void windowClosedWhileCommandWaits_answersNo()
+    {
+        QFETCH(bool, questionQueued);
+        FakeDialogs dialogs;
+        dialogs.answers = {true, true};
+        auto window = std::make_unique<QWidget>();
+        auto* commands = new BackgroundCommand(dialogs, window.get());
+        std::promise<void> volume;
+        std::shared_future<void> answers = volume.get_future().share();
+        auto asking = std::make_shared<std::atomic<bool>>(false);
+        auto answer = std::make_shared<std::promise<bool>>();
+        QVERIFY(commands->start([answers, asking, answer](UserDialogs& asked) {
+            answers.wait();
+            *asking = true;
+            answer->set_value(asked.ask(nullptr, QStringLiteral("置き換えますか?"), UserDialogs::Default::Yes));
+        }));
+        std::future<bool> answered = answer->get_future();
+
+        if (questionQueued) {
+            volume.set_value();
+            while (!*asking)
+                std::this_thread::sleep_for(1ms);
+            std::this_thread::sleep_for(50ms); // no events run: the question stays queued
+            window.reset();
+        } else {
+            window.reset();
+            volume.set_value();
+        }
+        QCOMPARE(answered.wait_for(5s), std::future_status::ready);
+        QVERIFY(!answered.get());
+        QVERIFY(dialogs.questions.isEmpty());
+        QCoreApplication::processEvents();
+    }
+};
 
 QTEST_MAIN(BackgroundCommandTest)
 #include "test_background_command.moc"

@@ -83,98 +83,92 @@ class ColourTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void chosenColour_reachesWindowAndApply_cancelDropsTheDialogsEdits_data();
-    void chosenColour_reachesWindowAndApply_cancelDropsTheDialogsEdits();
     void typedText_swatchDialogAndApplyAgree_data() { rows(typedCases); }
-    void typedText_swatchDialogAndApplyAgree();
-};
-
-void ColourTest::chosenColour_reachesWindowAndApply_cancelDropsTheDialogsEdits_data()
-{
-    QTest::addColumn<uint>("colourRef");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("colour");
-    QTest::addColumn<QByteArray>("written");
-    QTest::newRow("red") << 0x0000FFu << "FF" << "#ff0000" << QByteArray("000000FF");
-    QTest::newRow("blue") << 0xFF0000u << "FF0000" << "#0000ff" << QByteArray("00FF0000");
-    QTest::newRow("black") << 0x000000u << "0" << "#000000" << QByteArray("00000000");
-    QTest::newRow("white") << 0xFFFFFFu << "FFFFFF" << "#ffffff" << QByteArray("00FFFFFF");
-}
-
-void ColourTest::chosenColour_reachesWindowAndApply_cancelDropsTheDialogsEdits()
-{
-    QFETCH(uint, colourRef);
-    QFETCH(QString, text);
-    QFETCH(QString, colour);
-    QFETCH(QByteArray, written);
-    TempHome home;
-    addPicture(home);
-    ReadyWindow w(home);
-    w.dialogs.colourAnswer = colourRef;
-    w.dialogs.customEdit = customOf({0x010203, 0, colourRef});
-    w.press("Command3");
-    QCOMPARE(w.dialogs.offeredCustom, os::CustomColours{});
-    QCOMPARE(w.shown(), (QStringList{text, colour, colour}));
-    QCOMPARE(w.form.customColors(), *w.dialogs.customEdit);
-
-    // The user edits the custom colours in the dialog, then cancels.
-    const os::CustomColours kept = *w.dialogs.customEdit;
-    w.dialogs.colourAnswer.reset();
-    w.dialogs.customEdit = customOf({0xABCDEF});
-    w.press("Command3");
-    QCOMPARE(w.dialogs.offeredCustom, kept);
-    QCOMPARE(w.shown(), (QStringList{text, colour, colour}));
-    QCOMPARE(w.form.customColors(), kept);
-
-    // Apply writes the colour chosen (into the working directory, where the target pane starts,
-    // after the question whether to copy the picture there).
-    w.dialogs.answers = {true};
-    w.press("Command1");
-    QVERIFY(readFile(home.path(QStringLiteral("work/desktop.ini"))).endsWith("\r\niconarea_text=0x" + written + "\r\n"));
-
-    // The custom colours last for one run: a new window starts without them.
-    Window fresh(home);
-    fresh.press("Command3");
-    QCOMPARE(fresh.dialogs.offeredCustom, os::CustomColours{});
-}
-
-void ColourTest::typedText_swatchDialogAndApplyAgree()
-{
-    QFETCH(int, row);
-    const TypedCase& c = typedCases[row];
-    TempHome home;
-    addPicture(home);
-    ReadyWindow w(home);
-    // At start the swatch shows the colour of the text, 000000.
-    QCOMPARE(w.shown(), (QStringList{QStringLiteral("000000"), QStringLiteral("#000000"), QStringLiteral("#000000")}));
-
-    // Typed as an input method hands over what the user composed.
-    auto* text1 = w.find<QLineEdit>("Text1");
-    text1->clear();
-    QInputMethodEvent typed;
-    typed.setCommitString(QString::fromUtf16(c.text));
-    QCoreApplication::sendEvent(text1, &typed);
-    QCOMPARE(w.shown(), (QStringList{QString::fromUtf16(c.text), QLatin1String(c.shown), QLatin1String(c.shown)}));
-    // The colour dialog opens at the colour shown.
-    w.press("Command3");
-    const QColor shown(QLatin1String(c.shown));
-    QCOMPARE(w.dialogs.offeredColour, std::optional<os::ColourRef>(shown.red() | shown.green() << 8 | shown.blue() << 16));
-
-    w.dialogs.answers = {true}; // copy the picture into the target folder
-    w.press("Command1");
-    const QByteArray settings = readFile(home.path(QStringLiteral("work/desktop.ini")));
-    if (c.written) {
-        QCOMPARE(w.dialogs.messages.size(), 1); // the success message only
-        QVERIFY(w.dialogs.messages.front().contains(QStringLiteral("背景を設定しました")));
-        QVERIFY(settings.endsWith("\r\niconarea_text=0x" + QByteArray(c.written) + "\r\n"));
-        return;
+    void chosenColour_reachesWindowAndApply_cancelDropsTheDialogsEdits_data()
+    {
+        QTest::addColumn<uint>("colourRef");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("colour");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("blue") << 0xFF0000u << "FF0000" << "#0000ff" << QByteArray("00FF0000");
+        QTest::newRow("black: no leading zeros") << 0x000000u << "0" << "#000000" << QByteArray("00000000");
     }
-    QCOMPARE(settings, QByteArray());
-    QCOMPARE(w.dialogs.messages.size(), 1);
-    // The message gives the order of the bytes and an example.
-    for (const QString& part : {QStringLiteral("青・緑・赤"), QStringLiteral("0x00BBGGRR"), QStringLiteral("赤は FF")})
-        QVERIFY2(w.dialogs.messages.front().contains(part), qPrintable(w.dialogs.messages.front()));
-}
+
+    void chosenColour_reachesWindowAndApply_cancelDropsTheDialogsEdits()
+    {
+        QFETCH(uint, colourRef);
+        QFETCH(QString, text);
+        QFETCH(QString, colour);
+        QFETCH(QByteArray, written);
+        TempHome home;
+        addPicture(home);
+        ReadyWindow w(home);
+        w.dialogs.colourAnswer = colourRef;
+        w.dialogs.customEdit = customOf({0x010203, 0, colourRef});
+        w.press("Command3");
+        QCOMPARE(w.dialogs.offeredCustom, os::CustomColours{});
+        QCOMPARE(w.shown(), (QStringList{text, colour, colour}));
+        QCOMPARE(w.form.customColors(), *w.dialogs.customEdit);
+
+        // The user edits the custom colours in the dialog, then cancels.
+        const os::CustomColours kept = *w.dialogs.customEdit;
+        w.dialogs.colourAnswer.reset();
+        w.dialogs.customEdit = customOf({0xABCDEF});
+        w.press("Command3");
+        QCOMPARE(w.dialogs.offeredCustom, kept);
+        QCOMPARE(w.shown(), (QStringList{text, colour, colour}));
+        QCOMPARE(w.form.customColors(), kept);
+
+        // Apply writes the colour chosen (into the working directory, where the target pane starts,
+        // after the question whether to copy the picture there).
+        w.dialogs.answers = {true};
+        w.press("Command1");
+        QVERIFY(readFile(home.path(QStringLiteral("work/desktop.ini"))).endsWith("\r\niconarea_text=0x" + written + "\r\n"));
+
+        // The custom colours last for one run: a new window starts without them.
+        Window fresh(home);
+        fresh.press("Command3");
+        QCOMPARE(fresh.dialogs.offeredCustom, os::CustomColours{});
+    }
+
+    void typedText_swatchDialogAndApplyAgree()
+    {
+        QFETCH(int, row);
+        const TypedCase& c = typedCases[row];
+        TempHome home;
+        addPicture(home);
+        ReadyWindow w(home);
+        // At start the swatch shows the colour of the text, 000000.
+        QCOMPARE(w.shown(), (QStringList{QStringLiteral("000000"), QStringLiteral("#000000"), QStringLiteral("#000000")}));
+
+        // Typed as an input method hands over what the user composed.
+        auto* text1 = w.find<QLineEdit>("Text1");
+        text1->clear();
+        QInputMethodEvent typed;
+        typed.setCommitString(QString::fromUtf16(c.text));
+        QCoreApplication::sendEvent(text1, &typed);
+        QCOMPARE(w.shown(), (QStringList{QString::fromUtf16(c.text), QLatin1String(c.shown), QLatin1String(c.shown)}));
+        // The colour dialog opens at the colour shown.
+        w.press("Command3");
+        const QColor shown(QLatin1String(c.shown));
+        QCOMPARE(w.dialogs.offeredColour, std::optional<os::ColourRef>(shown.red() | shown.green() << 8 | shown.blue() << 16));
+
+        w.dialogs.answers = {true}; // copy the picture into the target folder
+        w.press("Command1");
+        const QByteArray settings = readFile(home.path(QStringLiteral("work/desktop.ini")));
+        if (c.written) {
+            QCOMPARE(w.dialogs.messages.size(), 1); // the success message only
+            QVERIFY(w.dialogs.messages.front().contains(QStringLiteral("背景を設定しました")));
+            QVERIFY(settings.endsWith("\r\niconarea_text=0x" + QByteArray(c.written) + "\r\n"));
+            return;
+        }
+        QCOMPARE(settings, QByteArray());
+        QCOMPARE(w.dialogs.messages.size(), 1);
+        // The message gives the order of the bytes and an example.
+        for (const QString& part : {QStringLiteral("青・緑・赤"), QStringLiteral("0x00BBGGRR"), QStringLiteral("赤は FF")})
+            QVERIFY2(w.dialogs.messages.front().contains(part), qPrintable(w.dialogs.messages.front()));
+    }
+};
 
 QTEST_MAIN(ColourTest)
 #include "test_colour.moc"

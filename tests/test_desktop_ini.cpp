@@ -1,19 +1,18 @@
 // desktop.ini read, merged and taken off as the profile API reads it: every byte outside our
-// two values kept, in the file's own encoding.
+// two values kept, in the file's own encoding. The fuzz harness's seeds, replayed with the
+// tests, hold merge, read and take-off to each other on every file.
 
 #include "decoration/desktop_ini.h"
 #include "tests/fuzz/toy_codecs.h"
 
+#include "test_support.h"
+
 #include <QtTest>
 
 using namespace tessaro;
+using test::utf16;
 
 namespace {
-
-QByteArray utf16(const QString& text)
-{
-    return "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-}
 
 QByteArray bytesOf(const std::string& bytes)
 {
@@ -56,222 +55,182 @@ QString decorationText(const QString& image)
     return oursText + QStringLiteral("\r\niconarea_image=%1\r\niconarea_text=0x000000FF\r\n").arg(image);
 }
 
-// Tells a line end that merge appended to the last line of the original apart from a change.
-QByteArray withoutTrailingLineEnd(QByteArray bytes)
-{
-    const bool wide = bytes.startsWith("\xFF\xFE");
-    for (const QByteArray& end : {wide ? QByteArray("\r\0\n\0", 4) : QByteArray("\r\n"), wide ? QByteArray("\n\0", 2) : QByteArray("\n")}) {
-        if (bytes.endsWith(end)) {
-            bytes.chop(end.size());
-            break;
-        }
-    }
-    return bytes;
-}
-
 } // namespace
 
 class DesktopIniTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void merge_changesOnlyOurValues_data();
-    void merge_changesOnlyOurValues();
-    void merge_refusesWhatItCannotKeepExactly_data();
-    void merge_refusesWhatItCannotKeepExactly();
-    void read_returnsWhatTheProfileApiReturns_data();
-    void read_returnsWhatTheProfileApiReturns();
-    void remove_takesOffOnlyOurLines_data();
-    void remove_takesOffOnlyOurLines();
-};
+    void merge_changesOnlyOurValues_data()
+    {
+        QTest::addColumn<QByteArray>("existing");
+        QTest::addColumn<int>("codecId");
+        QTest::addColumn<QString>("image");
+        QTest::addColumn<QByteArray>("expected");
 
-void DesktopIniTest::merge_changesOnlyOurValues_data()
-{
-    QTest::addColumn<QByteArray>("existing");
-    QTest::addColumn<int>("codecId");
-    QTest::addColumn<QString>("image");
-    QTest::addColumn<QByteArray>("expected");
-
-    const QString sea = QStringLiteral("sea.jpg");
-    QTest::newRow("no file: the three lines, CR LF") << QByteArray() << int(Ascii) << sea << decoration("sea.jpg");
-    QTest::newRow("values replaced in place, blanks around them kept")
-        << ours + "\r\nIconArea_Image  =  old.jpg \t\r\nfoo=1\r\n  iconarea_text=0x00FFFFFF\r\n" << int(Ascii) << sea
-        << ours + "\r\nIconArea_Image  =  sea.jpg \t\r\nfoo=1\r\n  iconarea_text=0x000000FF\r\n";
-    QTest::newRow("section in another case and in blanks, key added after its last line, LF kept")
-        << QByteArray("[ {be098140-a513-11d0-a3a4-00c04fd706ec} ]\nICONAREA_TEXT=1\n\n[next]\na=1\n") << int(Ascii) << sea
-        << QByteArray("[ {be098140-a513-11d0-a3a4-00c04fd706ec} ]\nICONAREA_TEXT=0x000000FF\niconarea_image=sea.jpg\n\n[next]\na=1\n");
-    QTest::newRow("other section kept, ours appended in its LF") << QByteArray("[.ShellClassInfo]\nIconResource=x.ico,0\n") << int(Ascii) << sea
-                                                                << "[.ShellClassInfo]\nIconResource=x.ico,0\n" + decoration("sea.jpg", "\n");
-    QTest::newRow("last line without a line end gets one") << QByteArray("[x]\r\na=1") << int(Ascii) << sea
-                                                           << "[x]\r\na=1\r\n" + decoration("sea.jpg");
-    QTest::newRow("key added after a last line without a line end") << ours + "\r\niconarea_image=old.jpg" << int(Ascii) << sea
-                                                                    << decoration("sea.jpg");
-    QTest::newRow("duplicate key: the first one changes") << ours + "\r\niconarea_image=1\r\niconarea_image=2\r\niconarea_text=3\r\n"
-                                                          << int(Ascii) << sea
-                                                          << ours + "\r\niconarea_image=sea.jpg\r\niconarea_image=2\r\niconarea_text=0x000000FF\r\n";
-    QTest::newRow("duplicate section: the first one is read, so it gets the keys")
-        << ours + "\r\nfoo=1\r\n" + decoration("old.jpg") << int(Ascii) << sea
-        << ours + "\r\nfoo=1\r\niconarea_image=sea.jpg\r\niconarea_text=0x000000FF\r\n" + decoration("old.jpg");
-    QTest::newRow("a key without '=' hides the next one: it gets the value")
-        << ours + "\r\niconarea_image\r\niconarea_image=old.jpg\r\niconarea_text=1\r\n" << int(Ascii) << sea
-        << ours + "\r\niconarea_image=sea.jpg\r\niconarea_image=old.jpg\r\niconarea_text=0x000000FF\r\n";
-    QTest::newRow("a commented-out key is not ours") << ours + "\r\n;iconarea_image=old.jpg\r\n" << int(Ascii) << sea
-                                                     << ours + "\r\n;iconarea_image=old.jpg\r\niconarea_image=sea.jpg\r\niconarea_text=0x000000FF\r\n";
-    QTest::newRow("empty value filled before the blanks") << ours + "\r\niconarea_image=  \r\niconarea_text=\r\n" << int(Ascii) << sea
-                                                          << ours + "\r\niconarea_image=sea.jpg  \r\niconarea_text=0x000000FF\r\n";
-    QTest::newRow("value the reader would trim goes in quotes") << decoration("old.jpg") << int(Ascii) << QStringLiteral(" sea.jpg")
-                                                                << decoration("\" sea.jpg\"");
-    QTest::newRow("UTF-16LE: ours replaced, Japanese kept")
-        << utf16(QStringLiteral("[.ShellClassInfo]\r\nInfoTip=日本語\r\n") + oursText + QStringLiteral("\r\niconarea_image=古.jpg\r\n"))
-        << int(Ascii) << QStringLiteral("写真\\海.jpg")
-        << utf16(QStringLiteral("[.ShellClassInfo]\r\nInfoTip=日本語\r\n") + oursText
-                 + QStringLiteral("\r\niconarea_image=写真\\海.jpg\r\niconarea_text=0x000000FF\r\n"));
-    QTest::newRow("UTF-16LE without our section") << utf16(QStringLiteral("InfoTip=日本語\r\n")) << int(Ascii) << sea
-                                                  << utf16(QStringLiteral("InfoTip=日本語\r\n") + decorationText(sea));
-    QTest::newRow("ANSI becomes UTF-16LE for a value outside the codec")
-        << QByteArray("[.ShellClassInfo]\nInfoTip=hi\n") << int(Ascii) << QStringLiteral("海.jpg")
-        << utf16(QStringLiteral("[.ShellClassInfo]\nInfoTip=hi\n") + oursText + QStringLiteral("\niconarea_image=海.jpg\niconarea_text=0x000000FF\n"));
-    QTest::newRow("conversion decodes the file's own characters")
-        << QByteArray("InfoTip=\x81\x41\r\n") << int(DoubleByte) << QStringLiteral("海.jpg")
-        << utf16(QStringLiteral("InfoTip=\u4E41\r\n") + decorationText(QStringLiteral("海.jpg")));
-    QTest::newRow("an old value outside the codec need not come over")
-        << ours + "\r\niconarea_image=\x93\xFA.jpg\r\n" << int(Ascii) << QStringLiteral("海.jpg") << utf16(decorationText(QStringLiteral("海.jpg")));
-    QTest::newRow("bytes outside the codec kept when the value fits")
-        << QByteArray("[.ShellClassInfo]\r\nInfoTip=\x93\xFA\x96\x7B\r\n") << int(Ascii) << sea
-        << "[.ShellClassInfo]\r\nInfoTip=\x93\xFA\x96\x7B\r\n" + decoration("sea.jpg");
-    QTest::newRow("a ']' inside a double-byte character does not end the section name")
-        << ours + "\x81]\r\nfoo=1\r\n" << int(DoubleByte) << sea
-        << ours + "\x81]\r\nfoo=1\r\niconarea_image=sea.jpg\r\niconarea_text=0x000000FF\r\n";
-}
-
-void DesktopIniTest::merge_changesOnlyOurValues()
-{
-    QFETCH(QByteArray, existing);
-    QFETCH(int, codecId);
-    QFETCH(QString, image);
-    QFETCH(QByteArray, expected);
-    const auto text = u"0x000000FF";
-    const auto merged = ini::merge(viewOf(existing), viewOf(image), text, codec(codecId));
-    QVERIFY(merged);
-    QCOMPARE(bytesOf(merged.value->bytes), expected);
-    QCOMPARE(merged.value->encoding, expected.startsWith("\xFF\xFE") ? ini::Encoding::Utf16le : ini::Encoding::Ansi);
-
-    // What the reader reads back, and a second merge that changes nothing.
-    const auto back = ini::read(merged.value->bytes, codec(codecId));
-    QVERIFY(back);
-    QCOMPARE(shown(back.value->image), image);
-    QCOMPARE(shown(back.value->text), QStringLiteral("0x000000FF"));
-    const auto again = ini::merge(merged.value->bytes, viewOf(image), text, codec(codecId));
-    QVERIFY(again);
-    QCOMPARE(bytesOf(again.value->bytes), expected);
-
-    // Taking the decoration off leaves what taking it off the original leaves.
-    if (merged.value->encoding == ini::Encoding::Ansi || existing.startsWith("\xFF\xFE")) {
-        const auto before = ini::remove(viewOf(existing), codec(codecId));
-        const auto after = ini::remove(merged.value->bytes, codec(codecId));
-        QVERIFY(before && after);
-        QCOMPARE(withoutTrailingLineEnd(bytesOf(after.value->file.bytes)), withoutTrailingLineEnd(bytesOf(before.value->file.bytes)));
+        const QString sea = QStringLiteral("sea.jpg");
+        QTest::newRow("no file: the three lines, CR LF") << QByteArray() << int(Ascii) << sea << decoration("sea.jpg");
+        QTest::newRow("values replaced in place, blanks around them kept")
+            << ours + "\r\nIconArea_Image  =  old.jpg \t\r\nfoo=1\r\n  iconarea_text=0x00FFFFFF\r\n" << int(Ascii) << sea
+            << ours + "\r\nIconArea_Image  =  sea.jpg \t\r\nfoo=1\r\n  iconarea_text=0x000000FF\r\n";
+        QTest::newRow("section in another case and in blanks, key added after its last line, LF kept")
+            << QByteArray("[ {be098140-a513-11d0-a3a4-00c04fd706ec} ]\nICONAREA_TEXT=1\n\n[next]\na=1\n") << int(Ascii) << sea
+            << QByteArray("[ {be098140-a513-11d0-a3a4-00c04fd706ec} ]\nICONAREA_TEXT=0x000000FF\niconarea_image=sea.jpg\n\n[next]\na=1\n");
+        QTest::newRow("other section kept, ours appended in its LF") << QByteArray("[.ShellClassInfo]\nIconResource=x.ico,0\n") << int(Ascii) << sea
+                                                                    << "[.ShellClassInfo]\nIconResource=x.ico,0\n" + decoration("sea.jpg", "\n");
+        QTest::newRow("last line without a line end gets one") << QByteArray("[x]\r\na=1") << int(Ascii) << sea
+                                                               << "[x]\r\na=1\r\n" + decoration("sea.jpg");
+        QTest::newRow("key added after a last line without a line end") << ours + "\r\niconarea_image=old.jpg" << int(Ascii) << sea
+                                                                        << decoration("sea.jpg");
+        QTest::newRow("duplicate key: the first one changes") << ours + "\r\niconarea_image=1\r\niconarea_image=2\r\niconarea_text=3\r\n"
+                                                              << int(Ascii) << sea
+                                                              << ours + "\r\niconarea_image=sea.jpg\r\niconarea_image=2\r\niconarea_text=0x000000FF\r\n";
+        QTest::newRow("duplicate section: the first one is read, so it gets the keys")
+            << ours + "\r\nfoo=1\r\n" + decoration("old.jpg") << int(Ascii) << sea
+            << ours + "\r\nfoo=1\r\niconarea_image=sea.jpg\r\niconarea_text=0x000000FF\r\n" + decoration("old.jpg");
+        QTest::newRow("a key without '=' hides the next one: it gets the value")
+            << ours + "\r\niconarea_image\r\niconarea_image=old.jpg\r\niconarea_text=1\r\n" << int(Ascii) << sea
+            << ours + "\r\niconarea_image=sea.jpg\r\niconarea_image=old.jpg\r\niconarea_text=0x000000FF\r\n";
+        QTest::newRow("a commented-out key is not ours") << ours + "\r\n;iconarea_image=old.jpg\r\n" << int(Ascii) << sea
+                                                         << ours + "\r\n;iconarea_image=old.jpg\r\niconarea_image=sea.jpg\r\niconarea_text=0x000000FF\r\n";
+        QTest::newRow("empty value filled before the blanks") << ours + "\r\niconarea_image=  \r\niconarea_text=\r\n" << int(Ascii) << sea
+                                                              << ours + "\r\niconarea_image=sea.jpg  \r\niconarea_text=0x000000FF\r\n";
+        QTest::newRow("value the reader would trim goes in quotes") << decoration("old.jpg") << int(Ascii) << QStringLiteral(" sea.jpg")
+                                                                    << decoration("\" sea.jpg\"");
+        QTest::newRow("UTF-16LE: ours replaced, Japanese kept")
+            << utf16(QStringLiteral("[.ShellClassInfo]\r\nInfoTip=日本語\r\n") + oursText + QStringLiteral("\r\niconarea_image=古.jpg\r\n"))
+            << int(Ascii) << QStringLiteral("写真\\海.jpg")
+            << utf16(QStringLiteral("[.ShellClassInfo]\r\nInfoTip=日本語\r\n") + oursText
+                     + QStringLiteral("\r\niconarea_image=写真\\海.jpg\r\niconarea_text=0x000000FF\r\n"));
+        QTest::newRow("UTF-16LE without our section") << utf16(QStringLiteral("InfoTip=日本語\r\n")) << int(Ascii) << sea
+                                                      << utf16(QStringLiteral("InfoTip=日本語\r\n") + decorationText(sea));
+        QTest::newRow("ANSI becomes UTF-16LE for a value outside the codec")
+            << QByteArray("[.ShellClassInfo]\nInfoTip=hi\n") << int(Ascii) << QStringLiteral("海.jpg")
+            << utf16(QStringLiteral("[.ShellClassInfo]\nInfoTip=hi\n") + oursText + QStringLiteral("\niconarea_image=海.jpg\niconarea_text=0x000000FF\n"));
+        QTest::newRow("conversion decodes the file's own characters")
+            << QByteArray("InfoTip=\x81\x41\r\n") << int(DoubleByte) << QStringLiteral("海.jpg")
+            << utf16(QStringLiteral("InfoTip=\u4E41\r\n") + decorationText(QStringLiteral("海.jpg")));
+        QTest::newRow("an old value outside the codec need not come over")
+            << ours + "\r\niconarea_image=\x93\xFA.jpg\r\n" << int(Ascii) << QStringLiteral("海.jpg") << utf16(decorationText(QStringLiteral("海.jpg")));
+        QTest::newRow("bytes outside the codec kept when the value fits")
+            << QByteArray("[.ShellClassInfo]\r\nInfoTip=\x93\xFA\x96\x7B\r\n") << int(Ascii) << sea
+            << "[.ShellClassInfo]\r\nInfoTip=\x93\xFA\x96\x7B\r\n" + decoration("sea.jpg");
+        QTest::newRow("a ']' inside a double-byte character does not end the section name")
+            << ours + "\x81]\r\nfoo=1\r\n" << int(DoubleByte) << sea
+            << ours + "\x81]\r\nfoo=1\r\niconarea_image=sea.jpg\r\niconarea_text=0x000000FF\r\n";
     }
-}
 
-void DesktopIniTest::merge_refusesWhatItCannotKeepExactly_data()
-{
-    QTest::addColumn<QByteArray>("existing");
-    QTest::addColumn<int>("codecId");
-    QTest::addColumn<QString>("image");
-    QTest::addColumn<ini::Refusal>("refusal");
+    void merge_changesOnlyOurValues()
+    {
+        QFETCH(QByteArray, existing);
+        QFETCH(int, codecId);
+        QFETCH(QString, image);
+        QFETCH(QByteArray, expected);
+        const auto merged = ini::merge(viewOf(existing), viewOf(image), u"0x000000FF", codec(codecId));
+        QVERIFY(merged);
+        QCOMPARE(bytesOf(merged.value->bytes), expected);
+        QCOMPARE(merged.value->encoding, expected.startsWith("\xFF\xFE") ? ini::Encoding::Utf16le : ini::Encoding::Ansi);
+    }
 
-    const QString sea = QStringLiteral("sea.jpg");
-    QTest::newRow("UTF-16LE of odd length") << utf16(QStringLiteral("a=1")) + "\n" << int(Ascii) << sea << ini::Refusal::Utf16OddLength;
-    QTest::newRow("UTF-16BE") << QByteArray("\xFE\xFF\0a", 4) << int(Ascii) << sea << ini::Refusal::Utf16BigEndian;
-    QTest::newRow("UTF-8 byte-order mark") << QByteArray("\xEF\xBB\xBF[x]\r\n") << int(Ascii) << sea << ini::Refusal::Utf8Mark;
-    QTest::newRow("NUL in an ANSI file") << QByteArray("a=1\r\n\0\r\n", 8) << int(Ascii) << sea << ini::Refusal::NulCharacter;
-    QTest::newRow("NUL in a UTF-16LE file") << utf16(QStringLiteral("a=1")) + QByteArray(2, '\0') << int(Ascii) << sea
-                                            << ini::Refusal::NulCharacter;
-    QTest::newRow("CR inside a line") << ours + "\r\nfoo=1\riconarea_image=x.jpg\r\n" << int(Ascii) << sea
-                                      << ini::Refusal::CarriageReturnInLine;
-    QTest::newRow("section name outside the codec") << QByteArray("[\x93\xFA]\r\na=1\r\n") << int(Ascii) << sea
-                                                    << ini::Refusal::UnreadableName;
-    QTest::newRow("key name in our section outside the codec") << ours + "\r\n\x93\xFA=1\r\n" << int(Ascii) << sea
-                                                               << ini::Refusal::UnreadableName;
-    QTest::newRow("dotted capital I: ours to some readers")
-        << utf16(oursText + QStringLiteral("\r\n\u0130conarea_image=x.jpg\r\n")) << int(Ascii) << sea << ini::Refusal::AmbiguousName;
-    QTest::newRow("ideographic space in a section name: ours to some readers")
-        << utf16(QStringLiteral("[\u3000{BE098140-A513-11D0-A3A4-00C04FD706EC}]\r\n")) << int(Ascii) << sea << ini::Refusal::AmbiguousName;
-    QTest::newRow("value needs UTF-16LE, file not in the codec") << QByteArray("InfoTip=\x93\xFA\r\n") << int(Ascii)
-                                                                 << QStringLiteral("海.jpg") << ini::Refusal::NotConvertible;
-    QTest::newRow("line feed in the value") << QByteArray() << int(Ascii) << QStringLiteral("sea\n.jpg") << ini::Refusal::ValueHasLineBreak;
-}
+    void merge_refusesWhatItCannotKeepExactly_data()
+    {
+        QTest::addColumn<QByteArray>("existing");
+        QTest::addColumn<int>("codecId");
+        QTest::addColumn<QString>("image");
+        QTest::addColumn<ini::Refusal>("refusal");
 
-void DesktopIniTest::merge_refusesWhatItCannotKeepExactly()
-{
-    QFETCH(QByteArray, existing);
-    QFETCH(int, codecId);
-    QFETCH(QString, image);
-    QFETCH(ini::Refusal, refusal);
-    const auto merged = ini::merge(viewOf(existing), viewOf(image), u"0x000000FF", codec(codecId));
-    QVERIFY(!merged);
-    QCOMPARE(merged.refusal, refusal);
-}
+        const QString sea = QStringLiteral("sea.jpg");
+        QTest::newRow("UTF-16LE of odd length") << utf16(QStringLiteral("a=1")) + "\n" << int(Ascii) << sea << ini::Refusal::Utf16OddLength;
+        QTest::newRow("UTF-16BE") << QByteArray("\xFE\xFF\0a", 4) << int(Ascii) << sea << ini::Refusal::Utf16BigEndian;
+        QTest::newRow("UTF-8 byte-order mark") << QByteArray("\xEF\xBB\xBF[x]\r\n") << int(Ascii) << sea << ini::Refusal::Utf8Mark;
+        QTest::newRow("NUL in an ANSI file") << QByteArray("a=1\r\n\0\r\n", 8) << int(Ascii) << sea << ini::Refusal::NulCharacter;
+        QTest::newRow("NUL in a UTF-16LE file") << utf16(QStringLiteral("a=1")) + QByteArray(2, '\0') << int(Ascii) << sea
+                                                << ini::Refusal::NulCharacter;
+        QTest::newRow("CR inside a line") << ours + "\r\nfoo=1\riconarea_image=x.jpg\r\n" << int(Ascii) << sea
+                                          << ini::Refusal::CarriageReturnInLine;
+        QTest::newRow("section name outside the codec") << QByteArray("[\x93\xFA]\r\na=1\r\n") << int(Ascii) << sea
+                                                        << ini::Refusal::UnreadableName;
+        QTest::newRow("key name in our section outside the codec") << ours + "\r\n\x93\xFA=1\r\n" << int(Ascii) << sea
+                                                                   << ini::Refusal::UnreadableName;
+        QTest::newRow("dotted capital I: ours to some readers")
+            << utf16(oursText + QStringLiteral("\r\n\u0130conarea_image=x.jpg\r\n")) << int(Ascii) << sea << ini::Refusal::AmbiguousName;
+        QTest::newRow("ideographic space in a section name: ours to some readers")
+            << utf16(QStringLiteral("[\u3000{BE098140-A513-11D0-A3A4-00C04FD706EC}]\r\n")) << int(Ascii) << sea << ini::Refusal::AmbiguousName;
+        QTest::newRow("value needs UTF-16LE, file not in the codec") << QByteArray("InfoTip=\x93\xFA\r\n") << int(Ascii)
+                                                                     << QStringLiteral("海.jpg") << ini::Refusal::NotConvertible;
+        QTest::newRow("line feed in the value") << QByteArray() << int(Ascii) << QStringLiteral("sea\n.jpg") << ini::Refusal::ValueHasLineBreak;
+    }
 
-void DesktopIniTest::read_returnsWhatTheProfileApiReturns_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("image");
-    QTest::addColumn<QString>("text");
-    const QString absent = QStringLiteral("<absent>");
+    void merge_refusesWhatItCannotKeepExactly()
+    {
+        QFETCH(QByteArray, existing);
+        QFETCH(int, codecId);
+        QFETCH(QString, image);
+        QFETCH(ini::Refusal, refusal);
+        const auto merged = ini::merge(viewOf(existing), viewOf(image), u"0x000000FF", codec(codecId));
+        QVERIFY(!merged);
+        QCOMPARE(merged.refusal, refusal);
+    }
 
-    QTest::newRow("quotes dropped, blanks around '=' dropped") << ours + "\r\n iconarea_image = \"a b.jpg\" \r\nIconArea_Text='0xFF'\r\n"
-                                                               << QStringLiteral("a b.jpg") << QStringLiteral("0xFF");
-    QTest::newRow("a key without '=' reads as absent and hides the next")
-        << ours + "\r\niconarea_image\r\niconarea_image=a.jpg\r\niconarea_text=\r\n" << absent << QStringLiteral("");
-    QTest::newRow("a second section of our name is not read") << ours + "\r\nfoo=1\r\n" + decoration("a.jpg") << absent << absent;
-    QTest::newRow("a key before any section is not ours") << "iconarea_image=a.jpg\r\n" + ours + "\r\niconarea_text=1\r\n" << absent
-                                                          << QStringLiteral("1");
-    QTest::newRow("a section line without ']' is a key") << ours + "\r\n[x\r\niconarea_image=a.jpg\r\n" << QStringLiteral("a.jpg") << absent;
-}
+    void read_returnsWhatTheProfileApiReturns_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("image");
+        QTest::addColumn<QString>("text");
+        const QString absent = QStringLiteral("<absent>");
 
-void DesktopIniTest::read_returnsWhatTheProfileApiReturns()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, image);
-    QFETCH(QString, text);
-    const auto values = ini::read(viewOf(bytes), ini::asciiCodec());
-    QVERIFY(values);
-    QCOMPARE(shown(values.value->image), image);
-    QCOMPARE(shown(values.value->text), text);
-}
+        QTest::newRow("quotes dropped, blanks around '=' dropped") << ours + "\r\n iconarea_image = \"a b.jpg\" \r\nIconArea_Text='0xFF'\r\n"
+                                                                   << QStringLiteral("a b.jpg") << QStringLiteral("0xFF");
+        QTest::newRow("a key without '=' reads as absent and hides the next")
+            << ours + "\r\niconarea_image\r\niconarea_image=a.jpg\r\niconarea_text=\r\n" << absent << QStringLiteral("");
+        QTest::newRow("a second section of our name is not read") << ours + "\r\nfoo=1\r\n" + decoration("a.jpg") << absent << absent;
+        QTest::newRow("a key before any section is not ours") << "iconarea_image=a.jpg\r\n" + ours + "\r\niconarea_text=1\r\n" << absent
+                                                              << QStringLiteral("1");
+        QTest::newRow("a section line without ']' is a key") << ours + "\r\n[x\r\niconarea_image=a.jpg\r\n" << QStringLiteral("a.jpg") << absent;
+    }
 
-void DesktopIniTest::remove_takesOffOnlyOurLines_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::addColumn<bool>("nothingLeft");
+    void read_returnsWhatTheProfileApiReturns()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, image);
+        QFETCH(QString, text);
+        const auto values = ini::read(viewOf(bytes), ini::asciiCodec());
+        QVERIFY(values);
+        QCOMPARE(shown(values.value->image), image);
+        QCOMPARE(shown(values.value->text), text);
+    }
 
-    QTest::newRow("the three lines: nothing left") << decoration("a.jpg") << QByteArray() << true;
-    QTest::newRow("other section kept byte for byte") << "[.ShellClassInfo]\nInfoTip=hi\n\n" + decoration("a.jpg")
-                                                      << QByteArray("[.ShellClassInfo]\nInfoTip=hi\n\n") << false;
-    QTest::newRow("our section kept for its other keys") << ours + "\r\nfoo=1\r\nIconArea_Image=a.jpg\r\niconarea_text=1"
-                                                         << ours + "\r\nfoo=1\r\n" << false;
-    QTest::newRow("our section kept for a comment") << ours + "\r\n;note\r\niconarea_image=a.jpg\r\n" << ours + "\r\n;note\r\n" << false;
-    QTest::newRow("every duplicate key and section goes") << decoration("a.jpg") + "iconarea_image=b.jpg\r\n[x]\r\n" + decoration("c.jpg")
-                                                          << QByteArray("[x]\r\n") << false;
-    QTest::newRow("a key without '=' goes too") << ours + "\r\niconarea_image\r\n\r\n" << QByteArray() << true;
-    QTest::newRow("UTF-16LE: the mark stays, nothing else") << utf16(decorationText(QStringLiteral("海.jpg"))) << QByteArray("\xFF\xFE")
-                                                            << true;
-}
+    void remove_takesOffOnlyOurLines_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::addColumn<bool>("nothingLeft");
 
-void DesktopIniTest::remove_takesOffOnlyOurLines()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QByteArray, expected);
-    QFETCH(bool, nothingLeft);
-    const auto removed = ini::remove(viewOf(bytes), ini::asciiCodec());
-    QVERIFY(removed);
-    QCOMPARE(bytesOf(removed.value->file.bytes), expected);
-    QCOMPARE(removed.value->nothingLeft, nothingLeft);
-    QVERIFY(ini::read(removed.value->file.bytes, ini::asciiCodec()).value == ini::Values{});
-}
+        QTest::newRow("the three lines: nothing left") << decoration("a.jpg") << QByteArray() << true;
+        QTest::newRow("other section kept byte for byte") << "[.ShellClassInfo]\nInfoTip=hi\n\n" + decoration("a.jpg")
+                                                          << QByteArray("[.ShellClassInfo]\nInfoTip=hi\n\n") << false;
+        QTest::newRow("our section kept for its other keys") << ours + "\r\nfoo=1\r\nIconArea_Image=a.jpg\r\niconarea_text=1"
+                                                             << ours + "\r\nfoo=1\r\n" << false;
+        QTest::newRow("our section kept for a comment") << ours + "\r\n;note\r\niconarea_image=a.jpg\r\n" << ours + "\r\n;note\r\n" << false;
+        QTest::newRow("every duplicate key and section goes") << decoration("a.jpg") + "iconarea_image=b.jpg\r\n[x]\r\n" + decoration("c.jpg")
+                                                              << QByteArray("[x]\r\n") << false;
+        QTest::newRow("a key without '=' goes too") << ours + "\r\niconarea_image\r\n\r\n" << QByteArray() << true;
+        QTest::newRow("UTF-16LE: the mark stays, nothing else") << utf16(decorationText(QStringLiteral("海.jpg"))) << QByteArray("\xFF\xFE")
+                                                                << true;
+    }
+
+    void remove_takesOffOnlyOurLines()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, expected);
+        QFETCH(bool, nothingLeft);
+        const auto removed = ini::remove(viewOf(bytes), ini::asciiCodec());
+        QVERIFY(removed);
+        QCOMPARE(bytesOf(removed.value->file.bytes), expected);
+        QCOMPARE(removed.value->nothingLeft, nothingLeft);
+        QVERIFY(ini::read(removed.value->file.bytes, ini::asciiCodec()).value == ini::Values{});
+    }
+};
 
 QTEST_APPLESS_MAIN(DesktopIniTest)
 #include "test_desktop_ini.moc"

@@ -1,7 +1,7 @@
 // The drive list on volumes of the test's own: it starts with the current drive alone, lists
 // the others when it opens, asks them off the window's thread (a drive that does not answer
-// is shown so, and the list answers meanwhile), and takes the drive shown, chosen again, as
-// the way back to it.
+// is shown so, and the list answers meanwhile). The drive shown, chosen again, as the way back
+// to its folder is the browser test's.
 
 #include "platform/widgets/drive_list.h"
 
@@ -21,86 +21,69 @@ class DriveListTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void startsWithTheCurrentDrive_listsTheOthersWhenOpened();
-    void driveThatDoesNotAnswer_isShownSo_theListAnswering();
-    void setDrive_takesDriveLettersAndKnownRootsOnly_data();
-    void setDrive_takesDriveLettersAndKnownRootsOnly();
-    void driveShown_chosenAgain_isSignalled();
+    void startsWithTheCurrentDrive_listsTheOthersWhenOpened()
+    {
+        TempHome home;
+        FakeVolumes volumes({os::systemVolume(), toPath(home.mkpath(QStringLiteral("usb")))});
+        FakeDialogs dialogs;
+        DriveList drives(dialogs);
+        QCOMPARE(drives.count(), 1);
+        QCOMPARE(drives.drive(), toQString(os::systemVolume()));
+
+        drives.showPopup();
+        QCOMPARE(drives.count(), 2);
+        QCOMPARE(drives.drive(), toQString(os::systemVolume()));
+        QTRY_COMPARE(drives.itemText(1), home.path(QStringLiteral("usb")) + QStringLiteral(" [FAKE]"));
+        drives.hidePopup();
+    }
+
+    void driveThatDoesNotAnswer_isShownSo_theListAnswering()
+    {
+        TempHome home;
+        const os::Path dead = toPath(home.mkpath(QStringLiteral("nas")));
+        FakeVolumes volumes({os::systemVolume(), dead}, dead);
+        FakeDialogs dialogs;
+        DriveList drives(dialogs);
+        QSignalSpy changes(&drives, &DriveList::changed);
+        QElapsedTimer clock;
+        clock.start();
+        drives.showPopup();
+        QVERIFY(clock.elapsed() < 500);
+        QTRY_VERIFY_WITH_TIMEOUT(drives.itemText(1).endsWith(QStringLiteral("(応答がありません)")), int(AnswerTimeLimit.count()) * 2 + 1000);
+        drives.hidePopup();
+
+        Q_EMIT drives.activated(1);
+        QCOMPARE(drives.drive(), toQString(os::systemVolume()));
+        QCOMPARE(drives.currentIndex(), 0);
+        QCOMPARE(dialogs.messages, QStringList{QStringLiteral("ドライブ %1 は応答がありません。").arg(toQString(dead))});
+        QVERIFY(!drives.setDrive(toQString(dead)));
+        QCOMPARE(changes.size(), 0);
+    }
+
+    void setDrive_takesDriveLettersAndKnownRootsOnly_data()
+    {
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<QString>("selected"); // empty: refused
+        const QString system = toQString(os::systemVolume());
+        QTest::newRow("c: is the system drive") << QStringLiteral("c:") << system;
+        QTest::newRow("C:\\ too") << QStringLiteral("C:\\") << system;
+        QTest::newRow("a root") << system << system;
+        QTest::newRow("an unknown letter") << QStringLiteral("q:") << QString();
+        QTest::newRow("a folder that is no root") << QDir::tempPath() << QString();
+        QTest::newRow("nothing") << QString() << QString();
+    }
+
+    void setDrive_takesDriveLettersAndKnownRootsOnly()
+    {
+        QFETCH(QString, asked);
+        QFETCH(QString, selected);
+        FakeVolumes volumes;
+        FakeDialogs dialogs;
+        DriveList drives(dialogs);
+        QCOMPARE(drives.setDrive(asked), !selected.isEmpty());
+        QCOMPARE(drives.drive(), toQString(os::systemVolume()));
+    }
 };
-
-void DriveListTest::startsWithTheCurrentDrive_listsTheOthersWhenOpened()
-{
-    TempHome home;
-    FakeVolumes volumes({os::systemVolume(), toPath(home.mkpath(QStringLiteral("usb")))});
-    FakeDialogs dialogs;
-    DriveList drives(dialogs);
-    QCOMPARE(drives.count(), 1);
-    QCOMPARE(drives.drive(), toQString(os::systemVolume()));
-
-    drives.showPopup();
-    QCOMPARE(drives.count(), 2);
-    QCOMPARE(drives.drive(), toQString(os::systemVolume()));
-    QTRY_COMPARE(drives.itemText(1), home.path(QStringLiteral("usb")) + QStringLiteral(" [FAKE]"));
-    drives.hidePopup();
-}
-
-void DriveListTest::driveThatDoesNotAnswer_isShownSo_theListAnswering()
-{
-    TempHome home;
-    const os::Path dead = toPath(home.mkpath(QStringLiteral("nas")));
-    FakeVolumes volumes({os::systemVolume(), dead}, dead);
-    FakeDialogs dialogs;
-    DriveList drives(dialogs);
-    QSignalSpy changes(&drives, &DriveList::changed);
-    QElapsedTimer clock;
-    clock.start();
-    drives.showPopup();
-    QVERIFY(clock.elapsed() < 500);
-    QTRY_VERIFY_WITH_TIMEOUT(drives.itemText(1).endsWith(QStringLiteral("(応答がありません)")), int(AnswerTimeLimit.count()) * 2 + 1000);
-    drives.hidePopup();
-
-    Q_EMIT drives.activated(1);
-    QCOMPARE(drives.drive(), toQString(os::systemVolume()));
-    QCOMPARE(drives.currentIndex(), 0);
-    QCOMPARE(dialogs.messages, QStringList{QStringLiteral("ドライブ %1 は応答がありません。").arg(toQString(dead))});
-    QVERIFY(!drives.setDrive(toQString(dead)));
-    QCOMPARE(changes.size(), 0);
-}
-
-void DriveListTest::setDrive_takesDriveLettersAndKnownRootsOnly_data()
-{
-    QTest::addColumn<QString>("asked");
-    QTest::addColumn<QString>("selected"); // empty: refused
-    const QString system = toQString(os::systemVolume());
-    QTest::newRow("c: is the system drive") << QStringLiteral("c:") << system;
-    QTest::newRow("C:\\ too") << QStringLiteral("C:\\") << system;
-    QTest::newRow("a root") << system << system;
-    QTest::newRow("an unknown letter") << QStringLiteral("q:") << QString();
-    QTest::newRow("a folder that is no root") << QDir::tempPath() << QString();
-    QTest::newRow("nothing") << QString() << QString();
-}
-
-void DriveListTest::setDrive_takesDriveLettersAndKnownRootsOnly()
-{
-    QFETCH(QString, asked);
-    QFETCH(QString, selected);
-    FakeVolumes volumes;
-    FakeDialogs dialogs;
-    DriveList drives(dialogs);
-    QCOMPARE(drives.setDrive(asked), !selected.isEmpty());
-    QCOMPARE(drives.drive(), toQString(os::systemVolume()));
-}
-
-void DriveListTest::driveShown_chosenAgain_isSignalled()
-{
-    FakeVolumes volumes;
-    FakeDialogs dialogs;
-    DriveList drives(dialogs);
-    QSignalSpy changes(&drives, &DriveList::changed);
-    Q_EMIT drives.activated(drives.currentIndex());
-    QCOMPARE(changes.size(), 1);
-    QVERIFY(dialogs.messages.isEmpty());
-}
 
 QTEST_MAIN(DriveListTest)
 #include "test_drive_list.moc"

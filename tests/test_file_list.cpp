@@ -1,5 +1,5 @@
 // The file list: which names it shows (its wildcards held to a plain matcher), in which
-// order and how exactly, and how it reads a folder too big to read on the spot. A read that
+// order, and how it reads a folder too big to read on the spot. A read that
 // leaks into the next folder shows here.
 
 #include "platform/widgets/file_list.h"
@@ -12,9 +12,6 @@
 #include <QThreadPool>
 #include <QtTest>
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
 
 using namespace tessaro;
 using namespace tessaro::test;
@@ -59,7 +56,7 @@ class FileListTest : public QObject {
 private Q_SLOTS:
     void initTestCase() { m_big.make(); }
 
-    void fileList_listsMatchingFilesSortedWithoutCase()
+    void fileList_listsMatchingFilesSortedWithoutCase_refusesWhatIsNoFolder()
     {
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.jpg")));
@@ -73,17 +70,12 @@ private Q_SLOTS:
         for (const QString& name : names)
             QCOMPARE(FileList::matches(name, list.pattern()), entries(list).contains(name));
         QCOMPARE(list.listIndex(), -1);
-    }
 
-    void fileList_notAFolder_isRefusedAndChangesNothing()
-    {
-        QTemporaryDir dir;
-        writeFile(dir.filePath(QStringLiteral("file")), "x");
-        FileList list;
-        QVERIFY(list.setPath(dir.path()));
-        for (const QString& notAFolder : {dir.filePath(QStringLiteral("nowhere")), dir.filePath(QStringLiteral("file")), QString()})
+        // What is not a folder is refused and changes nothing.
+        for (const QString& notAFolder : {dir.filePath(QStringLiteral("nowhere")), dir.filePath(QStringLiteral("A.jpg")), QString()})
             QVERIFY(!list.setPath(notAFolder));
         QCOMPARE(list.path(), QDir::toNativeSeparators(dir.path()));
+        QCOMPARE(entries(list).size(), 6);
     }
 
     void fileList_bigFolder_listsEveryPictureSortedOnceRead()
@@ -134,20 +126,8 @@ private Q_SLOTS:
         QCOMPARE(entries(list), gifs);
     }
 
-    // The names that showed the fault (a star in the name, as Linux allows) and the
-    // semicolons of a list's pattern, then every small case.
-    void wildcard_agreesWithAPlainMatcher()
-    {
-        const QString pattern = QStringLiteral("*.gif;*.jpg;?.b?p");
-        for (const QString& name : {QStringLiteral("**.gif"), QStringLiteral("*x.jpg"), QStringLiteral("PHOTO.JPG"), QStringLiteral("a.bmp"), QStringLiteral("jpg")}) {
-            const bool oracle = std::ranges::any_of(pattern.split(QLatin1Char(';')), [&](const QString& part) {
-                return oracleMatch<char16_t>(name.toStdU16String(), part.toStdU16String());
-            });
-            QVERIFY2(FileList::matches(name, pattern) == oracle, qPrintable(name));
-        }
-    }
-
-    // Every name and pattern of up to four characters of "abB*?.".
+    // Every name and pattern of up to four characters of "abB*?.": a star in a name too, as
+    // Linux allows.
     void wildcard_agreesWithAPlainMatcher_onEverySmallCase()
     {
         const std::vector<std::string> texts = allTexts("abB*?.", 4);
@@ -159,27 +139,8 @@ private Q_SLOTS:
         }
     }
 
-    // A name that begins with a byte-order mark is valid UTF-8 and is listed as it is.
-    void fileList_keepsTheExactName_orSaysItShowsApproximately()
-    {
-        if constexpr (std::is_same_v<std::filesystem::path::value_type, wchar_t>)
-            QSKIP("Windows names are UTF-16");
-        QTemporaryDir dir;
-        const std::filesystem::path folder = toPathOf(dir.path());
-        for (const char* name : {"\xEF\xBB\xBFmarked.jpg", "\xFF.jpg"})
-            std::ofstream(folder / name) << "x";
-        FileList list;
-        list.setPattern(QStringLiteral("*.jpg"));
-        QVERIFY(list.setPath(dir.path()));
-        std::filesystem::remove(folder / "\xFF.jpg"); // beyond QTemporaryDir's reach
-        QCOMPARE(entries(list), (QStringList{QStringLiteral("\uFEFFmarked.jpg"), QStringLiteral("\uFFFD.jpg")}));
-        QVERIFY(list.entryExact(0));
-        QVERIFY(!list.entryExact(1));
-    }
-
 private:
     QString path(const QString& relative) const { return m_big.path(relative); }
-    static std::filesystem::path toPathOf(const QString& path) { return std::filesystem::path(QFile::encodeName(path).toStdString()); }
 
     BigFolder m_big;
 };

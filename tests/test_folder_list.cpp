@@ -98,241 +98,227 @@ class FolderListTest : public QObject {
 
 private Q_SLOTS:
     void initTestCase() { m_big.make(); }
-
-    void setPath_existingFolder_isHighlightedAndSignalledOnce();
-    void setPath_notAFolder_isRefusedAndChangesNothing();
-    void newList_readsNothing_andCentresItsFolderOnceShown();
-    void click_farFromTheMiddle_leavesPathHighlightAndPointerOnOneFolder();
-    void arrowKeys_moveWithoutOpening_andReportWhenTheKeysRest();
-    void openGestures_openTheHighlightedFolder_data();
-    void openGestures_openTheHighlightedFolder();
-    void typing_findsTheFolderTyped();
-    void mountPointBelow_isAFolderLikeAnyOther();
-    void undecodableFolder_isReportedAndNotEntered();
-    void byteOrderMarkFolder_leadsToItsFolder();
-    void currentFolderRemoved_movesToNearestExistingAndForgetsIt();
-    void column_isMeasuredOncePerChange_andFitsTheNames();
-    void bothTrees_shareOneFolderIcon();
     void marks_readForRowsShownOnWorkers_onceUntilForgotten();
-    void bigFolder_isMovedToOnceRead_eachSubfolderOnce();
+
+    void setPath_aFolderIsHighlightedAndSignalledOnce_anythingElseChangesNothing()
+    {
+        Drive drive({QStringLiteral("one/two")});
+        writeFile(drive.path(QStringLiteral("file")), "x");
+        FolderList tree;
+        QSignalSpy changes(&tree, &FolderList::changed);
+        QVERIFY(tree.setPath(drive.path(QStringLiteral("one"))));
+        QVERIFY(tree.setPath(drive.path(QStringLiteral("one")))); // no change, no signal
+        for (const QString& notAFolder : {drive.path(QStringLiteral("nowhere")), drive.path(QStringLiteral("file")), QString()})
+            QVERIFY(!tree.setPath(notAFolder));
+        QCOMPARE(changes.size(), 1);
+        checkOneFolder(tree, rowOf(tree, drive.path(QStringLiteral("one"))));
+        QVERIFY(tree.isExpanded(tree.currentIndex()));
+        QCOMPARE(subfolders(tree), QStringList{QStringLiteral("two")});
+        QVERIFY(!tree.currentIndex().data(Qt::DecorationRole).value<QIcon>().isNull());
+    }
+
+    // Placed before it is shown, as the window does: the folder sits in the middle, not at an edge.
+    void newList_readsNothing_andCentresItsFolderOnceShown()
+    {
+        Drive drive(numbered(QStringLiteral("f%1"), 60));
+        const QString cwd = QDir::currentPath();
+        QDir::setCurrent(drive.path(QStringLiteral("f00")));
+        FolderList tree;
+        QDir::setCurrent(cwd);
+        QVERIFY(tree.path().isEmpty());
+        QCOMPARE(tree.model()->rowCount(), 0);
+        QVERIFY(tree.setPath(drive.path(QStringLiteral("f45"))));
+        show(tree);
+        const QRect row = tree.visualRect(tree.currentIndex());
+        QVERIFY2(qAbs(row.center().y() - tree.viewport()->height() / 2) <= row.height(), qPrintable(QString::number(row.y())));
+    }
+
+    void click_farFromTheMiddle_leavesPathHighlightAndPointerOnOneFolder()
+    {
+        QStringList folders = numbered(QStringLiteral("f%1"), 60);
+        for (const QString& folder : numbered(QStringLiteral("f%1"), 60))
+            folders << folder + QStringLiteral("/inner");
+        Drive drive(folders);
+        FolderList tree;
+        show(tree);
+        QVERIFY(tree.setPath(drive.path(QStringLiteral("f30"))));
+        // On the name of a row near the bottom edge, far from the middle.
+        const int y = tree.viewport()->height() - tree.visualRect(tree.currentIndex()).height();
+        const QPoint at(tree.visualRect(tree.indexAt(QPoint(tree.viewport()->width() / 2, y))).left() + 8, y);
+        const QPersistentModelIndex clicked = tree.indexAt(at);
+        QVERIFY(clicked.isValid() && clicked != tree.currentIndex());
+
+        QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, at);
+        checkOneFolder(tree, clicked);
+        QCOMPARE(tree.indexAt(at), QModelIndex(clicked));
+        QVERIFY(tree.isExpanded(clicked)); // a click opens
+    }
+
+    void arrowKeys_moveWithoutOpening_andReportWhenTheKeysRest()
+    {
+        QStringList folders;
+        for (const QString& folder : numbered(QStringLiteral("f%1"), 5))
+            folders << folder + QStringLiteral("/inner");
+        Drive drive(folders);
+        FolderList tree;
+        show(tree);
+        QVERIFY(tree.setPath(drive.path()));
+        QSignalSpy changes(&tree, &FolderList::changed);
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(&tree, Qt::Key_Down);
+        checkOneFolder(tree, rowOf(tree, drive.path(QStringLiteral("f02"))));
+        for (const QString& passed : numbered(QStringLiteral("f%1"), 3))
+            QVERIFY2(!tree.isExpanded(rowOf(tree, drive.path(passed))), qPrintable(passed));
+        QCOMPARE(changes.size(), 0);
+        QTRY_COMPARE(changes.size(), 1);
+        QCOMPARE(tree.path(), drive.path(QStringLiteral("f02")));
+    }
+
+    void openGestures_openTheHighlightedFolder_data()
+    {
+        QTest::addColumn<int>("key"); // none: a double-click
+        QTest::newRow("Right") << int(Qt::Key_Right);
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+        QTest::newRow("double-click") << 0;
+    }
+
+    void openGestures_openTheHighlightedFolder()
+    {
+        QFETCH(int, key);
+        Drive drive({QStringLiteral("a/inner"), QStringLiteral("b/inner")});
+        FolderList tree;
+        show(tree);
+        QVERIFY(tree.setPath(drive.path()));
+        QTest::keyClick(&tree, Qt::Key_Down);
+        QVERIFY(!tree.isExpanded(tree.currentIndex()));
+        if (key) {
+            QTest::keyClick(&tree, Qt::Key(key));
+        } else { // as a real double-click comes: a click, then the double-click
+            const QPoint at = tree.visualRect(tree.currentIndex()).center();
+            QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(tree.viewport(), Qt::LeftButton, {}, at);
+        }
+        QVERIFY(tree.isExpanded(tree.currentIndex()));
+        checkOneFolder(tree, rowOf(tree, drive.path(QStringLiteral("a"))));
+    }
+
+    void typing_findsTheFolderTyped()
+    {
+        Drive drive({QStringLiteral("bin/bundle"), QStringLiteral("boot"), QStringLiteral("build"), QStringLiteral("src/app")});
+        FolderList tree;
+        show(tree);
+        QVERIFY(tree.setPath(drive.path(QStringLiteral("src"))));
+        QTest::keyClicks(&tree, QStringLiteral("build"));
+        checkOneFolder(tree, rowOf(tree, drive.path(QStringLiteral("build"))));
+    }
+
+    void mountPointBelow_isAFolderLikeAnyOther()
+    {
+        Drive drive({}, {QStringLiteral("usb/photos")});
+        FolderList tree;
+        QVERIFY(tree.setPath(drive.path()));
+        tree.selectionModel()->setCurrentIndex(rowOf(tree, drive.path(QStringLiteral("usb"))), QItemSelectionModel::ClearAndSelect);
+        QCOMPARE(tree.path(), drive.path(QStringLiteral("usb")));
+        QVERIFY(tree.setPath(drive.path(QStringLiteral("usb/photos"))));
+        QCOMPARE(tree.root(), drive.path());
+        checkOneFolder(tree, rowOf(tree, drive.path(QStringLiteral("usb/photos"))));
+    }
+
+    // Bytes that are not UTF-8 show as a replacement character, as does the real folder named
+    // so beside it: entering the first must not enter the second, nor jump anywhere silently.
+    void undecodableFolder_isReportedAndNotEntered()
+    {
+        if constexpr (std::is_same_v<std::filesystem::path::value_type, wchar_t>)
+            QSKIP("Windows names are UTF-16 and always decode");
+        Drive drive({QStringLiteral("\uFFFD")});
+        const std::filesystem::path undecodable = toPath(drive.path()) / std::string("\xFF");
+        std::filesystem::create_directory(undecodable);
+        if (!std::filesystem::exists(undecodable))
+            QSKIP("this filesystem keeps only valid names");
+        FolderList tree;
+        QVERIFY(tree.setPath(drive.path()));
+        const QModelIndex top = tree.currentIndex();
+        QModelIndex inexact;
+        for (int row = 0; row < tree.model()->rowCount(top); ++row) {
+            if (!modelOf(tree)->exact(tree.model()->index(row, 0, top)))
+                inexact = tree.model()->index(row, 0, top);
+        }
+        QSignalSpy failures(&tree, &FolderList::failed);
+        tree.selectionModel()->setCurrentIndex(inexact, QItemSelectionModel::ClearAndSelect);
+        std::filesystem::remove(undecodable); // beyond QTemporaryDir's reach
+        checkOneFolder(tree, top);
+        QTRY_COMPARE(failures.size(), 1);
+        QVERIFY(failures.front().front().toString().contains(QStringLiteral("フォルダ名をこのシステムの文字コードで表せません")));
+    }
+
+    void byteOrderMarkFolder_leadsToItsFolder()
+    {
+        Drive drive({QStringLiteral("\uFEFFmarked")});
+        FolderList tree;
+        QVERIFY(tree.setPath(drive.path()));
+        const QModelIndex marked = tree.model()->index(0, 0, tree.currentIndex());
+        tree.selectionModel()->setCurrentIndex(marked, QItemSelectionModel::ClearAndSelect);
+        QCOMPARE(tree.path(), drive.path(QStringLiteral("\uFEFFmarked")));
+        QVERIFY(std::filesystem::is_directory(toPath(tree.path())));
+    }
+
+    void currentFolderRemoved_movesToNearestExistingAndForgetsIt()
+    {
+        Drive drive({QStringLiteral("one/two/three")});
+        FolderList tree;
+        QVERIFY(tree.setPath(drive.path(QStringLiteral("one/two/three"))));
+        QVERIFY(QDir(drive.path(QStringLiteral("one/two"))).removeRecursively());
+        QTRY_COMPARE(tree.path(), drive.path(QStringLiteral("one")));
+        checkOneFolder(tree, tree.currentIndex());
+        QCOMPARE(tree.model()->rowCount(tree.currentIndex()), 0); // "two" is no longer listed
+    }
+
+    void column_isMeasuredOncePerChange_andFitsTheNames()
+    {
+        struct MeasuredTree : FolderList {
+            int sizeHintForColumn(int column) const override
+            {
+                ++measures;
+                return FolderList::sizeHintForColumn(column);
+            }
+            int widest() const { return FolderList::sizeHintForColumn(0); }
+            mutable int measures = 0;
+        };
+        Drive drive(numbered(QStringLiteral("a rather long folder name %1/inner/deepest"), 30));
+        MeasuredTree tree;
+        show(tree);
+        // The root, a folder and its subfolder are read and opened: several changes in one go.
+        QVERIFY(tree.setPath(drive.path(QStringLiteral("a rather long folder name 07/inner"))));
+        QTRY_VERIFY(tree.measures > 0);
+        QCoreApplication::processEvents();
+        QCOMPARE(tree.measures, 1);
+        QCOMPARE(tree.columnWidth(0), tree.widest());
+    }
+
+    // The subfolders of "big" (more entries than are read on the spot) are read on a worker:
+    // the list moves once they are, the window answering meanwhile; a move made before gives
+    // way to the next, whose folder alone it then shows, each subfolder once.
+    void bigFolder_isMovedToOnceRead_eachSubfolderOnce()
+    {
+        FakeVolumes volumes({toPath(QDir::cleanPath(m_big.path(QString())))});
+        FolderList tree;
+        QVERIFY(tree.setPath(m_big.path(QStringLiteral("small"))));
+        QVERIFY(tree.setPath(m_big.path(QStringLiteral("big"))));
+        QCOMPARE(tree.path(), m_big.path(QStringLiteral("small")));
+        const QString inside = m_big.path(QStringLiteral("big/Album 321"));
+        QVERIFY(tree.setPath(inside));
+        QTRY_COMPARE(tree.path(), inside);
+        QVERIFY(folderReaderPool()->waitForDone(5000));
+        QCoreApplication::processEvents();
+        checkOneFolder(tree, rowOf(tree, inside));
+        tree.selectionModel()->setCurrentIndex(tree.currentIndex().parent(), QItemSelectionModel::ClearAndSelect);
+        QCOMPARE(tree.path(), m_big.path(QStringLiteral("big")));
+        QCOMPARE(subfolders(tree), m_big.folders); // sorted, without the hidden folder and the files
+    }
 
 private:
     BigFolder m_big;
 };
-
-void FolderListTest::setPath_existingFolder_isHighlightedAndSignalledOnce()
-{
-    Drive drive({QStringLiteral("one/two")});
-    FolderList tree;
-    QSignalSpy changes(&tree, &FolderList::changed);
-    QVERIFY(tree.setPath(drive.path(QStringLiteral("one"))));
-    QVERIFY(tree.setPath(drive.path(QStringLiteral("one")))); // no change, no signal
-    QCOMPARE(changes.size(), 1);
-    checkOneFolder(tree, rowOf(tree, drive.path(QStringLiteral("one"))));
-    QVERIFY(tree.isExpanded(tree.currentIndex()));
-    QCOMPARE(subfolders(tree), QStringList{QStringLiteral("two")});
-}
-
-void FolderListTest::setPath_notAFolder_isRefusedAndChangesNothing()
-{
-    Drive drive;
-    writeFile(drive.path(QStringLiteral("file")), "x");
-    FolderList tree;
-    QVERIFY(tree.setPath(drive.path()));
-    QSignalSpy changes(&tree, &FolderList::changed);
-    for (const QString& notAFolder : {drive.path(QStringLiteral("nowhere")), drive.path(QStringLiteral("file")), QString()})
-        QVERIFY(!tree.setPath(notAFolder));
-    QCOMPARE(tree.path(), drive.path());
-    QCOMPARE(changes.size(), 0);
-}
-
-// Placed before it is shown, as the window does: the folder sits in the middle, not at an edge.
-void FolderListTest::newList_readsNothing_andCentresItsFolderOnceShown()
-{
-    Drive drive(numbered(QStringLiteral("f%1"), 60));
-    const QString cwd = QDir::currentPath();
-    QDir::setCurrent(drive.path(QStringLiteral("f00")));
-    FolderList tree;
-    QDir::setCurrent(cwd);
-    QVERIFY(tree.path().isEmpty());
-    QCOMPARE(tree.model()->rowCount(), 0);
-    QVERIFY(tree.setPath(drive.path(QStringLiteral("f45"))));
-    show(tree);
-    const QRect row = tree.visualRect(tree.currentIndex());
-    QVERIFY2(qAbs(row.center().y() - tree.viewport()->height() / 2) <= row.height(), qPrintable(QString::number(row.y())));
-}
-
-void FolderListTest::click_farFromTheMiddle_leavesPathHighlightAndPointerOnOneFolder()
-{
-    QStringList folders = numbered(QStringLiteral("f%1"), 60);
-    for (const QString& folder : numbered(QStringLiteral("f%1"), 60))
-        folders << folder + QStringLiteral("/inner");
-    Drive drive(folders);
-    FolderList tree;
-    show(tree);
-    QVERIFY(tree.setPath(drive.path(QStringLiteral("f30"))));
-    // On the name of a row near the bottom edge, far from the middle.
-    const int y = tree.viewport()->height() - tree.visualRect(tree.currentIndex()).height();
-    const QPoint at(tree.visualRect(tree.indexAt(QPoint(tree.viewport()->width() / 2, y))).left() + 8, y);
-    const QPersistentModelIndex clicked = tree.indexAt(at);
-    QVERIFY(clicked.isValid() && clicked != tree.currentIndex());
-
-    QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, at);
-    checkOneFolder(tree, clicked);
-    QCOMPARE(tree.indexAt(at), QModelIndex(clicked));
-    QVERIFY(tree.isExpanded(clicked)); // a click opens
-}
-
-void FolderListTest::arrowKeys_moveWithoutOpening_andReportWhenTheKeysRest()
-{
-    QStringList folders;
-    for (const QString& folder : numbered(QStringLiteral("f%1"), 5))
-        folders << folder + QStringLiteral("/inner");
-    Drive drive(folders);
-    FolderList tree;
-    show(tree);
-    QVERIFY(tree.setPath(drive.path()));
-    QSignalSpy changes(&tree, &FolderList::changed);
-    for (int i = 0; i < 3; ++i)
-        QTest::keyClick(&tree, Qt::Key_Down);
-    checkOneFolder(tree, rowOf(tree, drive.path(QStringLiteral("f02"))));
-    for (const QString& passed : numbered(QStringLiteral("f%1"), 3))
-        QVERIFY2(!tree.isExpanded(rowOf(tree, drive.path(passed))), qPrintable(passed));
-    QCOMPARE(changes.size(), 0);
-    QTRY_COMPARE(changes.size(), 1);
-    QCOMPARE(tree.path(), drive.path(QStringLiteral("f02")));
-}
-
-void FolderListTest::openGestures_openTheHighlightedFolder_data()
-{
-    QTest::addColumn<int>("key"); // none: a double-click
-    QTest::newRow("Right") << int(Qt::Key_Right);
-    QTest::newRow("Enter") << int(Qt::Key_Return);
-    QTest::newRow("double-click") << 0;
-}
-
-void FolderListTest::openGestures_openTheHighlightedFolder()
-{
-    QFETCH(int, key);
-    Drive drive({QStringLiteral("a/inner"), QStringLiteral("b/inner")});
-    FolderList tree;
-    show(tree);
-    QVERIFY(tree.setPath(drive.path()));
-    QTest::keyClick(&tree, Qt::Key_Down);
-    QVERIFY(!tree.isExpanded(tree.currentIndex()));
-    if (key) {
-        QTest::keyClick(&tree, Qt::Key(key));
-    } else { // as a real double-click comes: a click, then the double-click
-        const QPoint at = tree.visualRect(tree.currentIndex()).center();
-        QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(tree.viewport(), Qt::LeftButton, {}, at);
-    }
-    QVERIFY(tree.isExpanded(tree.currentIndex()));
-    checkOneFolder(tree, rowOf(tree, drive.path(QStringLiteral("a"))));
-}
-
-void FolderListTest::typing_findsTheFolderTyped()
-{
-    Drive drive({QStringLiteral("bin/bundle"), QStringLiteral("boot"), QStringLiteral("build"), QStringLiteral("src/app")});
-    FolderList tree;
-    show(tree);
-    QVERIFY(tree.setPath(drive.path(QStringLiteral("src"))));
-    QTest::keyClicks(&tree, QStringLiteral("build"));
-    checkOneFolder(tree, rowOf(tree, drive.path(QStringLiteral("build"))));
-}
-
-void FolderListTest::mountPointBelow_isAFolderLikeAnyOther()
-{
-    Drive drive({}, {QStringLiteral("usb/photos")});
-    FolderList tree;
-    QVERIFY(tree.setPath(drive.path()));
-    tree.selectionModel()->setCurrentIndex(rowOf(tree, drive.path(QStringLiteral("usb"))), QItemSelectionModel::ClearAndSelect);
-    QCOMPARE(tree.path(), drive.path(QStringLiteral("usb")));
-    QVERIFY(tree.setPath(drive.path(QStringLiteral("usb/photos"))));
-    QCOMPARE(tree.root(), drive.path());
-    checkOneFolder(tree, rowOf(tree, drive.path(QStringLiteral("usb/photos"))));
-}
-
-// Bytes that are not UTF-8 show as a replacement character, as does the real folder named
-// so beside it: entering the first must not enter the second, nor jump anywhere silently.
-void FolderListTest::undecodableFolder_isReportedAndNotEntered()
-{
-    if constexpr (std::is_same_v<std::filesystem::path::value_type, wchar_t>)
-        QSKIP("Windows names are UTF-16 and always decode");
-    Drive drive({QStringLiteral("\uFFFD")});
-    const std::filesystem::path undecodable = toPath(drive.path()) / std::string("\xFF");
-    std::filesystem::create_directory(undecodable);
-    if (!std::filesystem::exists(undecodable))
-        QSKIP("this filesystem keeps only valid names");
-    FolderList tree;
-    QVERIFY(tree.setPath(drive.path()));
-    const QModelIndex top = tree.currentIndex();
-    QModelIndex inexact;
-    for (int row = 0; row < tree.model()->rowCount(top); ++row) {
-        if (!modelOf(tree)->exact(tree.model()->index(row, 0, top)))
-            inexact = tree.model()->index(row, 0, top);
-    }
-    QSignalSpy failures(&tree, &FolderList::failed);
-    tree.selectionModel()->setCurrentIndex(inexact, QItemSelectionModel::ClearAndSelect);
-    std::filesystem::remove(undecodable); // beyond QTemporaryDir's reach
-    checkOneFolder(tree, top);
-    QTRY_COMPARE(failures.size(), 1);
-    QVERIFY(failures.front().front().toString().contains(QStringLiteral("フォルダ名をこのシステムの文字コードで表せません")));
-}
-
-void FolderListTest::byteOrderMarkFolder_leadsToItsFolder()
-{
-    Drive drive({QStringLiteral("\uFEFFmarked")});
-    FolderList tree;
-    QVERIFY(tree.setPath(drive.path()));
-    const QModelIndex marked = tree.model()->index(0, 0, tree.currentIndex());
-    tree.selectionModel()->setCurrentIndex(marked, QItemSelectionModel::ClearAndSelect);
-    QCOMPARE(tree.path(), drive.path(QStringLiteral("\uFEFFmarked")));
-    QVERIFY(std::filesystem::is_directory(toPath(tree.path())));
-}
-
-void FolderListTest::currentFolderRemoved_movesToNearestExistingAndForgetsIt()
-{
-    Drive drive({QStringLiteral("one/two/three")});
-    FolderList tree;
-    QVERIFY(tree.setPath(drive.path(QStringLiteral("one/two/three"))));
-    QVERIFY(QDir(drive.path(QStringLiteral("one/two"))).removeRecursively());
-    QTRY_COMPARE(tree.path(), drive.path(QStringLiteral("one")));
-    checkOneFolder(tree, tree.currentIndex());
-    QCOMPARE(tree.model()->rowCount(tree.currentIndex()), 0); // "two" is no longer listed
-}
-
-void FolderListTest::column_isMeasuredOncePerChange_andFitsTheNames()
-{
-    struct MeasuredTree : FolderList {
-        int sizeHintForColumn(int column) const override
-        {
-            ++measures;
-            return FolderList::sizeHintForColumn(column);
-        }
-        int widest() const { return FolderList::sizeHintForColumn(0); }
-        mutable int measures = 0;
-    };
-    Drive drive(numbered(QStringLiteral("a rather long folder name %1/inner/deepest"), 30));
-    MeasuredTree tree;
-    show(tree);
-    // The root, a folder and its subfolder are read and opened: several changes in one go.
-    QVERIFY(tree.setPath(drive.path(QStringLiteral("a rather long folder name 07/inner"))));
-    QTRY_VERIFY(tree.measures > 0);
-    QCoreApplication::processEvents();
-    QCOMPARE(tree.measures, 1);
-    QCOMPARE(tree.columnWidth(0), tree.widest());
-}
-
-void FolderListTest::bothTrees_shareOneFolderIcon()
-{
-    Drive drive;
-    FolderList one, two;
-    QVERIFY(one.setPath(drive.path()) && two.setPath(drive.path()));
-    const auto iconOf = [](const FolderList& tree) { return tree.currentIndex().data(Qt::DecorationRole).value<QIcon>(); };
-    QVERIFY(!iconOf(one).isNull());
-    QCOMPARE(iconOf(one).cacheKey(), iconOf(two).cacheKey());
-}
 
 // A list with a mark reader asks it only for the rows on the screen and its own folder, off
 // the window's thread, each folder once until the folder's mark is forgotten; scrolling
@@ -373,27 +359,6 @@ void FolderListTest::marks_readForRowsShownOnWorkers_onceUntilForgotten()
     QVERIFY(!tree.mark(first));
     QTRY_VERIFY(tree.mark(first) && !tree.marksPending());
     QCOMPARE(askedNow().count(first), 2);
-}
-
-// The subfolders of "big" (more entries than are read on the spot) are read on a worker:
-// the list moves once they are, the window answering meanwhile; a move made before gives
-// way to the next, whose folder alone it then shows, each subfolder once.
-void FolderListTest::bigFolder_isMovedToOnceRead_eachSubfolderOnce()
-{
-    FakeVolumes volumes({toPath(QDir::cleanPath(m_big.path(QString())))});
-    FolderList tree;
-    QVERIFY(tree.setPath(m_big.path(QStringLiteral("small"))));
-    QVERIFY(tree.setPath(m_big.path(QStringLiteral("big"))));
-    QCOMPARE(tree.path(), m_big.path(QStringLiteral("small")));
-    const QString inside = m_big.path(QStringLiteral("big/Album 321"));
-    QVERIFY(tree.setPath(inside));
-    QTRY_COMPARE(tree.path(), inside);
-    QVERIFY(folderReaderPool()->waitForDone(5000));
-    QCoreApplication::processEvents();
-    checkOneFolder(tree, rowOf(tree, inside));
-    tree.selectionModel()->setCurrentIndex(tree.currentIndex().parent(), QItemSelectionModel::ClearAndSelect);
-    QCOMPARE(tree.path(), m_big.path(QStringLiteral("big")));
-    QCOMPARE(subfolders(tree), m_big.folders); // sorted, without the hidden folder and the files
 }
 
 QTEST_MAIN(FolderListTest)

@@ -107,17 +107,6 @@ private Q_SLOTS:
         watch();
     }
 
-    void unload_forgetsAndReadsAnew()
-    {
-        const QModelIndex a = go(QStringLiteral("a"));
-        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("a/new")));
-        m_model->unload(a);
-        QCOMPARE(m_model->rowCount(a), 0);
-        QVERIFY(m_model->canFetchMore(a));
-        m_model->fetchMore(a);
-        QCOMPARE(namesBelow(*m_model, a), (QStringList{QStringLiteral("b"), QStringLiteral("D"), QStringLiteral("new")}));
-    }
-
     void folderWithoutSubfolders_losesItsExpander()
     {
         const QModelIndex e = go(QStringLiteral("e"));

@@ -48,95 +48,89 @@ class FolderReadingTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void readNoLongerWanted_stopsAndNeverReports();
-    void volumeThatStopsAnswering_isGivenUp_theWindowAnswering();
-    void slowVolumeThatAnswers_isNotGivenUp();
-    void names_keepEveryCharacter_data();
-    void names_keepEveryCharacter();
-};
-
-void FolderReadingTest::readNoLongerWanted_stopsAndNeverReports()
-{
-    QTemporaryDir dir;
-    for (int i = 0; i < 3000; ++i)
-        writeFile(dir.filePath(QString::number(i)), {});
-    std::atomic<int> accepted{0};
-    bool reported = false;
+    void readNoLongerWanted_stopsAndNeverReports()
     {
-        FolderReading reading;
-        QVERIFY(!reading.start(dir.path(), [&accepted](const std::filesystem::directory_entry&) {
-            ++accepted;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            return true;
-        }, [&reported](std::optional<FolderEntries>) { reported = true; }));
-    }
-    QVERIFY2(folderReaderPool()->waitForDone(1500), "the worker read on after its read was dropped");
-    QVERIFY(accepted < 3000);
-    QCoreApplication::processEvents();
-    QVERIFY(!reported);
-}
-
-void FolderReadingTest::volumeThatStopsAnswering_isGivenUp_theWindowAnswering()
-{
-    VolumeTask task;
-    Outcome outcome;
-    Latch latch;
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(!start(task, outcome, [&latch](VolumeTask::Control&) { latch.wait(); }));
-    QVERIFY(clock.elapsed() < WaitOnTheSpot.count() + 500);
-    QTRY_VERIFY_WITH_TIMEOUT(outcome.unanswered, int(AnswerTimeLimit.count()) * 2 + 1000);
-    QVERIFY(!task.busy());
-    latch.open = true;
-    QVERIFY(folderReaderPool()->waitForDone(2000));
-    QCoreApplication::processEvents();
-    QVERIFY(!outcome.done);
-}
-
-void FolderReadingTest::slowVolumeThatAnswers_isNotGivenUp()
-{
-    VolumeTask task;
-    Outcome outcome;
-    QVERIFY(!start(task, outcome, [](VolumeTask::Control& control) {
-        for (int step = 0; step < 3; ++step) {
-            std::this_thread::sleep_for(AnswerTimeLimit / 2);
-            control.advance();
+        QTemporaryDir dir;
+        for (int i = 0; i < 3000; ++i)
+            writeFile(dir.filePath(QString::number(i)), {});
+        std::atomic<int> accepted{0};
+        bool reported = false;
+        {
+            FolderReading reading;
+            QVERIFY(!reading.start(dir.path(), [&accepted](const std::filesystem::directory_entry&) {
+                ++accepted;
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                return true;
+            }, [&reported](std::optional<FolderEntries>) { reported = true; }));
         }
-    }));
-    QTRY_VERIFY_WITH_TIMEOUT(outcome.done || outcome.unanswered, int(AnswerTimeLimit.count()) * 4);
-    QVERIFY(outcome.done);
-}
+        QVERIFY2(folderReaderPool()->waitForDone(1500), "the worker read on after its read was dropped");
+        QVERIFY(accepted < 3000);
+        QCoreApplication::processEvents();
+        QVERIFY(!reported);
+    }
 
-void FolderReadingTest::names_keepEveryCharacter_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("shown");
-    QTest::addColumn<bool>("exact");
-    QTest::newRow("byte-order mark first") << QByteArray("\xEF\xBB\xBF" "mark.jpg") << QStringLiteral("\uFEFFmark.jpg") << true;
-    QTest::newRow("byte-order mark inside") << QByteArray("in\xEF\xBB\xBF.jpg") << QStringLiteral("in\uFEFF.jpg") << true;
-    QTest::newRow("not UTF-8") << QByteArray("\xFF.jpg") << QStringLiteral("\uFFFD.jpg") << false;
-}
+    void volumeThatStopsAnswering_isGivenUp_theWindowAnswering()
+    {
+        VolumeTask task;
+        Outcome outcome;
+        Latch latch;
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!start(task, outcome, [&latch](VolumeTask::Control&) { latch.wait(); }));
+        QVERIFY(clock.elapsed() < WaitOnTheSpot.count() + 500);
+        QTRY_VERIFY_WITH_TIMEOUT(outcome.unanswered, int(AnswerTimeLimit.count()) * 2 + 1000);
+        QVERIFY(!task.busy());
+        latch.open = true;
+        QVERIFY(folderReaderPool()->waitForDone(2000));
+        QCoreApplication::processEvents();
+        QVERIFY(!outcome.done);
+    }
 
-void FolderReadingTest::names_keepEveryCharacter()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, shown);
-    QFETCH(bool, exact);
-    if constexpr (std::is_same_v<std::filesystem::path::value_type, wchar_t>)
-        QSKIP("Windows names are UTF-16");
-    QTemporaryDir dir;
-    const std::filesystem::path file = std::filesystem::path(dir.path().toStdString()) / bytes.toStdString();
-    std::ofstream(file) << "x";
-    if (!std::filesystem::exists(file))
-        QSKIP("this filesystem keeps only valid names");
-    FolderReading reading;
-    std::optional<FolderEntries> entries;
-    QVERIFY(reading.start(dir.path(), [](const auto&) { return true; }, [&entries](std::optional<FolderEntries> e) { entries = std::move(e); }));
-    std::filesystem::remove(file);  // beyond QTemporaryDir's reach when not UTF-8
-    QCOMPARE(entries->size(), std::size_t(1));
-    QCOMPARE(entries->front().name, shown);
-    QCOMPARE(entries->front().exact, exact);
-}
+    void slowVolumeThatAnswers_isNotGivenUp()
+    {
+        VolumeTask task;
+        Outcome outcome;
+        QVERIFY(!start(task, outcome, [](VolumeTask::Control& control) {
+            for (int step = 0; step < 3; ++step) {
+                std::this_thread::sleep_for(AnswerTimeLimit / 2);
+                control.advance();
+            }
+        }));
+        QTRY_VERIFY_WITH_TIMEOUT(outcome.done || outcome.unanswered, int(AnswerTimeLimit.count()) * 4);
+        QVERIFY(outcome.done);
+    }
+
+    void names_keepEveryCharacter_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<bool>("exact");
+        QTest::newRow("byte-order mark first") << QByteArray("\xEF\xBB\xBF" "mark.jpg") << QStringLiteral("\uFEFFmark.jpg") << true;
+        QTest::newRow("byte-order mark inside") << QByteArray("in\xEF\xBB\xBF.jpg") << QStringLiteral("in\uFEFF.jpg") << true;
+        QTest::newRow("not UTF-8") << QByteArray("\xFF.jpg") << QStringLiteral("\uFFFD.jpg") << false;
+    }
+
+    void names_keepEveryCharacter()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, shown);
+        QFETCH(bool, exact);
+        if constexpr (std::is_same_v<std::filesystem::path::value_type, wchar_t>)
+            QSKIP("Windows names are UTF-16");
+        QTemporaryDir dir;
+        const std::filesystem::path file = std::filesystem::path(dir.path().toStdString()) / bytes.toStdString();
+        std::ofstream(file) << "x";
+        if (!std::filesystem::exists(file))
+            QSKIP("this filesystem keeps only valid names");
+        FolderReading reading;
+        std::optional<FolderEntries> entries;
+        QVERIFY(reading.start(dir.path(), [](const auto&) { return true; }, [&entries](std::optional<FolderEntries> e) { entries = std::move(e); }));
+        std::filesystem::remove(file);  // beyond QTemporaryDir's reach when not UTF-8
+        QCOMPARE(entries->size(), std::size_t(1));
+        QCOMPARE(entries->front().name, shown);
+        QCOMPARE(entries->front().exact, exact);
+    }
+};
 
 QTEST_GUILESS_MAIN(FolderReadingTest)
 #include "test_folder_reading.moc"

@@ -19,168 +19,139 @@ class Form1Test : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void controls_areNamedPlacedAndCaptioned_data();
-    void controls_areNamedPlacedAndCaptioned();
-    void window_isFixedWithHighlightedTitlesAndTabOrder();
-    void startup_opensMyPicturesOrTheNearestFolderQuietly_data();
-    void startup_opensMyPicturesOrTheNearestFolderQuietly();
-    void file1_selectionStaysMarkedWhileTheWindowIsInactive();
-    void startup_dir2ShowsTheWorkingFolderInItsMiddle();
+    void controls_areNamedPlacedAndCaptioned_data()
+    {
+        QTest::addColumn<QString>("className");
+        QTest::addColumn<QRect>("pixels");
+        QTest::addColumn<QString>("caption");
+
+        // Pixels at 96 DPI: fifteen twips each.
+        QTest::newRow("Label3") << "QLabel" << QRect(18, 6, 334, 16) << QStringLiteral("画像ファイル選択");
+        QTest::newRow("Drive1") << "tessaro::DriveList" << QRect(15, 30, 175, 20) << QString();
+        QTest::newRow("Dir1") << "tessaro::FolderList" << QRect(15, 54, 178, 174) << QString();
+        QTest::newRow("File1") << "tessaro::FileList" << QRect(204, 33, 145, 198) << QString();
+        QTest::newRow("Command3") << "QPushButton" << QRect(18, 234, 79, 19) << QStringLiteral("文字色変更");
+        QTest::newRow("Label2") << "QLabel" << QRect(105, 234, 37, 19) << QString();
+        QTest::newRow("Text1") << "QLineEdit" << QRect(150, 234, 193, 19) << QStringLiteral("000000");
+        QTest::newRow("Image1") << "tessaro::PictureBox" << QRect(12, 258, 334, 232) << QString();
+        QTest::newRow("Label1") << "QLabel" << QRect(21, 267, 61, 19) << QStringLiteral("文字色");
+        QTest::newRow("Command1") << "QPushButton" << QRect(360, 12, 61, 481) << QStringLiteral("実行\u3000>>");
+        QTest::newRow("Label4") << "QLabel" << QRect(432, 9, 241, 16) << QStringLiteral("背景変更フォルダ");
+        QTest::newRow("Drive2") << "tessaro::DriveList" << QRect(429, 33, 250, 20) << QString();
+        QTest::newRow("Dir2") << "tessaro::FolderList" << QRect(429, 57, 247, 384) << QString();
+        QTest::newRow("Command2") << "QPushButton" << QRect(432, 456, 247, 34) << QStringLiteral("開く");
+    }
+
+    void controls_areNamedPlacedAndCaptioned()
+    {
+        QFETCH(QString, className);
+        QFETCH(QRect, pixels);
+        QFETCH(QString, caption);
+        TempHome home;
+        FakeDialogs dialogs;
+        Form1 form(dialogs);
+        if (form.logicalDpiX() != 96)
+            QSKIP("the expected pixels are for 96 DPI");
+
+        const QList<QWidget*> named = form.findChildren<QWidget*>(QString::fromLatin1(QTest::currentDataTag()));
+        QCOMPARE(named.size(), 1);
+        QWidget* control = named.front();
+        QCOMPARE(QString::fromLatin1(control->metaObject()->className()), className);
+        QCOMPARE(control->geometry(), pixels);
+        QCOMPARE(control->property("text").toString(), caption);
+    }
+
+    void window_isFixedWithHighlightedTitlesAndTabOrder()
+    {
+        TempHome home;
+        FakeDialogs dialogs;
+        Form1 form(dialogs);
+        QCOMPARE(form.windowTitle(), QStringLiteral("Tessaro"));
+        if (form.logicalDpiX() == 96)
+            QCOMPARE(form.size(), QSize(699, 503));
+        QCOMPARE(form.minimumSize(), form.maximumSize());
+
+        for (const char* name : {"Label3", "Label4"}) {
+            auto* title = form.findChild<QLabel*>(QLatin1String(name));
+            QCOMPARE(title->palette().color(title->backgroundRole()), title->palette().color(QPalette::Highlight));
+            QCOMPARE(title->palette().color(title->foregroundRole()), title->palette().color(QPalette::HighlightedText));
+            QVERIFY(title->autoFillBackground());
+            QCOMPARE(title->alignment(), Qt::AlignCenter);
+        }
+        // The sample caption lies over the framed preview and lets the picture show around its text.
+        auto* sample = form.findChild<QLabel*>(QStringLiteral("Label1"));
+        auto* preview = form.findChild<QFrame*>(QStringLiteral("Image1"));
+        QVERIFY(preview->geometry().contains(sample->geometry()));
+        QVERIFY(!sample->autoFillBackground());
+        const QList<QWidget*> stack = form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+        QVERIFY(stack.indexOf(sample) > stack.indexOf(preview));
+        QCOMPARE(preview->frameShape(), QFrame::Box);
+
+        QStringList order;
+        for (QWidget* widget = form.nextInFocusChain(); widget != &form; widget = widget->nextInFocusChain()) {
+            if (widget->parentWidget() == &form && widget->focusPolicy() & Qt::TabFocus)
+                order << widget->objectName();
+        }
+        QCOMPARE(order.join(QLatin1Char(' ')), QStringLiteral("Dir1 Drive1 File1 Dir2 Drive2 Command1 Command2 Command3 Text1"));
+    }
+
+    void startup_opensMyPicturesOrTheNearestFolderQuietly_data()
+    {
+        QTest::addColumn<QStringList>("folders");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("My Pictures") << QStringList{QStringLiteral("Documents/My Pictures"), QStringLiteral("Pictures")} << QStringLiteral("Documents/My Pictures");
+        QTest::newRow("pictures folder") << QStringList{QStringLiteral("Documents"), QStringLiteral("Pictures")} << QStringLiteral("Pictures");
+        QTest::newRow("documents folder") << QStringList{QStringLiteral("Documents")} << QStringLiteral("Documents");
+        QTest::newRow("home") << QStringList{} << QString();
+    }
+
+    void startup_opensMyPicturesOrTheNearestFolderQuietly()
+    {
+        QFETCH(QStringList, folders);
+        QFETCH(QString, expected);
+        TempHome home;
+        for (const QString& folder : folders)
+            home.mkpath(folder);
+        for (const char* name : {"b.jpg", "A.GIF", "notes.txt"})
+            writeFile(home.path(expected) + QLatin1Char('/') + QLatin1String(name), "x");
+
+        FakeDialogs dialogs;
+        Form1 form(dialogs);
+        auto* dir1 = form.findChild<FolderList*>(QStringLiteral("Dir1"));
+        auto* file1 = form.findChild<FileList*>(QStringLiteral("File1"));
+        QCOMPARE(dir1->path(), QDir::toNativeSeparators(home.path(expected)));
+        QCOMPARE(dir1->toolTip(), dir1->path());
+        QCOMPARE(file1->path(), dir1->path());
+        QCOMPARE(file1->listIndex(), -1);
+        QCOMPARE(form.findChild<DriveList*>(QStringLiteral("Drive1"))->drive(), toQString(os::systemVolume()));
+        // The target pane starts where Tessaro was started from.
+        auto* dir2 = form.findChild<FolderList*>(QStringLiteral("Dir2"));
+        QCOMPARE(dir2->path(), QDir::toNativeSeparators(QDir::currentPath()));
+        QCOMPARE(dir2->toolTip(), dir2->path());
+        QVERIFY(dialogs.messages.isEmpty());
+    }
+
+    void file1_selectionStaysMarkedWhileTheWindowIsInactive()
+    {
+        TempHome home;
+        writeFile(home.mkpath(QStringLiteral("Documents/My Pictures")) + QStringLiteral("/sea.jpg"), "x");
+        // A desktop theme that draws an inactive selection in the colour of the background.
+        const QPalette before = QApplication::palette();
+        const auto restore = qScopeGuard([before] { QApplication::setPalette(before); });
+        QPalette themed = before;
+        themed.setColor(QPalette::Inactive, QPalette::Highlight, before.color(QPalette::Inactive, QPalette::Base));
+        themed.setColor(QPalette::Inactive, QPalette::HighlightedText, before.color(QPalette::Inactive, QPalette::Text));
+        QApplication::setPalette(themed);
+
+        FakeDialogs dialogs;
+        Form1 form(dialogs); // never shown, so never the active window
+        auto* file1 = form.findChild<FileList*>(QStringLiteral("File1"));
+        file1->setListIndex(0);
+        const QRect row = file1->visualItemRect(file1->item(0));
+        const QImage shown = file1->viewport()->grab().toImage();
+        QCOMPARE(shown.pixelColor(row.left() + 1, row.top() + 1), themed.color(QPalette::Active, QPalette::Highlight));
+    }
 };
-
-void Form1Test::controls_areNamedPlacedAndCaptioned_data()
-{
-    QTest::addColumn<QString>("className");
-    QTest::addColumn<QRect>("pixels");
-    QTest::addColumn<QString>("caption");
-
-    // Pixels at 96 DPI: fifteen twips each.
-    QTest::newRow("Label3") << "QLabel" << QRect(18, 6, 334, 16) << QStringLiteral("画像ファイル選択");
-    QTest::newRow("Drive1") << "tessaro::DriveList" << QRect(15, 30, 175, 20) << QString();
-    QTest::newRow("Dir1") << "tessaro::FolderList" << QRect(15, 54, 178, 174) << QString();
-    QTest::newRow("File1") << "tessaro::FileList" << QRect(204, 33, 145, 198) << QString();
-    QTest::newRow("Command3") << "QPushButton" << QRect(18, 234, 79, 19) << QStringLiteral("文字色変更");
-    QTest::newRow("Label2") << "QLabel" << QRect(105, 234, 37, 19) << QString();
-    QTest::newRow("Text1") << "QLineEdit" << QRect(150, 234, 193, 19) << QStringLiteral("000000");
-    QTest::newRow("Image1") << "tessaro::PictureBox" << QRect(12, 258, 334, 232) << QString();
-    QTest::newRow("Label1") << "QLabel" << QRect(21, 267, 61, 19) << QStringLiteral("文字色");
-    QTest::newRow("Command1") << "QPushButton" << QRect(360, 12, 61, 481) << QStringLiteral("実行\u3000>>");
-    QTest::newRow("Label4") << "QLabel" << QRect(432, 9, 241, 16) << QStringLiteral("背景変更フォルダ");
-    QTest::newRow("Drive2") << "tessaro::DriveList" << QRect(429, 33, 250, 20) << QString();
-    QTest::newRow("Dir2") << "tessaro::FolderList" << QRect(429, 57, 247, 384) << QString();
-    QTest::newRow("Command2") << "QPushButton" << QRect(432, 456, 247, 34) << QStringLiteral("開く");
-}
-
-void Form1Test::controls_areNamedPlacedAndCaptioned()
-{
-    QFETCH(QString, className);
-    QFETCH(QRect, pixels);
-    QFETCH(QString, caption);
-    TempHome home;
-    FakeDialogs dialogs;
-    Form1 form(dialogs);
-    if (form.logicalDpiX() != 96)
-        QSKIP("the expected pixels are for 96 DPI");
-
-    const QList<QWidget*> named = form.findChildren<QWidget*>(QString::fromLatin1(QTest::currentDataTag()));
-    QCOMPARE(named.size(), 1);
-    QWidget* control = named.front();
-    QCOMPARE(QString::fromLatin1(control->metaObject()->className()), className);
-    QCOMPARE(control->geometry(), pixels);
-    QCOMPARE(control->property("text").toString(), caption);
-}
-
-void Form1Test::window_isFixedWithHighlightedTitlesAndTabOrder()
-{
-    TempHome home;
-    FakeDialogs dialogs;
-    Form1 form(dialogs);
-    QCOMPARE(form.windowTitle(), QStringLiteral("Tessaro"));
-    if (form.logicalDpiX() == 96)
-        QCOMPARE(form.size(), QSize(699, 503));
-    QCOMPARE(form.minimumSize(), form.maximumSize());
-
-    for (const char* name : {"Label3", "Label4"}) {
-        auto* title = form.findChild<QLabel*>(QLatin1String(name));
-        QCOMPARE(title->palette().color(title->backgroundRole()), title->palette().color(QPalette::Highlight));
-        QCOMPARE(title->palette().color(title->foregroundRole()), title->palette().color(QPalette::HighlightedText));
-        QVERIFY(title->autoFillBackground());
-        QCOMPARE(title->alignment(), Qt::AlignCenter);
-    }
-    // The sample caption lies over the framed preview and lets the picture show around its text.
-    auto* sample = form.findChild<QLabel*>(QStringLiteral("Label1"));
-    auto* preview = form.findChild<QFrame*>(QStringLiteral("Image1"));
-    QVERIFY(preview->geometry().contains(sample->geometry()));
-    QVERIFY(!sample->autoFillBackground());
-    const QList<QWidget*> stack = form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
-    QVERIFY(stack.indexOf(sample) > stack.indexOf(preview));
-    QCOMPARE(preview->frameShape(), QFrame::Box);
-
-    QStringList order;
-    for (QWidget* widget = form.nextInFocusChain(); widget != &form; widget = widget->nextInFocusChain()) {
-        if (widget->parentWidget() == &form && widget->focusPolicy() & Qt::TabFocus)
-            order << widget->objectName();
-    }
-    QCOMPARE(order.join(QLatin1Char(' ')), QStringLiteral("Dir1 Drive1 File1 Dir2 Drive2 Command1 Command2 Command3 Text1"));
-}
-
-void Form1Test::startup_opensMyPicturesOrTheNearestFolderQuietly_data()
-{
-    QTest::addColumn<QStringList>("folders");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("My Pictures") << QStringList{QStringLiteral("Documents/My Pictures"), QStringLiteral("Pictures")} << QStringLiteral("Documents/My Pictures");
-    QTest::newRow("pictures folder") << QStringList{QStringLiteral("Documents"), QStringLiteral("Pictures")} << QStringLiteral("Pictures");
-    QTest::newRow("documents folder") << QStringList{QStringLiteral("Documents")} << QStringLiteral("Documents");
-    QTest::newRow("home") << QStringList{} << QString();
-}
-
-void Form1Test::startup_opensMyPicturesOrTheNearestFolderQuietly()
-{
-    QFETCH(QStringList, folders);
-    QFETCH(QString, expected);
-    TempHome home;
-    for (const QString& folder : folders)
-        home.mkpath(folder);
-    for (const char* name : {"b.jpg", "A.GIF", "notes.txt"})
-        writeFile(home.path(expected) + QLatin1Char('/') + QLatin1String(name), "x");
-
-    FakeDialogs dialogs;
-    Form1 form(dialogs);
-    auto* dir1 = form.findChild<FolderList*>(QStringLiteral("Dir1"));
-    auto* file1 = form.findChild<FileList*>(QStringLiteral("File1"));
-    QCOMPARE(dir1->path(), QDir::toNativeSeparators(home.path(expected)));
-    QCOMPARE(dir1->toolTip(), dir1->path());
-    QCOMPARE(file1->path(), dir1->path());
-    QCOMPARE((QStringList{file1->entry(0), file1->entry(1), file1->entry(2)}), (QStringList{QStringLiteral("A.GIF"), QStringLiteral("b.jpg"), QString()}));
-    QCOMPARE(file1->listIndex(), -1);
-    QCOMPARE(form.findChild<DriveList*>(QStringLiteral("Drive1"))->drive(), toQString(os::systemVolume()));
-    // The target pane starts where Tessaro was started from.
-    auto* dir2 = form.findChild<FolderList*>(QStringLiteral("Dir2"));
-    QCOMPARE(dir2->path(), QDir::toNativeSeparators(QDir::currentPath()));
-    QCOMPARE(dir2->toolTip(), dir2->path());
-    QVERIFY(dialogs.messages.isEmpty());
-}
-
-void Form1Test::file1_selectionStaysMarkedWhileTheWindowIsInactive()
-{
-    TempHome home;
-    writeFile(home.mkpath(QStringLiteral("Documents/My Pictures")) + QStringLiteral("/sea.jpg"), "x");
-    // A desktop theme that draws an inactive selection in the colour of the background.
-    const QPalette before = QApplication::palette();
-    const auto restore = qScopeGuard([before] { QApplication::setPalette(before); });
-    QPalette themed = before;
-    themed.setColor(QPalette::Inactive, QPalette::Highlight, before.color(QPalette::Inactive, QPalette::Base));
-    themed.setColor(QPalette::Inactive, QPalette::HighlightedText, before.color(QPalette::Inactive, QPalette::Text));
-    QApplication::setPalette(themed);
-
-    FakeDialogs dialogs;
-    Form1 form(dialogs); // never shown, so never the active window
-    auto* file1 = form.findChild<FileList*>(QStringLiteral("File1"));
-    file1->setListIndex(0);
-    const QRect row = file1->visualItemRect(file1->item(0));
-    const QImage shown = file1->viewport()->grab().toImage();
-    QCOMPARE(shown.pixelColor(row.left() + 1, row.top() + 1), themed.color(QPalette::Active, QPalette::Highlight));
-}
-
-// The lists are placed before the window shows: the working folder, among many, must sit in
-// the middle of Dir2 once it does, not at an edge where it was scrolled before Dir2 had a size.
-void Form1Test::startup_dir2ShowsTheWorkingFolderInItsMiddle()
-{
-    TempHome home;
-    for (int i = 0; i < 30; ++i) {
-        for (const char* letter : {"a", "z"})
-            home.mkpath(QStringLiteral("%1%2").arg(QLatin1String(letter)).arg(i, 2, 10, QLatin1Char('0')));
-    }
-    FakeVolumes volumes({toPath(home.path())});
-    FakeDialogs dialogs;
-    Form1 form(dialogs);
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    auto* dir2 = form.findChild<FolderList*>(QStringLiteral("Dir2"));
-    QCOMPARE(dir2->path(), home.path(QStringLiteral("work")));
-    const QRect row = dir2->visualRect(dir2->currentIndex());
-    QVERIFY2(qAbs(row.center().y() - dir2->viewport()->height() / 2) <= row.height(), qPrintable(QString::number(row.y())));
-}
 
 QTEST_MAIN(Form1Test)
 #include "test_form1.moc"

@@ -21,7 +21,8 @@ const MountCase mountCases[] = {
      "/dev|devtmpfs|udev hidden; /run|tmpfs|tmpfs hidden"},
     {"removable media under /run/media", "29 22 8:33 / /run/media/user/CAMERA rw - exfat /dev/sdc1 rw",
      "/run/media/user/CAMERA|exfat|/dev/sdc1 storage"},
-    {"escaped point", "28 22 8:17 / /media/usb\\040stick rw - vfat /dev/sdb1 rw", "/media/usb stick|vfat|/dev/sdb1 storage"},
+    {"escaped point, an escape at its end too", "28 22 8:17 / /media/usb\\040stick\\040 rw - vfat /dev/sdb1 rw",
+     "/media/usb stick |vfat|/dev/sdb1 storage"},
     // The kernel writes an empty source as nothing between two spaces.
     {"empty source", "31 22 0:41 / /mnt/empty rw - tmpfs  rw", "/mnt/empty|tmpfs| storage"},
     {"escaped type and source", "40 22 0:50 / /mnt/f rw,nosuid - fuse.my\\040fs my\\134fs rw", "/mnt/f|fuse.my fs|my\\fs storage"},

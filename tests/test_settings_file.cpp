@@ -1,18 +1,16 @@
-// The settings file's values and bytes, composed from what the window holds, for a reader
-// that does not share this machine's code page.
+// The settings file's bytes, composed for a reader that does not share this machine's code
+// page. The colour's value, padded from what was typed, is the colour test's.
 
 #include "decoration/settings_file.h"
+
+#include "test_support.h"
 
 #include <QtTest>
 
 using namespace tessaro;
+using test::utf16;
 
 namespace {
-
-QByteArray utf16(const QString& text)
-{
-    return "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-}
 
 const QString Lines = QStringLiteral("[{BE098140-A513-11D0-A3A4-00C04FD706EC}]\r\niconarea_image=%1\r\niconarea_text=%2\r\n");
 
@@ -22,22 +20,6 @@ class SettingsFileTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void colourValue_isPaddedToEightDigits_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("value");
-        QTest::newRow("start-up colour") << "000000" << "0x00000000";
-        QTest::newRow("spaces trimmed") << " FF " << "0x000000FF";
-        QTest::newRow("case kept") << "c0ffee" << "0x00c0ffee";
-        QTest::newRow("eight digits") << "12345678" << "0x12345678";
-    }
-    void colourValue_isPaddedToEightDigits()
-    {
-        QFETCH(QString, typed);
-        QFETCH(QString, value);
-        QCOMPARE(colourValue({QStringLiteral("/p"), QStringLiteral("a.jpg"), true, typed}), value);
-    }
-
     // The locale here is UTF-8; a Windows reader would read UTF-8 as its ANSI code page.
     void composed_isAsciiOrUtf16_neverTheLocalesEncoding_data()
     {

@@ -53,6 +53,12 @@ inline QByteArray readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// `text` in UTF-16LE after its byte-order mark, as desktop.ini is written when ANSI will not do.
+inline QByteArray utf16(const QString& text)
+{
+    return "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+}
+
 // One row per case of a table, named after it; the test looks the case up by its index.
 template <typename Case, std::size_t N>
 void rows(const Case (&cases)[N])

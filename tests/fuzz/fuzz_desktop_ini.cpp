@@ -8,24 +8,17 @@
 // - merge() refuses only files that read() and remove() refuse too, or values it cannot write.
 
 #include "decoration/desktop_ini.h"
+#include "tests/fuzz/invariant.h"
 #include "tests/fuzz/toy_codecs.h"
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 namespace ini = tessaro::ini;
 
-namespace {
+using tessaro::test::require;
 
-void check(bool ok, const char* what)
-{
-    if (!ok) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
+namespace {
 
 // 0x80-0xFF are U+0400 onwards, but 0xA0 is a no-break space and 0xDD a dotted capital I
 // (as in Windows-1254), and five bytes are not in the page at all (as in Windows-1252).
@@ -120,10 +113,10 @@ void checkRemove(std::string_view bytes, const ini::Codec& codec)
         return;
     const ini::File& file = removed.value->file;
     const auto after = ini::read(file.bytes, codec);
-    check(after && *after.value == ini::Values{}, "remove leaves no value of ours");
+    require(after && *after.value == ini::Values{}, "remove leaves no value of ours");
     const auto again = ini::remove(file.bytes, codec);
-    check(again && again.value->file.bytes == file.bytes, "remove is idempotent");
-    check(!removed.value->nothingLeft || blank(file.bytes, file.encoding), "a file called empty is blank");
+    require(again && again.value->file.bytes == file.bytes, "remove is idempotent");
+    require(!removed.value->nothingLeft || blank(file.bytes, file.encoding), "a file called empty is blank");
 }
 
 } // namespace
@@ -145,34 +138,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto merged = ini::merge(x, image, text, codec);
     if (!merged) {
         const bool aboutTheFile = merged.refusal != ini::Refusal::NotConvertible;
-        check(!aboutTheFile || !removedX, "merge refuses only what remove refuses too");
-        check(!aboutTheFile || !readX || merged.refusal == ini::Refusal::UnreadableValue, "merge refuses only what read refuses too");
+        require(!aboutTheFile || !removedX, "merge refuses only what remove refuses too");
+        require(!aboutTheFile || !readX || merged.refusal == ini::Refusal::UnreadableValue, "merge refuses only what read refuses too");
         return 0;
     }
     const ini::File& m = *merged.value;
-    check(removedX.value.has_value(), "a file merge accepts, remove accepts");
+    require(removedX.value.has_value(), "a file merge accepts, remove accepts");
 
     const auto back = ini::read(m.bytes, codec);
-    check(back && back.value->image == std::u16string(image) && back.value->text == std::u16string(text), "read(merge(x, v)) = v");
+    require(back && back.value->image == std::u16string(image) && back.value->text == std::u16string(text), "read(merge(x, v)) = v");
     const auto twice = ini::merge(m.bytes, image, text, codec);
-    check(twice && twice.value->bytes == m.bytes, "merge is idempotent");
+    require(twice && twice.value->bytes == m.bytes, "merge is idempotent");
 
     // An empty value leaves no trace of where it stood among the blanks after '='.
     if (!image.empty()) {
         const auto direct = ini::merge(x, other, text, codec);
         const auto changed = ini::merge(m.bytes, other, text, codec);
-        check(direct.value.has_value() == changed.value.has_value(), "a second merge succeeds as a first one does");
+        require(direct.value.has_value() == changed.value.has_value(), "a second merge succeeds as a first one does");
         if (direct && changed && direct.value->encoding == changed.value->encoding)
-            check(changed.value->bytes == direct.value->bytes, "merge changes nothing but the values");
+            require(changed.value->bytes == direct.value->bytes, "merge changes nothing but the values");
     }
 
     checkRemove(m.bytes, codec);
     const auto removedM = ini::remove(m.bytes, codec);
-    check(removedM.value.has_value(), "remove accepts what merge wrote");
+    require(removedM.value.has_value(), "remove accepts what merge wrote");
     const bool converted = removedX.value->file.encoding != removedM.value->file.encoding;
     const auto before = unitsOf(removedX.value->file, converted ? &codec : nullptr);
     const auto after = unitsOf(removedM.value->file, converted ? &codec : nullptr);
-    check(before && after, "a file converted to UTF-16LE was in the codec");
-    check(sameUpToLineEnd(*before, *after), "remove(merge(x)) = remove(x)");
+    require(before && after, "a file converted to UTF-16LE was in the codec");
+    require(sameUpToLineEnd(*before, *after), "remove(merge(x)) = remove(x)");
     return 0;
 }

@@ -5,22 +5,16 @@
 // keep the length and read back as well. A value that is refused is not read either.
 
 #include "platform/os/dos_attributes.h"
+#include "tests/fuzz/invariant.h"
 
 #include <cctype>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
-namespace {
+using tessaro::test::require;
 
-void require(bool ok, const char* what)
-{
-    if (!ok) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
+namespace {
 
 // An oracle of its own, so that a mistake in the program's digit reading cannot hide here.
 int hexValue(char c)

@@ -4,23 +4,16 @@
 // an empty or odd field never shifts the others.
 
 #include "platform/os/mount_table_posix.h"
+#include "tests/fuzz/invariant.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace {
+using tessaro::test::require;
 
-void require(bool ok, const char* what)
-{
-    if (!ok) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
+namespace {
 
 // The kernel writes space, tab, newline and backslash as a backslash and three octal digits.
 std::string escaped(std::string_view field)

@@ -3,22 +3,15 @@
 // encodes exactly reads back as itself; bytes that decode exactly are written back unchanged.
 
 #include "platform/os/os_services.h"
+#include "tests/fuzz/invariant.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <iterator>
 #include <string>
 
-namespace {
+using tessaro::test::require;
 
-void require(bool ok, const char* what)
-{
-    if (!ok) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
+namespace {
 
 const char* const Encodings[] = {
     "UTF-8", "EUC-JP", "EUC-KR", "SHIFT_JIS", "CP932", "ISO-2022-JP", "GB18030", "BIG5", "BIG5-HKSCS",
