@@ -4,14 +4,7 @@
 source "$(dirname "$0")/setup.sh"
 out="$(realpath -m "${1:-$root/docs/tessaro.png}")"
 
-need=()
-for tool in Xvfb:xvfb import:imagemagick xdotool:xdotool; do
-    command -v "${tool%%:*}" >/dev/null || need+=("${tool##*:}")
-done
-if ((${#need[@]})); then
-    sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${need[@]}"
-fi
+install_packages xvfb imagemagick xdotool
 
 work="$(mktemp -d)"
 trap 'kill "${app:-}" "${xvfb:-}" 2>/dev/null || true; rm -rf "$work"' EXIT

@@ -18,17 +18,9 @@ packages=(
 # shellcheck disable=SC2206 # EXTRA_PACKAGES is a list of package names
 packages+=(${EXTRA_PACKAGES:-})
 
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if ((${#missing[@]})); then
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    echo "Installing: ${missing[*]}"
-    $sudo apt-get update -q
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+# shellcheck source=packages.sh
+source "$root/scripts/packages.sh"
+install_packages "${packages[@]}"
 
 # shellcheck disable=SC2086 # CMAKE_ARGS is a list of arguments
 cmake -S "$root" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE="$BUILD_TYPE" ${CMAKE_ARGS:-}

@@ -18,13 +18,19 @@
 
 namespace tessaro::test {
 
-// Clicks the window's button `name` and waits until what it started in the background
-// (apply, open) has ended; false when it did not end in time.
+// Waits until what the window started in the background (apply, open, take-off) has ended;
+// false when it did not end in time.
+[[nodiscard]] inline bool commandsEnded(const QWidget& window)
+{
+    const auto* commands = window.findChild<BackgroundCommand*>();
+    return QTest::qWaitFor([commands] { return !commands || !commands->busy(); }, 10000);
+}
+
+// Clicks the window's button `name` and waits until what it started has ended.
 [[nodiscard]] inline bool press(QWidget& window, const char* name)
 {
     QTest::mouseClick(window.findChild<QPushButton*>(QLatin1String(name)), Qt::LeftButton);
-    const auto* commands = window.findChild<BackgroundCommand*>();
-    return QTest::qWaitFor([commands] { return !commands || !commands->busy(); }, 10000);
+    return commandsEnded(window);
 }
 
 class FakeDialogs final : public UserDialogs {

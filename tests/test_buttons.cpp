@@ -54,7 +54,7 @@ private Q_SLOTS:
         FakeDialogs dialogs;
         Form1 form(dialogs);
         QTest::keyClick(form.findChild<QPushButton*>(QLatin1String(c.button)), static_cast<Qt::Key>(c.key));
-        QTRY_VERIFY(!form.findChild<BackgroundCommand*>()->busy());
+        QVERIFY(commandsEnded(form));
 
         QStringList done;
         if (dialogs.messages == QStringList{QStringLiteral("背景にする画像ファイルを選んでください。")})
@@ -85,7 +85,7 @@ private Q_SLOTS:
         QCOMPARE(menu->actions().front()->text(), QStringLiteral("開く"));
         menu->hide();
         menu->actions().front()->trigger();
-        QTRY_VERIFY(!form.findChild<BackgroundCommand*>()->busy());
+        QVERIFY(commandsEnded(form));
         QCOMPARE(readFile(log()), QFile::encodeName(target) + '|');
         QVERIFY(dialogs.messages.isEmpty());
     }

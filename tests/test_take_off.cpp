@@ -66,8 +66,7 @@ public:
             return false;
         shown->hide();
         shown->actions().at(1)->trigger();
-        const auto* commands = form->findChild<BackgroundCommand*>();
-        return QTest::qWaitFor([commands] { return !commands->busy(); }, 10000);
+        return commandsEnded(*form);
     }
 
     TempHome home;

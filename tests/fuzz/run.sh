@@ -13,20 +13,10 @@ here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 build="${FUZZ_BUILD_DIR:-$root/build-fuzz}"
 
-need_install=()
-command -v clang++ >/dev/null || need_install+=(clang)
-[ -n "$(find /usr/lib/llvm-*/lib/clang -name 'libclang_rt.fuzzer-x86_64.a' 2>/dev/null | head -n 1)" ] || need_install+=(libclang-rt-dev)
-command -v cmake >/dev/null || need_install+=(cmake)
-command -v ninja >/dev/null || need_install+=(ninja-build)
-if [ ${#need_install[@]} -gt 0 ]; then
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "run.sh: missing ${need_install[*]}; install them or run as root" >&2
-        exit 2
-    fi
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${need_install[@]}" >/dev/null
-fi
+# clang, and libFuzzer's runtime.
+# shellcheck source=../../scripts/packages.sh
+source "$root/scripts/packages.sh"
+install_packages clang libclang-rt-dev cmake ninja-build
 
 CXX=clang++ cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --parallel 2

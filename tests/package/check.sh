@@ -10,13 +10,9 @@ build="${BUILD_DIR:-$root/build-package}"
 
 export DEBIAN_FRONTEND=noninteractive
 # dpkg-dev for dpkg-shlibdeps and dpkg-buildflags; the checkers.
-need=()
-for package in dpkg-dev lintian appstream desktop-file-utils; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || need+=("$package")
-done
-if ((${#need[@]})); then
-    apt-get install -y -q --no-install-recommends "${need[@]}" >/dev/null
-fi
+# shellcheck source=../../scripts/packages.sh
+source "$root/scripts/packages.sh"
+install_packages dpkg-dev lintian appstream desktop-file-utils
 
 # The version as the top-level CMakeLists.txt gives it, spelt as the version record spells it.
 read -r major minor < <(sed -n 's/^project(Tessaro VERSION \([0-9]*\)\.\([0-9]*\).*/\1 \2/p' "$root/CMakeLists.txt")

@@ -2,23 +2,14 @@
 # Shared by the Wine stages (sourced): installs the cross compiler and Wine when missing, and
 # makes a Wine prefix that needs no display.
 
-# Installs x86_64-w64-mingw32-g++ and -windres, Wine (64-bit) and python3, plus the Debian
-# packages named as arguments, when missing; as root only.
+# shellcheck source=../../scripts/packages.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/packages.sh"
+
+# Installs the cross compiler and windres, Wine (Debian's /usr/bin/wine runs 64-bit programs
+# through the wine64 package's loader) and python3, plus the Debian packages named as
+# arguments, when missing.
 wine_install_tools() {
-    local need_install=("$@")
-    command -v x86_64-w64-mingw32-g++ >/dev/null || need_install+=(g++-mingw-w64-x86-64)
-    command -v x86_64-w64-mingw32-windres >/dev/null || need_install+=(binutils-mingw-w64-x86-64)
-    # Debian's /usr/bin/wine runs 64-bit programs through the wine64 package's loader.
-    { command -v wine >/dev/null && [ -x /usr/lib/wine/wine64 ] || command -v wine64 >/dev/null; } || need_install+=(wine wine64)
-    command -v python3 >/dev/null || need_install+=(python3)
-    [ ${#need_install[@]} -gt 0 ] || return 0
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "missing ${need_install[*]}; install them or run as root" >&2
-        return 2
-    fi
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${need_install[@]}" >/dev/null
+    install_packages g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 python3 "$@"
 }
 
 # Exports WINEPREFIX=$1 and the quiet, display-free settings every Wine stage runs with.
