@@ -253,8 +253,10 @@ private Q_SLOTS:
         CuedBox cued;
         cued.box.showFile(QStringLiteral("first.jpg"));
         QTRY_VERIFY(cued.cue.gate(QStringLiteral("first.jpg")).started);
-        cued.box.showFile(QStringLiteral("second.jpg")); // waits for its gate
+        cued.box.showFile(QStringLiteral("second.jpg"));
         QTRY_VERIFY(cued.cue.gate(QStringLiteral("first.jpg")).sawCancel);
+        // Dropped before its thread took it up, it would never start: see the next test.
+        QTRY_VERIFY(cued.cue.gate(QStringLiteral("second.jpg")).started);
         cued.box.clear();
         QTRY_VERIFY(cued.cue.gate(QStringLiteral("second.jpg")).sawCancel);
 
