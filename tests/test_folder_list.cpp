@@ -16,7 +16,9 @@
 #include <QThread>
 #include <QtTest>
 
+#include <atomic>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -81,6 +83,24 @@ void show(FolderList& tree)
     tree.show();
     QVERIFY(QTest::qWaitForWindowExposed(&tree));
 }
+
+// A list that counts how often its names are measured, and can look at its first paint.
+struct MeasuredTree : FolderList {
+    int sizeHintForColumn(int column) const override
+    {
+        ++measures;
+        return FolderList::sizeHintForColumn(column);
+    }
+    void paintEvent(QPaintEvent* event) override
+    {
+        FolderList::paintEvent(event);
+        if (onFirstPaint)
+            std::exchange(onFirstPaint, {})();
+    }
+    int widest() const { return FolderList::sizeHintForColumn(0); }
+    mutable int measures = 0;
+    std::function<void()> onFirstPaint;
+};
 
 // The highlighted row, the focus frame and the path name one folder.
 void checkOneFolder(const FolderList& tree, const QModelIndex& row)
@@ -275,15 +295,6 @@ private Q_SLOTS:
 
     void column_isMeasuredOncePerChange_andFitsTheNames()
     {
-        struct MeasuredTree : FolderList {
-            int sizeHintForColumn(int column) const override
-            {
-                ++measures;
-                return FolderList::sizeHintForColumn(column);
-            }
-            int widest() const { return FolderList::sizeHintForColumn(0); }
-            mutable int measures = 0;
-        };
         Drive drive(numbered(QStringLiteral("a rather long folder name %1/inner/deepest"), 30));
         MeasuredTree tree;
         show(tree);
@@ -291,6 +302,35 @@ private Q_SLOTS:
         QVERIFY(tree.setPath(drive.path(QStringLiteral("a rather long folder name 07/inner"))));
         QTRY_VERIFY(tree.measures > 0);
         QCoreApplication::processEvents();
+        QCOMPARE(tree.measures, 1);
+        QCOMPARE(tree.columnWidth(0), tree.widest());
+    }
+
+    // As at start-up: the rows are there before the list is shown. Its first paint shows them
+    // in a column as wide as the list, without waiting for the names to be measured or the
+    // marks read; both follow it.
+    void firstPaint_comesBeforeMeasuringAndMarks_whichFollow()
+    {
+        Drive drive(numbered(QStringLiteral("a rather long folder name %1"), 30));
+        MeasuredTree tree;
+        std::atomic<int> asked = 0;
+        tree.setMarkReader([&](const QString& folder) {
+            ++asked;
+            return FolderMark{FolderMark::State::Decorated, folder};
+        });
+        QVERIFY(tree.setPath(drive.path()));
+        int measuresThen = -1, askedThen = -1, columnThen = -1;
+        tree.onFirstPaint = [&] {
+            measuresThen = tree.measures;
+            askedThen = asked;
+            columnThen = tree.columnWidth(0);
+        };
+        show(tree);
+        QTRY_VERIFY(!tree.marksPending());
+        QCOMPARE(measuresThen, 0);
+        QCOMPARE(askedThen, 0);
+        QCOMPARE(columnThen, tree.viewport()->width());
+        QVERIFY(asked > 0);
         QCOMPARE(tree.measures, 1);
         QCOMPARE(tree.columnWidth(0), tree.widest());
     }

@@ -346,8 +346,10 @@ void FolderList::markShownLater()
     if (std::exchange(m_marksQueued, true))
         return;
     QMetaObject::invokeMethod(this, [this] {
-        m_marksQueued = false;
-        markShown();
+        unlessWaiting([this] {
+            m_marksQueued = false;
+            markShown();
+        });
     }, Qt::QueuedConnection);
 }
 
@@ -428,13 +430,45 @@ void FolderList::showEvent(QShowEvent* event)
         centre();
 }
 
+// Measuring the names and reading the marks are the costliest steps of a list's start, and
+// its first picture needs neither: a list on the screen waits with both until that picture
+// has reached it. Meanwhile the column is as wide as the view.
+bool FolderList::waitsForFirstPaint() const
+{
+    return isVisible() && !m_painted;
+}
+
+void FolderList::paintEvent(QPaintEvent* event)
+{
+    if (!m_painted && m_columnQueued && header()->sectionSize(0) < viewport()->width())
+        header()->resizeSection(0, viewport()->width());
+    QTreeView::paintEvent(event);
+    if (std::exchange(m_painted, true) || m_waiting.empty())
+        return;
+    QTimer::singleShot(0, this, [this] {
+        for (const auto& step : std::exchange(m_waiting, {}))
+            step();
+    });
+}
+
+// Runs `step` at once, or, while the list waits for its first paint, once it has been painted.
+void FolderList::unlessWaiting(std::function<void()> step)
+{
+    if (waitsForFirstPaint())
+        m_waiting.push_back(std::move(step));
+    else
+        step();
+}
+
 void FolderList::sizeColumnLater()
 {
     if (std::exchange(m_columnQueued, true))
         return;
     QMetaObject::invokeMethod(this, [this] {
-        m_columnQueued = false;
-        resizeColumnToContents(0);
+        unlessWaiting([this] {
+            m_columnQueued = false;
+            resizeColumnToContents(0);
+        });
     }, Qt::QueuedConnection);
 }
 

@@ -8,6 +8,9 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include <functional>
+#include <vector>
+
 namespace tessaro {
 
 struct FolderWay;
@@ -82,6 +85,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     // How a move came: each asks the volume for what it needs.
@@ -98,6 +102,8 @@ private:
     void rest();
     void setCurrentPath(const QString& path);
     void centre();
+    bool waitsForFirstPaint() const;
+    void unlessWaiting(std::function<void()> step);
     void sizeColumnLater();
     void readFailed(const QString& folder, const QString& why);
     void report(const QString& message);
@@ -121,6 +127,8 @@ private:
     bool m_moving = false;   // the list itself moves the highlight
     bool m_centreWhenShown = false;
     bool m_columnQueued = false;
+    bool m_painted = false;  // the list has reached the screen once
+    std::vector<std::function<void()>> m_waiting;  // for the first paint
     MarkReader m_markReader;
     VolumeTask m_markTask;   // reads the marks of m_markBatch
     QStringList m_markQueue, m_markBatch;
