@@ -343,14 +343,7 @@ bool FolderList::marksPending() const
 // Once per turn of the event loop, after the view has laid out the rows it now shows.
 void FolderList::markShownLater()
 {
-    if (std::exchange(m_marksQueued, true))
-        return;
-    QMetaObject::invokeMethod(this, [this] {
-        unlessWaiting([this] {
-            m_marksQueued = false;
-            markShown();
-        });
-    }, Qt::QueuedConnection);
+    onceLater(m_marksQueued, [this] { markShown(); });
 }
 
 void FolderList::markShown()
@@ -451,25 +444,27 @@ void FolderList::paintEvent(QPaintEvent* event)
     });
 }
 
-// Runs `step` at once, or, while the list waits for its first paint, once it has been painted.
-void FolderList::unlessWaiting(std::function<void()> step)
+// Runs `step` on a later turn of the event loop, once however often asked meanwhile (while
+// `queued`); a list waiting for its first paint runs it once that paint has reached the screen.
+void FolderList::onceLater(bool& queued, std::function<void()> step)
 {
-    if (waitsForFirstPaint())
-        m_waiting.push_back(std::move(step));
-    else
-        step();
+    if (std::exchange(queued, true))
+        return;
+    QMetaObject::invokeMethod(this, [this, &queued, step = std::move(step)] {
+        auto run = [&queued, step] {
+            queued = false;
+            step();
+        };
+        if (waitsForFirstPaint())
+            m_waiting.push_back(std::move(run));
+        else
+            run();
+    }, Qt::QueuedConnection);
 }
 
 void FolderList::sizeColumnLater()
 {
-    if (std::exchange(m_columnQueued, true))
-        return;
-    QMetaObject::invokeMethod(this, [this] {
-        unlessWaiting([this] {
-            m_columnQueued = false;
-            resizeColumnToContents(0);
-        });
-    }, Qt::QueuedConnection);
+    onceLater(m_columnQueued, [this] { resizeColumnToContents(0); });
 }
 
 void FolderList::readFailed(const QString& folder, const QString& why)

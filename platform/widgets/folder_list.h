@@ -103,7 +103,7 @@ private:
     void setCurrentPath(const QString& path);
     void centre();
     bool waitsForFirstPaint() const;
-    void unlessWaiting(std::function<void()> step);
+    void onceLater(bool& queued, std::function<void()> step);
     void sizeColumnLater();
     void readFailed(const QString& folder, const QString& why);
     void report(const QString& message);
