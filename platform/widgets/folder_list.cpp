@@ -1,6 +1,7 @@
 #include "platform/widgets/folder_list.h"
 
 #include "platform/os/native_path.h"
+#include "platform/widgets/error_text.h"
 #include "platform/widgets/folder_model.h"
 #include "platform/widgets/volume_service.h"
 
@@ -97,7 +98,7 @@ FolderList::FolderList(QWidget* parent)
     // Queued: the model reports from inside a read, which the view may have asked for
     // in the middle of laying itself out.
     connect(m_model, &FolderModel::unanswered, this, [this](const QString& folder) {
-        readFailed(folder, tr("応答がありません。"));
+        readFailed(folder, describeNoAnswer());
     }, Qt::QueuedConnection);
     connect(m_model, &FolderModel::lost, this, [this](const QString& folder) {
         if (m_path == folder || m_path.startsWith(joinPath(folder, QString())))
@@ -170,7 +171,7 @@ bool FolderList::moveTo(const QString& path, const QString& root, Move how)
             if (!m_walkFound && !m_onTheSpot)
                 report(tr("フォルダ %1 がありません。").arg(target));
         },
-        [this, target] { readFailed(target, tr("応答がありません。")); });
+        [this, target] { readFailed(target, describeNoAnswer()); });
     return !ended || m_walkFound;
 }
 
