@@ -46,6 +46,8 @@ private:
 
     std::optional<Picture> planPicture(const DecorationChoice& choice);
     std::optional<os::Entry> lookAtExisting(const Picture& picture, const QString& colour);
+    bool alreadyThere(const Picture& picture, const QString& colour, const os::Entry& existing);
+    bool keepAsItIs();
     bool askFirst(const Picture& picture, const os::Entry& existing);
     bool install(Picture picture, const QString& colour, const os::Entry& existing);
     bool targetIsFolder();

@@ -1,5 +1,6 @@
 #include "decoration/folder_decoration.h"
 
+#include "decoration/command_texts.h"
 #include "decoration/ini_install.h"
 #include "decoration/settings_file.h"
 #include "platform/os/native_path.h"
@@ -23,7 +24,7 @@ QString colourText(const std::optional<QString>& colour)
     const std::optional<os::ColourRef> value = readerColour(*colour);
     if (!value)
         return Text::tr("%1 (読めません)").arg(*colour);
-    return Text::tr("%1 (赤 %2、緑 %3、青 %4)").arg(*colour).arg(*value & 0xFF).arg((*value >> 8) & 0xFF).arg((*value >> 16) & 0xFF);
+    return Text::tr("%1 = %2").arg(*colour, describeColour(*value));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "decoration/take_off_command.h"
 
+#include "decoration/command_texts.h"
 #include "decoration/folder_decoration.h"
 #include "decoration/ini_install.h"
 #include "decoration/picture_reference.h"
@@ -56,8 +57,7 @@ bool TakeOffCommand::run(const QString& folder)
     if (!planned)
         return false;
     bool deletePicture = false;
-    const QString question = tr("フォルダ %1 の背景画像と文字色の設定を外しますか?\ndesktop.ini のほかの設定はそのまま残します。")
-                                 .arg(native(m_folder));
+    const QString question = takeOffQuestion(native(m_folder), planned->nothingLeft);
     const bool yes = planned->picture.isEmpty()
         ? m_dialogs.ask(m_window, question)
         : m_dialogs.askWithCheck(m_window, question,
