@@ -1,7 +1,9 @@
 #include "app/form1.h"
 
 #include "app/accessibility.h"
+#include "app/colour_text.h"
 #include "decoration/apply_command.h"
+#include "decoration/command_texts.h"
 #include "decoration/folder_decoration.h"
 #include "decoration/take_off_command.h"
 #include "platform/os/native_path.h"
@@ -20,40 +22,13 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QStyle>
 
 #include <algorithm>
 #include <utility>
 
 namespace tessaro {
 namespace {
-
-// The colour text with the full-width digits and letters a Japanese input method types
-// (ＦＦ) and its full-width space taken as their ASCII forms: the settings file must hold
-// ASCII hexadecimal, and the user should not have to switch the input method to type it.
-QString asciiForm(const QString& text)
-{
-    QString ascii = text;
-    for (QChar& c : ascii) {
-        if (c.unicode() >= 0xFF01 && c.unicode() <= 0xFF5E)
-            c = QChar(static_cast<char16_t>(c.unicode() - 0xFEE0));
-        else if (c.unicode() == 0x3000)
-            c = QLatin1Char(' ');
-    }
-    return ascii;
-}
-
-// The colour the text names by the rule apply checks it by: one to eight hexadecimal digits,
-// spaces around them allowed.
-std::optional<os::ColourRef> colourOf(const QString& text)
-{
-    const QString digits = text.trimmed();
-    const bool hex = std::all_of(digits.begin(), digits.end(), [](QChar c) {
-        return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
-    });
-    if (digits.isEmpty() || digits.size() > 8 || !hex)
-        return std::nullopt;
-    return digits.toUInt(nullptr, 16);
-}
 
 // COLORREF is 0x00BBGGRR.
 QColor toColor(os::ColourRef colour)
@@ -126,6 +101,8 @@ void Form1::createControls()
     Label2->setAutoFillBackground(true);
     Text1 = new QLineEdit(QStringLiteral("000000"), this);
     place(Text1, "Text1", 2250, 3510, 2895, 285);
+    // Marks a text that names no colour where it is typed; its tooltip says why.
+    m_colourWarning = Text1->addAction(style()->standardIcon(QStyle::SP_MessageBoxWarning), QLineEdit::TrailingPosition);
 
     Image1 = new PictureBox(this);
     place(Image1, "Image1", 180, 3870, 5010, 3480);
@@ -218,9 +195,6 @@ void Form1::describeControls()
     Command3->setAccessibleName(tr("文字色変更"));
     Command3->setAccessibleDescription(tr("色の一覧から文字色を選びます"));
     Text1->setAccessibleName(tr("文字色 (16進数)"));
-    const QString order = tr("青・緑・赤の順の16進数 (0x00BBGGRR) です。赤は FF、青は FF0000");
-    Text1->setAccessibleDescription(order);
-    Text1->setToolTip(order);
     Image1->setAccessibleName(tr("プレビュー"));
     Command1->setAccessibleName(tr("実行"));
     Command1->setAccessibleDescription(tr("選んだ画像と文字色を右のフォルダに設定します"));
@@ -370,7 +344,7 @@ void Form1::Command3_Click()
     // The dialog works on a copy, so that a cancel drops the custom colours edited in it.
     os::CustomColours custom = CustomColors;
     // Only the low three bytes: the system's dialog would read a high byte as a palette index.
-    const os::ColourRef shown = colourOf(colourText()).value_or(0) & 0xFFFFFF;
+    const os::ColourRef shown = readColourText(Text1->text()).colour.value_or(0) & 0xFFFFFF;
     const std::optional<os::ColourRef> chosen = m_dialogs.chooseColour(this, shown, custom);
     if (!chosen)
         return;
@@ -383,20 +357,34 @@ QString Form1::colourText() const
     return asciiForm(Text1->text());
 }
 
-// The swatch and the sample follow the text whenever it names a colour, typed or chosen, so
-// that the window never shows one colour and applies another.
+// The swatch and the sample follow the text as it is typed or chosen, so that the window
+// never shows one colour and applies another: a text that names no colour shows none, and
+// the box says why.
 void Form1::showColour()
 {
-    const std::optional<os::ColourRef> colour = colourOf(colourText());
-    if (!colour)
-        return;
-    const QColor shown = toColor(*colour);
+    const ColourReading reading = readColourText(Text1->text());
+    const QString order = tr("青・緑・赤の順の16進数 (0x00BBGGRR) です。赤は FF、青は FF0000");
+    const QString about = reading.problem.isEmpty() ? order : reading.problem + QLatin1Char('\n') + order;
+    Text1->setToolTip(about);
+    Text1->setAccessibleDescription(about);
+    m_colourWarning->setToolTip(about);
+    m_colourWarning->setVisible(!reading.colour);
+
     QPalette swatch = Label2->palette();
-    swatch.setColor(QPalette::Window, shown);
-    Label2->setPalette(swatch);
-    Label2->setAccessibleName(tr("文字色の見本: 赤 %1、緑 %2、青 %3").arg(shown.red()).arg(shown.green()).arg(shown.blue()));
     QPalette sample = Label1->palette();
-    sample.setColor(QPalette::WindowText, shown);
+    if (reading.colour) {
+        const QColor shown = toColor(*reading.colour);
+        swatch.setBrush(QPalette::Window, shown);
+        sample.setColor(QPalette::WindowText, shown);
+        Label2->setToolTip(describeColour(*reading.colour));
+    } else {
+        // Hatched, as an empty colour is drawn; the sample in the window's own text colour.
+        swatch.setBrush(QPalette::Window, QBrush(palette().color(QPalette::WindowText), Qt::BDiagPattern));
+        sample.setColor(QPalette::WindowText, palette().color(QPalette::WindowText));
+        Label2->setToolTip(tr("色になっていません"));
+    }
+    Label2->setPalette(swatch);
+    Label2->setAccessibleName(tr("文字色の見本: %1").arg(Label2->toolTip()));
     Label1->setPalette(sample);
 }
 
