@@ -12,7 +12,7 @@
 #include "platform/widgets/file_list.h"
 #include "platform/widgets/folder_list.h"
 #include "platform/widgets/picture_box.h"
-#include "platform/widgets/twips.h"
+#include "platform/widgets/twip_layout.h"
 #include "platform/widgets/user_dialogs.h"
 #include "shell/mod_com.h"
 
@@ -75,55 +75,66 @@ Form1::Form1(UserDialogs& dialogs, QWidget* parent)
 
 void Form1::createControls()
 {
-    const int dpi = logicalDpiX();
-    const auto place = [this, dpi](QWidget* control, const char* name, int left, int top, int width, int height) {
+    auto* layout = new TwipLayout(this, QSize(10485, 7545));
+    const auto place = [layout](QWidget* control, const char* name, QRect twips, TwipLayout::Follow follow) {
         control->setObjectName(QLatin1String(name));
-        control->setGeometry(twipsRect(left, top, width, height, dpi));
+        layout->add(control, twips, follow);
     };
-    setFixedSize(twipsToPixels(10485, dpi), twipsToPixels(7545, dpi));
+    // What the window's growth goes to: the picture pane and the target pane take half the
+    // extra width each, the picture pane's folder and file lists half of its share each. The
+    // picture pane's lists take half the extra height and the preview below them the other
+    // half; the target pane's tree takes all of it. Buttons, the swatch and the colour text
+    // keep their size and move with what lies above and beside them; the pane titles, the
+    // drive lists and 開く span their pane as they do in the design, and the apply button
+    // stands between the panes from top to bottom.
+    using Follow = TwipLayout::Follow;
+    constexpr qreal Pane = 0.5, HalfPane = 0.25, Lists = 0.5;
 
     Label3 = new QLabel(tr("画像ファイル選択"), this);
-    place(Label3, "Label3", 270, 90, 5010, 240);
+    place(Label3, "Label3", {270, 90, 5010, 240}, Follow{0, 0, Pane, 0});
     highlight(Label3);
 
     Drive1 = new DriveList(m_dialogs, this);
-    place(Drive1, "Drive1", 225, 450, 2625, 300);
+    place(Drive1, "Drive1", {225, 450, 2625, 300}, Follow{0, 0, HalfPane, 0});
     Dir1 = new FolderList(this);
-    place(Dir1, "Dir1", 225, 810, 2670, 2610);
+    place(Dir1, "Dir1", {225, 810, 2670, 2610}, Follow{0, 0, HalfPane, Lists});
     File1 = new FileList(this);
-    place(File1, "File1", 3060, 495, 2175, 2970);
+    place(File1, "File1", {3060, 495, 2175, 2970}, Follow{HalfPane, 0, Pane, Lists});
     File1->setPattern(QStringLiteral("*.bmp;*.jpg;*.gif"));
 
     Command3 = new QPushButton(tr("文字色変更"), this);
-    place(Command3, "Command3", 270, 3510, 1185, 285);
+    place(Command3, "Command3", {270, 3510, 1185, 285}, Follow{0, Lists, 0, Lists});
     Label2 = new QLabel(this);
-    place(Label2, "Label2", 1575, 3510, 555, 285);
+    place(Label2, "Label2", {1575, 3510, 555, 285}, Follow{0, Lists, 0, Lists});
     Label2->setAutoFillBackground(true);
     Text1 = new QLineEdit(QStringLiteral("000000"), this);
-    place(Text1, "Text1", 2250, 3510, 2895, 285);
+    place(Text1, "Text1", {2250, 3510, 2895, 285}, Follow{0, Lists, 0, Lists});
     // Marks a text that names no colour where it is typed; its tooltip says why.
     m_colourWarning = Text1->addAction(style()->standardIcon(QStyle::SP_MessageBoxWarning), QLineEdit::TrailingPosition);
 
     Image1 = new PictureBox(this);
-    place(Image1, "Image1", 180, 3870, 5010, 3480);
+    place(Image1, "Image1", {180, 3870, 5010, 3480}, Follow{0, Lists, Pane, 1});
     // The sample caption over the preview: no background of its own, so the picture shows around it.
     Label1 = new QLabel(tr("文字色"), this);
-    place(Label1, "Label1", 315, 4005, 915, 285);
+    place(Label1, "Label1", {315, 4005, 915, 285}, Follow{0, Lists, 0, Lists});
     Label1->setAttribute(Qt::WA_TranslucentBackground);
     Label1->raise();
 
     Command1 = new QPushButton(tr("実行　>>"), this);
-    place(Command1, "Command1", 5400, 180, 915, 7215);
+    place(Command1, "Command1", {5400, 180, 915, 7215}, Follow{Pane, 0, Pane, 1});
 
     Label4 = new QLabel(tr("背景変更フォルダ"), this);
-    place(Label4, "Label4", 6480, 135, 3615, 240);
+    place(Label4, "Label4", {6480, 135, 3615, 240}, Follow{Pane, 0, 1, 0});
     highlight(Label4);
     Drive2 = new DriveList(m_dialogs, this);
-    place(Drive2, "Drive2", 6435, 495, 3750, 300);
+    place(Drive2, "Drive2", {6435, 495, 3750, 300}, Follow{Pane, 0, 1, 0});
     Dir2 = new FolderList(this);
-    place(Dir2, "Dir2", 6435, 855, 3705, 5760);
+    place(Dir2, "Dir2", {6435, 855, 3705, 5760}, Follow{Pane, 0, 1, 1});
     Command2 = new QPushButton(tr("開く"), this);
-    place(Command2, "Command2", 6480, 6840, 3705, 510);
+    place(Command2, "Command2", {6480, 6840, 3705, 510}, Follow{Pane, 1, 1, 1});
+    // Opens at the design's size and places the controls before anything asks where they are.
+    resize(layout->sizeHint());
+    layout->activate();
 
     for (QLabel* label : {Label1, Label2, Label3, Label4})
         label->setFocusPolicy(Qt::NoFocus);
@@ -139,10 +150,13 @@ void Form1::createControls()
     // to dialogs.
     for (QPushButton* button : {Command1, Command2, Command3})
         button->installEventFilter(this);
-    // The keyboard order: the folder list first, then the lists, the buttons and the colour text.
-    QWidget* order[] = {Dir1, Drive1, File1, Dir2, Drive2, Command1, Command2, Command3, Text1};
+    // The keyboard order follows the eye through the panes: the picture's drive, folder and
+    // file, its colour, apply, then the target's drive, folder and 開く. The picture's folder
+    // has the focus first, as it always had.
+    QWidget* order[] = {Drive1, Dir1, File1, Command3, Text1, Command1, Drive2, Dir2, Command2};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
+    Dir1->setFocus();
 
     connect(Drive1, &DriveList::changed, this, &Form1::Drive1_Change);
     connect(Dir1, &FolderList::changed, this, &Form1::Dir1_Change);

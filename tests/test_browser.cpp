@@ -203,10 +203,14 @@ private Q_SLOTS:
         Window w(home);
         w.form.show();
         QVERIFY(QTest::qWaitForWindowActive(&w.form));
-        w.find<DriveList>("Drive1")->setFocus();
+        const QImage unfocused = w.file1->viewport()->grab().toImage();
+        w.dir1->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), w.file1);
         QCOMPARE(w.file1->listIndex(), -1);
+        QVERIFY(!w.file1->currentIndex().isValid());
+        // The focus shows, though no entry is current.
+        QVERIFY(w.file1->viewport()->grab().toImage() != unfocused);
         QVERIFY(!w.image1->loading() && w.image1->picture().isNull());
         QVERIFY(w.dialogs.messages.isEmpty());
 

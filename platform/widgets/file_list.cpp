@@ -4,6 +4,10 @@
 #include "platform/widgets/folder_reading.h"
 #include "platform/widgets/wildcard.h"
 
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
+
 #include <algorithm>
 #include <filesystem>
 
@@ -133,6 +137,22 @@ void FileList::fill(const FolderEntries& entries)
     // too: the first Down then selects the first entry instead of passing over it.
     setCurrentIndex(QModelIndex());
     setUpdatesEnabled(true);
+}
+
+// With the focus and no current entry the view would mark nothing, and a Tab into the list
+// would seem to go nowhere: the focus is marked where the first Down lands, on the first
+// entry (or the first line of an empty list), as the system's list boxes do.
+void FileList::paintEvent(QPaintEvent* event)
+{
+    QListWidget::paintEvent(event);
+    if (!hasFocus() || currentIndex().isValid())
+        return;
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.rect = count() > 0 ? visualItemRect(item(0)) : QRect(0, 0, viewport()->width(), fontMetrics().height() + 2);
+    focus.backgroundColor = palette().color(QPalette::Base);
+    QPainter painter(viewport());
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
 }
 
 } // namespace tessaro

@@ -47,6 +47,9 @@ Q_SIGNALS:
     // The selection changed, by the user or by code: an entry was selected, or none is now.
     void clicked();
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     bool read(const QString& folder);
     void fill(const FolderEntries& entries);

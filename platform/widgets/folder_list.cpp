@@ -36,21 +36,24 @@ const QIcon& folderIcon()
 constexpr int MarksPerBatch = 48;
 
 // The folder icon with a small emblem in its lower right corner: a picture (a framed square
-// of sky and ground) for a decorated folder, a red cross for a broken decoration.
+// of sky and ground) for a decorated folder, a red cross for a broken decoration. Drawn on
+// the folder icon's own pixmaps at each size in device pixels, in proportion to the pixmap
+// the style gives (which need not be square, nor the size asked for), so that at any device
+// pixel ratio the icon chosen shows the emblem at the same place and share.
 QIcon markedIcon(bool broken)
 {
     QIcon icon;
-    for (const int size : {16, 24, 32, 48}) {
-        QPixmap pixmap = folderIcon().pixmap(size);
-        pixmap.setDevicePixelRatio(1);
+    for (const int size : {16, 24, 32, 48, 64, 96}) {
+        QPixmap pixmap = folderIcon().pixmap(QSize(size, size), 1.0);
+        const QRect box = pixmap.rect();
+        const int side = std::min(box.width(), box.height()) * 5 / 8;
+        const QRect emblem(box.right() + 1 - side, box.bottom() + 1 - side, side - 1, side - 1);
         QPainter painter(&pixmap);
         painter.setRenderHint(QPainter::Antialiasing);
-        const int side = size * 5 / 8;
-        const QRect emblem(size - side, size - side, side - 1, side - 1);
-        painter.setPen(QPen(Qt::white, std::max(1, size / 16)));
+        painter.setPen(QPen(Qt::white, std::max(1, side / 10)));
         if (broken) {
             painter.setBrush(QColor(0xC6, 0x28, 0x28));
-            painter.drawRoundedRect(emblem, 2, 2);
+            painter.drawRoundedRect(emblem, side / 8.0, side / 8.0);
             const QRect cross = emblem.adjusted(side / 4, side / 4, -side / 4, -side / 4);
             painter.drawLine(cross.topLeft(), cross.bottomRight());
             painter.drawLine(cross.topRight(), cross.bottomLeft());
