@@ -51,6 +51,17 @@ public:
 
     void set(const QStringList& folders, std::uint64_t generation);
 
+    // Once the thread is through with what it does now (a watch a volume holds, perhaps),
+    // the engine goes with its watches, and the thread ends. On the thread itself: the
+    // system's watcher must go where it was made.
+    static void retire(Engine* engine)
+    {
+        QMetaObject::invokeMethod(engine, [engine] {
+            delete engine;
+            QThread::currentThread()->quit();
+        }, Qt::QueuedConnection);
+    }
+
 private:
     std::shared_ptr<Link> m_link;
     QFileSystemWatcher* m_watcher = nullptr;
@@ -148,7 +159,7 @@ WatchService::WatchService()
 WatchService::~WatchService()
 {
     m_link->cut();
-    m_thread->quit();
+    Engine::retire(m_engine);
     if (m_thread->wait(ExitWaitMs))
         delete m_thread;
 }
@@ -160,7 +171,6 @@ void WatchService::startThread()
     m_thread->setObjectName(QStringLiteral("folder watcher"));
     m_engine = new Engine(m_link);
     m_engine->moveToThread(m_thread);
-    connect(m_thread, &QThread::finished, m_engine, &QObject::deleteLater);
     m_thread->start();
     m_posted.clear();
 }
@@ -241,7 +251,7 @@ void WatchService::giveUp(const QString& folder)
     QThread* abandoned = std::exchange(m_thread, nullptr);
     connect(abandoned, &QThread::finished, this, [this, root] { answeredAgain(root); });
     connect(abandoned, &QThread::finished, abandoned, &QObject::deleteLater);
-    abandoned->quit();
+    Engine::retire(m_engine);
     startThread();
     post();
 }
