@@ -187,14 +187,14 @@ void Form1::createControls()
     // The target pane moves together as the picture pane does.
     connect(Drive2, &DriveList::changed, this, [this] {
         if (!Dir2->setDrive(Drive2->drive())) {
-            m_dialogs.inform(this, tr("ドライブ %1 を開けません。").arg(Drive2->drive()));
+            m_dialogs.warn(this, tr("ドライブ"), tr("ドライブ %1 を開けません。").arg(Drive2->drive()));
             showTreeDrive(Drive2, Dir2);
         }
     });
     for (const auto& [drives, tree] : {std::pair(Drive1, Dir1), std::pair(Drive2, Dir2)}) {
         connect(tree, &FolderList::changed, drives, [drives, tree] { showTreeDrive(drives, tree); });
         connect(tree, &FolderList::failed, this, [this, drives, tree](const QString& message) {
-            m_dialogs.inform(this, message);
+            m_dialogs.warn(this, tr("フォルダ"), message);
             showTreeDrive(drives, tree);
         });
     }
@@ -252,7 +252,7 @@ void Form1::Drive1_Change()
 {
     Drive1->setToolTip(Drive1->drive());
     if (!Dir1->setDrive(Drive1->drive())) {
-        m_dialogs.inform(this, tr("ドライブ %1 を開けません。").arg(Drive1->drive()));
+        m_dialogs.warn(this, tr("ドライブ"), tr("ドライブ %1 を開けません。").arg(Drive1->drive()));
         showTreeDrive(Drive1, Dir1);
     }
 }
@@ -284,7 +284,7 @@ void Form1::previewFailed(const QString& path, const QString& reason)
 {
     m_unreadablePicture = path;
     m_unreadableReason = reason;
-    m_dialogs.warn(this, tr("画像を表示できません。\n%1\n%2").arg(path, reason));
+    m_dialogs.warn(this, tr("プレビュー"), tr("画像を表示できません。\n%1\n%2").arg(path, reason));
 }
 
 // The preview always shows the picture apply would use: a new folder has none selected.
@@ -325,7 +325,7 @@ void Form1::showFolderMenu(const QString& folder, const QPoint& globalPos)
     m_folderMenu->clear();
     m_folderMenu->addAction(tr("開く"), this, [this, folder] { openFolder(folder); });
     QAction* takeOff = m_folderMenu->addAction(tr("背景と文字色を外す"), this, [this, folder] {
-        runCommand(folder, [](UserDialogs& dialogs, const QString& target) { TakeOffCommand(dialogs, nullptr).run(target); });
+        runCommand(TakeOffCommand::title(), folder, [](UserDialogs& dialogs, const QString& target) { TakeOffCommand(dialogs, nullptr).run(target); });
     });
     const FolderMark* mark = Dir2->mark(folder);
     takeOff->setEnabled(mark && mark->state != FolderMark::State::Plain);
@@ -335,15 +335,15 @@ void Form1::showFolderMenu(const QString& folder, const QPoint& globalPos)
 // Apply and take-off run alike, behind the window: the command asks and tells the user
 // through the dialogs, and once it has ended the folder's mark is read anew whatever came of
 // it, since a failure may have changed part of it.
-void Form1::runCommand(const QString& folder, std::function<void(UserDialogs& dialogs, const QString& folder)> command)
+void Form1::runCommand(const QString& title, const QString& folder, std::function<void(UserDialogs& dialogs, const QString& folder)> command)
 {
-    if (m_commands->start([folder, command = std::move(command)](UserDialogs& dialogs) { command(dialogs, folder); }))
+    if (m_commands->start(title, [folder, command = std::move(command)](UserDialogs& dialogs) { command(dialogs, folder); }))
         m_changing = folder;
 }
 
 void Form1::openFolder(const QString& folder)
 {
-    m_commands->start([folder](UserDialogs& dialogs) { Mod_Com::OpenFolder(folder, nullptr, dialogs); });
+    m_commands->start(tr("フォルダを開く"), [folder](UserDialogs& dialogs) { Mod_Com::OpenFolder(folder, nullptr, dialogs); });
 }
 
 void Form1::Command1_Click()
@@ -357,7 +357,7 @@ void Form1::Command1_Click()
             choice.pictureProblem = m_unreadableReason;
     }
     choice.colourText = colourText();
-    runCommand(Dir2->path(), [choice](UserDialogs& dialogs, const QString& target) { ApplyCommand(dialogs, nullptr).run(choice, target); });
+    runCommand(ApplyCommand::title(), Dir2->path(), [choice](UserDialogs& dialogs, const QString& target) { ApplyCommand(dialogs, nullptr).run(choice, target); });
 }
 
 void Form1::Command2_Click()

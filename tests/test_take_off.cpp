@@ -187,6 +187,8 @@ void TakeOffTest::takeOff_leavesExactlyTheOtherSettings()
     QVERIFY(!markedAsItEnded);
     QCOMPARE(window.dialogs.messages.size(), 1);
     QVERIFY2(window.dialogs.messages.front().contains(QStringLiteral("外しました")), qPrintable(window.dialogs.messages.front()));
+    QVERIFY(window.dialogs.warnings.isEmpty());
+    QCOMPARE(window.dialogs.titles, QStringList(2, QStringLiteral("背景を外す"))); // the question and the message
     QCOMPARE(QFileInfo::exists(window.ini), !after.isEmpty());
     QCOMPARE(readFile(window.ini), after);
     // The folder keeps its System mark; desktop.ini, where it stays, its Hidden and System.

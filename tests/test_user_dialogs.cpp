@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QColorDialog>
+#include <QDialogButtonBox>
 #include <QDirIterator>
 #include <QMessageBox>
 #include <QPushButton>
@@ -65,8 +66,10 @@ os::CustomColours customOf(std::initializer_list<os::ColourRef> colours)
 }
 
 // `key` is pressed on the focused button; 0: Yes is clicked. Questions may replace a file.
+// A screen reader hears a question as a dialog, a failure as an alert.
 enum class Box { Ask, AskYes, Inform, Warn };
-struct BoxCase { const char* name; Box box; int key; bool expected; QMessageBox::Icon icon = QMessageBox::Question; };
+struct BoxCase { const char* name; Box box; int key; bool expected; QMessageBox::Icon icon = QMessageBox::Question;
+                 QAccessible::Role role = QAccessible::Dialog; };
 const BoxCase boxCases[] = {
     {"Enter keeps the file", Box::Ask, Qt::Key_Return, false},
     {"keypad Enter keeps the file", Box::Ask, Qt::Key_Enter, false},
@@ -74,8 +77,8 @@ const BoxCase boxCases[] = {
     {"Yes clicked replaces it", Box::Ask, 0, true},
     {"default Yes: Enter says Yes", Box::AskYes, Qt::Key_Return, true},
     {"default Yes: Escape still says No", Box::AskYes, Qt::Key_Escape, false},
-    {"inform", Box::Inform, Qt::Key_Return, false, QMessageBox::Information},
-    {"warn", Box::Warn, Qt::Key_Return, false, QMessageBox::Warning},
+    {"inform", Box::Inform, Qt::Key_Return, false, QMessageBox::Information, QAccessible::Notification},
+    {"warn", Box::Warn, Qt::Key_Return, false, QMessageBox::Warning, QAccessible::AlertMessage},
 };
 
 } // namespace
@@ -84,8 +87,8 @@ class UserDialogsTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void box_enterGivesTheDefault_escapeSaysNo_iconsAndAlertRole_data() { rows(boxCases); }
-    void box_enterGivesTheDefault_escapeSaysNo_iconsAndAlertRole()
+    void box_enterGivesTheDefault_escapeSaysNo_iconsRolesAndTitle_data() { rows(boxCases); }
+    void box_enterGivesTheDefault_escapeSaysNo_iconsRolesAndTitle()
     {
         QFETCH(int, row);
         const BoxCase& c = boxCases[row];
@@ -93,17 +96,18 @@ private Q_SLOTS:
         QtUserDialogs dialogs;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QAccessible::Role role = QAccessible::NoRole;
-        QString text;
+        QString text, title;
         bool answer = false;
         const QString asked = QStringLiteral("置き換えますか?");
         const Played played = play(
             [&] {
+                const QString about = QStringLiteral("背景の設定");
                 if (c.box == Box::Inform)
-                    dialogs.inform(&owner, asked);
+                    dialogs.inform(&owner, about, asked);
                 else if (c.box == Box::Warn)
-                    dialogs.warn(&owner, asked);
+                    dialogs.warn(&owner, about, asked);
                 else
-                    answer = dialogs.ask(&owner, asked, c.box == Box::AskYes ? UserDialogs::Default::Yes : UserDialogs::Default::No);
+                    answer = dialogs.ask(&owner, about, asked, c.box == Box::AskYes ? UserDialogs::Default::Yes : UserDialogs::Default::No);
             },
             [&](QWidget* modal) {
                 auto* box = qobject_cast<QMessageBox*>(modal);
@@ -112,6 +116,7 @@ private Q_SLOTS:
                 icon = box->icon();
                 role = QAccessible::queryAccessibleInterface(box)->role();
                 text = box->text();
+                title = box->windowTitle();
                 if (c.key)
                     QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, static_cast<Qt::Key>(c.key));
                 else
@@ -120,12 +125,14 @@ private Q_SLOTS:
         QVERIFY(played.acted && !played.timedOut);
         QCOMPARE(answer, c.expected);
         QCOMPARE(icon, c.icon);
-        QCOMPARE(role, QAccessible::AlertMessage);
+        QCOMPARE(role, c.role);
         QCOMPARE(text, asked);
+        QCOMPARE(title, QStringLiteral("背景の設定"));
     }
 
     // The box starts as asked (off) under a question that defaults to No, and comes back as the
-    // user left it, whichever the answer.
+    // user left it, whichever the answer. The question's text tells of it, and Tab reaches it
+    // before the buttons.
     void askWithCheck_boxStartsAsGivenAndComesBackAsLeft()
     {
         QWidget owner;
@@ -133,17 +140,26 @@ private Q_SLOTS:
         for (const bool yes : {false, true}) {
             bool checked = false, answer = !yes;
             QStringList seen;
-            const Played played = play([&] { answer = dialogs.askWithCheck(&owner, QStringLiteral("外しますか?"), QStringLiteral("画像も削除する"), checked); },
+            const Played played = play([&] { answer = dialogs.askWithCheck(&owner, QStringLiteral("背景を外す"), QStringLiteral("外しますか?"), QStringLiteral("画像も削除する"), checked); },
                 [&](QWidget* modal) {
                     auto* box = qobject_cast<QMessageBox*>(modal);
                     if (!box || !box->checkBox())
                         return;
                     seen << box->checkBox()->text() << QString::number(box->checkBox()->isChecked()) << QString::number(box->standardButton(box->defaultButton()));
+                    seen << QString::number(box->text().contains(QStringLiteral("チェック ボックス「画像も削除する」は、今はオフです")));
+                    for (QWidget* stop = box->nextInFocusChain(); stop != box; stop = stop->nextInFocusChain()) {
+                        if ((stop->focusPolicy() & Qt::TabFocus) && stop->isVisible())
+                            seen << QString::fromLatin1(stop->metaObject()->className());
+                    }
+                    QAccessibleInterface* read = QAccessible::queryAccessibleInterface(box);
+                    seen << QString::number(read->indexOfChild(QAccessible::queryAccessibleInterface(box->checkBox()))
+                                            < read->indexOfChild(QAccessible::queryAccessibleInterface(box->findChild<QDialogButtonBox*>())));
                     box->checkBox()->setChecked(true);
                     box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
                 });
             QVERIFY(played.acted && !played.timedOut);
-            QCOMPARE(seen, (QStringList{QStringLiteral("画像も削除する"), QStringLiteral("0"), QString::number(QMessageBox::No)}));
+            QCOMPARE(seen, (QStringList{QStringLiteral("画像も削除する"), QStringLiteral("0"), QString::number(QMessageBox::No), QStringLiteral("1"),
+                                        QStringLiteral("QCheckBox"), QStringLiteral("QPushButton"), QStringLiteral("QPushButton"), QStringLiteral("1")}));
             QCOMPARE(answer, yes);
             QVERIFY(checked);
         }

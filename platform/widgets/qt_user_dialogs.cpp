@@ -2,20 +2,81 @@
 
 #include "platform/widgets/colour_dialog.h"
 
+#include <QAccessibleWidget>
 #include <QCheckBox>
-#include <QGuiApplication>
+#include <QDialogButtonBox>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QWidget>
 
 namespace tessaro {
 
 namespace {
 
-// The style's icon is the system's own where there is one; a screen reader hears the box as
-// an alert whatever its icon.
-void tell(QMessageBox::Icon icon, QWidget* parent, const QString& text)
+// A message box that a screen reader hears as what it is. Qt gives every box the alert
+// role, so that a question or a success would be announced as a warning.
+class MessageBox final : public QMessageBox {
+    Q_OBJECT
+public:
+    MessageBox(Icon icon, const QString& title, const QString& text, StandardButtons buttons, QWidget* parent)
+        : QMessageBox(icon, title, text, buttons, parent)
+    {
+        installRoles();
+    }
+
+private:
+    static void installRoles();
+};
+
+class AccessibleMessageBox final : public QAccessibleWidget {
+public:
+    explicit AccessibleMessageBox(QMessageBox* box)
+        : QAccessibleWidget(box, roleOf(box->icon()))
+    {
+    }
+
+    // The title names the box; its text is its value, as Qt has it for every message box.
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return static_cast<QMessageBox*>(widget())->text();
+        return QAccessibleWidget::text(t);
+    }
+
+private:
+    static QAccessible::Role roleOf(QMessageBox::Icon icon)
+    {
+        switch (icon) {
+        case QMessageBox::Warning:
+        case QMessageBox::Critical:
+            return QAccessible::AlertMessage;
+        case QMessageBox::Information:
+            return QAccessible::Notification;
+        default:
+            return QAccessible::Dialog;
+        }
+    }
+};
+
+QAccessibleInterface* accessibleMessageBox(const QString& key, QObject* object)
 {
-    QMessageBox box(icon, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok, parent);
+    if (key == QLatin1String("tessaro::MessageBox") && object && object->isWidgetType())
+        return new AccessibleMessageBox(static_cast<QMessageBox*>(object));
+    return nullptr;
+}
+
+void MessageBox::installRoles()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(&accessibleMessageBox);
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
+
+void tell(QMessageBox::Icon icon, QWidget* parent, const QString& title, const QString& text)
+{
+    MessageBox box(icon, title, text, QMessageBox::Ok, parent);
     box.exec();
 }
 
@@ -27,33 +88,54 @@ bool question(QMessageBox& box, UserDialogs::Default answer)
     return box.exec() == QMessageBox::Yes;
 }
 
+// Puts `check` before the box's buttons, where it is shown, in the Tab order and in the order
+// a screen reader reads the box: the answer comes last. Qt puts it after them.
+void checkBoxFirst(QMessageBox& box, QCheckBox* check)
+{
+    auto* buttons = box.findChild<QDialogButtonBox*>();
+    if (!buttons || !buttons->focusProxy())
+        return;
+    check->stackUnder(buttons);
+    // The button box chains its buttons in the order they are shown, the first its proxy.
+    QWidget* previous = check;
+    for (QWidget* button = buttons->focusProxy(); button && buttons->isAncestorOf(button) && button != check;) {
+        QWidget* next = button->nextInFocusChain();
+        QWidget::setTabOrder(previous, button);
+        previous = button;
+        button = next;
+    }
+}
+
 } // namespace
 
-void QtUserDialogs::inform(QWidget* parent, const QString& text)
+void QtUserDialogs::inform(QWidget* parent, const QString& title, const QString& text)
 {
-    tell(QMessageBox::Information, parent, text);
+    tell(QMessageBox::Information, parent, title, text);
 }
 
-void QtUserDialogs::warn(QWidget* parent, const QString& text)
+void QtUserDialogs::warn(QWidget* parent, const QString& title, const QString& text)
 {
-    tell(QMessageBox::Warning, parent, text);
+    tell(QMessageBox::Warning, parent, title, text);
 }
 
-bool QtUserDialogs::ask(QWidget* parent, const QString& text, Default answer)
+bool QtUserDialogs::ask(QWidget* parent, const QString& title, const QString& text, Default answer)
 {
-    QMessageBox box(QMessageBox::Question, QGuiApplication::applicationDisplayName(), text,
-                    QMessageBox::Yes | QMessageBox::No, parent);
+    MessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
     return question(box, answer);
 }
 
-bool QtUserDialogs::askWithCheck(QWidget* parent, const QString& text, const QString& check, bool& checked, Default answer)
+bool QtUserDialogs::askWithCheck(QWidget* parent, const QString& title, const QString& text, const QString& check, bool& checked,
+                                 Default answer)
 {
-    QMessageBox box(QMessageBox::Question, QGuiApplication::applicationDisplayName(), text,
-                    QMessageBox::Yes | QMessageBox::No, parent);
+    // A screen reader reads the box's text when it opens, not the check box below it.
+    const QString told = text + QStringLiteral("\n\n")
+        + MessageBox::tr("この下のチェック ボックス「%1」は、今は%2です。").arg(check, checked ? MessageBox::tr("オン") : MessageBox::tr("オフ"));
+    MessageBox box(QMessageBox::Question, title, told, QMessageBox::Yes | QMessageBox::No, parent);
     // The box owns it and deletes it with itself.
     auto* checkBox = new QCheckBox(check);
     checkBox->setChecked(checked);
     box.setCheckBox(checkBox);
+    checkBoxFirst(box, checkBox);
     const bool yes = question(box, answer);
     checked = checkBox->isChecked();
     return yes;
@@ -65,3 +147,5 @@ std::optional<os::ColourRef> QtUserDialogs::chooseColour(QWidget* parent, os::Co
 }
 
 } // namespace tessaro
+
+#include "qt_user_dialogs.moc"
