@@ -7,14 +7,18 @@
 #include <QDialogButtonBox>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace tessaro {
 
 namespace {
 
 // A message box that a screen reader hears as what it is. Qt gives every box the alert
-// role, so that a question or a success would be announced as a warning.
+// role, so that a question or a success would be announced as a warning. A success is a
+// dialog, as a question is: Orca reads a notification twice.
 class MessageBox final : public QMessageBox {
     Q_OBJECT
 public:
@@ -22,6 +26,29 @@ public:
         : QMessageBox(icon, title, text, buttons, parent)
     {
         installRoles();
+    }
+
+protected:
+    // Qt centres a box on its window, across the window's middle, where the caption of the
+    // apply button (as tall as the window) is: a question asked while a command runs would
+    // hide what the user pressed. The box opens just below the middle instead.
+    void showEvent(QShowEvent* event) override
+    {
+        QMessageBox::showEvent(event);
+        const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+        if (!owner || !owner->isVisible())
+            return;
+        QRect placed = frameGeometry();
+        placed.moveCenter(QPoint(owner->frameGeometry().center().x(), placed.center().y()));
+        // The box's title bar, not yet there, is as tall as its window's.
+        const int titleBar = owner->geometry().top() - owner->frameGeometry().top();
+        placed.moveTop(owner->geometry().center().y() + fontMetrics().height() + titleBar);
+        if (const QScreen* screen = owner->screen()) {
+            const QRect room = screen->availableGeometry();
+            placed.moveBottom(std::min(placed.bottom(), room.bottom()));
+            placed.moveLeft(std::clamp(placed.left(), room.left(), std::max(room.left(), room.right() - placed.width())));
+        }
+        move(placed.topLeft());
     }
 
 private:
@@ -46,15 +73,7 @@ public:
 private:
     static QAccessible::Role roleOf(QMessageBox::Icon icon)
     {
-        switch (icon) {
-        case QMessageBox::Warning:
-        case QMessageBox::Critical:
-            return QAccessible::AlertMessage;
-        case QMessageBox::Information:
-            return QAccessible::Notification;
-        default:
-            return QAccessible::Dialog;
-        }
+        return icon == QMessageBox::Warning || icon == QMessageBox::Critical ? QAccessible::AlertMessage : QAccessible::Dialog;
     }
 };
 
