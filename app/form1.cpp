@@ -14,12 +14,15 @@
 #include "platform/widgets/user_dialogs.h"
 #include "shell/mod_com.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QStyleFactory>
 
 #include <algorithm>
 #include <utility>
@@ -71,6 +74,22 @@ void highlight(QLabel* label)
     label->setAutoFillBackground(true);
     label->setAlignment(Qt::AlignCenter);
 }
+
+// Lets the keyboard rest on a disabled menu item, as desktop menus do, so that a screen
+// reader reads it and why it is off; Qt's own styles pass over it.
+class DisabledItemsReachable final : public QProxyStyle {
+public:
+    DisabledItemsReachable()
+        : QProxyStyle(QStyleFactory::create(QApplication::style()->name()))
+    {
+    }
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget, QStyleHintReturn* returned) const override
+    {
+        if (hint == SH_Menu_AllowActiveAndDisabled)
+            return 1;
+        return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+};
 
 // A drive list shows the drive its tree is rooted at, whatever moved the tree; quietly, so
 // that the tree is not sent on to that drive's current folder.
@@ -297,16 +316,17 @@ void Form1::pictureFolderChanged()
 
 void Form1::targetFolderChanged()
 {
-    Dir2->setAccessibleDescription(Dir2->path());
     Command2->setAccessibleDescription(tr("%1 をファイル マネージャーで開きます").arg(Dir2->path()));
     showTargetMark();
 }
 
-// The target's decoration, without the user opening anything: on the pane's title, where a
-// screen reader finds it too.
+// The target's decoration, without the user opening anything: on the pane's title, and to a
+// screen reader with the folder where the list reads it.
 void Form1::showTargetMark()
 {
     const FolderMark* mark = Dir2->mark(Dir2->path());
+    const bool marked = mark && mark->state != FolderMark::State::Plain && !mark->summary.isEmpty();
+    Dir2->setAccessibleDescription(marked ? tr("%1、%2").arg(Dir2->path(), mark->summary) : Dir2->path());
     QString text;
     if (mark && mark->state == FolderMark::State::Decorated)
         text = tr("選んだフォルダ %1 には背景が設定されています。\n%2").arg(Dir2->path(), mark->description);
@@ -321,15 +341,27 @@ void Form1::showFolderMenu(const QString& folder, const QPoint& globalPos)
     if (!m_folderMenu) {
         m_folderMenu = new QMenu(this);
         m_folderMenu->setObjectName(QStringLiteral("Dir2Menu"));
+        auto* style = new DisabledItemsReachable;
+        style->setParent(m_folderMenu);
+        m_folderMenu->setStyle(style);
+        m_folderMenu->setToolTipsVisible(true);
     }
     m_folderMenu->clear();
-    m_folderMenu->addAction(tr("開く"), this, [this, folder] { openFolder(folder); });
+    QAction* open = m_folderMenu->addAction(tr("開く"), this, [this, folder] { openFolder(folder); });
     QAction* takeOff = m_folderMenu->addAction(tr("背景と文字色を外す"), this, [this, folder] {
         runCommand(TakeOffCommand::title(), folder, [](UserDialogs& dialogs, const QString& target) { TakeOffCommand(dialogs, nullptr).run(target); });
     });
     const FolderMark* mark = Dir2->mark(folder);
-    takeOff->setEnabled(mark && mark->state != FolderMark::State::Plain);
+    if (!mark || mark->state == FolderMark::State::Plain) {
+        // Why it is off, on the pointer and to a screen reader.
+        const QString why = mark ? tr("背景が設定されていません") : tr("背景の設定をまだ確かめています");
+        takeOff->setEnabled(false);
+        takeOff->setToolTip(why);
+        takeOff->setStatusTip(why);
+    }
     m_folderMenu->popup(globalPos);
+    // Opened with its first item active, so that a screen reader announces the menu at once.
+    m_folderMenu->setActiveAction(open);
 }
 
 // Apply and take-off run alike, behind the window: the command asks and tells the user
