@@ -177,6 +177,7 @@ private Q_SLOTS:
         QtUserDialogs dialogs;
         os::CustomColours custom = customOf({0x00FF00, 0x123456});
         QColor opened, offered;
+        QStringList cells; // what a screen reader reads of the grids, and what a click there picks
         std::optional<os::ColourRef> chosen;
         Played played = play([&] { chosen = dialogs.chooseColour(&owner, 0x0000FF, custom); }, [&](QWidget* modal) {
             auto* dialog = qobject_cast<QColorDialog*>(modal);
@@ -184,12 +185,30 @@ private Q_SLOTS:
                 return;
             opened = dialog->currentColor();
             offered = QColorDialog::customColor(1);
+            dialog->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(dialog));
+            for (QWidget* grid : dialog->findChildren<QWidget*>()) {
+                QAccessibleInterface* read = QAccessible::queryAccessibleInterface(grid);
+                if (read->role() != QAccessible::List || read->childCount() < 10)
+                    continue;
+                QAccessibleInterface* cell = read->child(9);
+                QTest::mouseClick(grid, Qt::LeftButton, {}, grid->mapFromGlobal(cell->rect().center()));
+                const QColor picked = dialog->currentColor();
+                cells << QString::number(read->childCount()) << cell->text(QAccessible::Name)
+                      << QStringLiteral("赤 %1、緑 %2、青 %3").arg(picked.red()).arg(picked.green()).arg(picked.blue())
+                      << QString::number(cell->state().focused);
+            }
             QColorDialog::setCustomColor(2, QColor(0, 0, 255)); // the user adds a custom colour
             dialog->setCurrentColor(QColor(0, 255, 0));
             dialog->accept();
         });
         QVERIFY(played.acted && !played.timedOut);
         QCOMPARE(opened, QColor(255, 0, 0));
+        QCOMPARE(cells.size(), 8);
+        QCOMPARE(cells.at(0), QStringLiteral("48"));
+        QCOMPARE(cells.at(1), cells.at(2));
+        QCOMPARE(cells.mid(3, 4), (QStringList{QStringLiteral("1"), QStringLiteral("16"), QStringLiteral("赤 0、緑 0、青 0"), QStringLiteral("赤 0、緑 0、青 0")}));
+        QCOMPARE(cells.at(7), QStringLiteral("1"));
         QCOMPARE(chosen, std::optional<os::ColourRef>(0x00FF00));
         QCOMPARE(offered, QColor(0x56, 0x34, 0x12));
         QCOMPARE(custom, customOf({0x00FF00, 0x123456, 0xFF0000}));
