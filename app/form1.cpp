@@ -200,9 +200,11 @@ void Form1::createControls()
     // The sample caption shows over a picture only: over an empty box it would stand for a
     // picture that is not there.
     connect(Image1, &PictureBox::pictureChanged, this, [this] { Label1->setVisible(!Image1->picture().isNull()); });
+    connect(Image1, &PictureBox::pictureChanged, this, &Form1::describeChoice);
     connect(Image1, &PictureBox::failed, this, &Form1::previewFailed);
     connect(Text1, &QLineEdit::textChanged, this, &Form1::showColour);
     connect(File1, &FileList::clicked, this, &Form1::File1_Click);
+    connect(File1, &FileList::clicked, this, &Form1::describeChoice);
     // The target pane moves together as the picture pane does.
     connect(Drive2, &DriveList::changed, this, [this] {
         if (!Dir2->setDrive(Drive2->drive())) {
@@ -235,7 +237,6 @@ void Form1::describeControls()
     Dir1->setAccessibleName(tr("画像フォルダ"));
     File1->setAccessibleName(tr("画像ファイル"));
     Command3->setAccessibleName(tr("文字色変更"));
-    Command3->setAccessibleDescription(tr("色の一覧から文字色を選びます"));
     Text1->setAccessibleName(tr("文字色 (16進数)"));
     const QString order = tr("青・緑・赤の順の16進数 (0x00BBGGRR) です。赤は FF、青は FF0000");
     Text1->setAccessibleDescription(order);
@@ -304,6 +305,17 @@ void Form1::previewFailed(const QString& path, const QString& reason)
     m_unreadablePicture = path;
     m_unreadableReason = reason;
     m_dialogs.warn(this, tr("プレビュー"), tr("画像を表示できません。\n%1\n%2").arg(path, reason));
+}
+
+// Tabbing back into the picture list, a screen reader reads its name and this: the picture
+// chosen, as the preview shows it (its name, or 画像なし).
+void Form1::describeChoice()
+{
+    const int index = File1->listIndex();
+    QString text = Image1->accessibleDescription();
+    if (index >= 0 && Image1->file() != joinPath(File1->path(), File1->entry(index)))
+        text = Image1->loading() ? File1->entry(index) : tr("%1、%2").arg(File1->entry(index), text);
+    File1->setAccessibleDescription(text);
 }
 
 // The preview always shows the picture apply would use: a new folder has none selected.
@@ -426,7 +438,10 @@ void Form1::showColour()
     QPalette swatch = Label2->palette();
     swatch.setColor(QPalette::Window, shown);
     Label2->setPalette(swatch);
-    Label2->setAccessibleName(tr("文字色の見本: 赤 %1、緑 %2、青 %3").arg(shown.red()).arg(shown.green()).arg(shown.blue()));
+    const QString words = tr("赤 %1、緑 %2、青 %3").arg(shown.red()).arg(shown.green()).arg(shown.blue());
+    Label2->setAccessibleName(tr("文字色の見本: %1").arg(words));
+    // Heard as the focus comes back to the button from the colour dialog.
+    Command3->setAccessibleDescription(tr("文字色: %1").arg(words));
     QPalette sample = Label1->palette();
     sample.setColor(QPalette::WindowText, shown);
     Label1->setPalette(sample);

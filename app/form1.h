@@ -50,6 +50,7 @@ private:
     void pictureFolderChanged();
     void targetFolderChanged();
     void previewFailed(const QString& path, const QString& reason);
+    void describeChoice();
     void showColour();
     QString colourText() const;
 
