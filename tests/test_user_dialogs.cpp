@@ -152,10 +152,18 @@ private Q_SLOTS:
                         return;
                     seen << box->checkBox()->text() << QString::number(box->checkBox()->isChecked()) << QString::number(box->standardButton(box->defaultButton()));
                     seen << QString::number(box->text().contains(QStringLiteral("チェック ボックス「画像も削除する」は、今はオフです")));
+                    QWidget* last = nullptr;
                     for (QWidget* stop = box->nextInFocusChain(); stop != box; stop = stop->nextInFocusChain()) {
                         if ((stop->focusPolicy() & Qt::TabFocus) && stop->isVisible())
-                            seen << QString::fromLatin1(stop->metaObject()->className());
+                            seen << QString::fromLatin1((last = stop)->metaObject()->className());
                     }
+                    // Tab from the last button goes round to it.
+                    box->activateWindow();
+                    if (!QTest::qWaitForWindowActive(box))
+                        return;
+                    last->setFocus();
+                    QTest::keyClick(last, Qt::Key_Tab);
+                    seen << QString::number(QApplication::focusWidget() == box->checkBox());
                     QAccessibleInterface* read = QAccessible::queryAccessibleInterface(box);
                     seen << QString::number(read->indexOfChild(QAccessible::queryAccessibleInterface(box->checkBox()))
                                             < read->indexOfChild(QAccessible::queryAccessibleInterface(box->findChild<QDialogButtonBox*>())));
@@ -164,7 +172,8 @@ private Q_SLOTS:
                 });
             QVERIFY(played.acted && !played.timedOut);
             QCOMPARE(seen, (QStringList{QStringLiteral("画像も削除する"), QStringLiteral("0"), QString::number(QMessageBox::No), QStringLiteral("1"),
-                                        QStringLiteral("QCheckBox"), QStringLiteral("QPushButton"), QStringLiteral("QPushButton"), QStringLiteral("1")}));
+                                        QStringLiteral("QCheckBox"), QStringLiteral("QPushButton"), QStringLiteral("QPushButton"), QStringLiteral("1"),
+                                        QStringLiteral("1")}));
             QCOMPARE(answer, yes);
             QVERIFY(checked);
         }

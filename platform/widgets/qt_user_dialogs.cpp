@@ -112,17 +112,19 @@ bool question(QMessageBox& box, UserDialogs::Default answer)
 void checkBoxFirst(QMessageBox& box, QCheckBox* check)
 {
     auto* buttons = box.findChild<QDialogButtonBox*>();
-    if (!buttons || !buttons->focusProxy())
+    if (!buttons)
         return;
     check->stackUnder(buttons);
-    // The button box chains its buttons in the order they are shown, the first its proxy.
-    QWidget* previous = check;
-    for (QWidget* button = buttons->focusProxy(); button && buttons->isAncestorOf(button) && button != check;) {
-        QWidget* next = button->nextInFocusChain();
-        QWidget::setTabOrder(previous, button);
-        previous = button;
-        button = next;
-    }
+    // Tab enters the button box through the box itself (its focus proxy is its first button),
+    // so the check box goes before the box, buttons and all. Qt orders only widgets that
+    // take the focus, which the box does not for a while; that passes on to its proxy.
+    QWidget* first = buttons->focusProxy();
+    const Qt::FocusPolicy boxPolicy = buttons->focusPolicy(), firstPolicy = first ? first->focusPolicy() : Qt::NoFocus;
+    buttons->setFocusPolicy(Qt::TabFocus);
+    QWidget::setTabOrder(check, buttons);
+    buttons->setFocusPolicy(boxPolicy);
+    if (first)
+        first->setFocusPolicy(firstPolicy);
 }
 
 } // namespace
