@@ -47,7 +47,7 @@ private Q_SLOTS:
         QVERIFY(QDir(drive.path()).mkdir(QStringLiteral("decorated")));
         const FakeVolumes volumes({toPath(drive.path())});
         FolderList tree;
-        tree.setMarkReader([](const QString&) { return FolderMark{FolderMark::State::Decorated, QStringLiteral("x")}; });
+        tree.setMarkReader([](const QString&) { return FolderMark{FolderMark::State::Decorated, QStringLiteral("x"), {}}; });
         const QString folder = QDir::toNativeSeparators(drive.filePath(QStringLiteral("decorated")));
         QVERIFY(tree.setPath(QDir::toNativeSeparators(drive.path())));
         QTRY_VERIFY(tree.mark(folder));

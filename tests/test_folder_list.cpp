@@ -332,7 +332,7 @@ private Q_SLOTS:
         Drive drive({QStringLiteral("a/inner"), QStringLiteral("b")});
         FolderList tree;
         tree.setMarkReader([](const QString& folder) {
-            return QFile::exists(folder + QStringLiteral("/desktop.ini")) ? FolderMark{FolderMark::State::Decorated, folder} : FolderMark{};
+            return QFile::exists(folder + QStringLiteral("/desktop.ini")) ? FolderMark{FolderMark::State::Decorated, folder, {}} : FolderMark{};
         });
         show(tree);
         QVERIFY(tree.setPath(drive.path()));
@@ -365,7 +365,7 @@ private Q_SLOTS:
         std::atomic<int> asked = 0;
         tree.setMarkReader([&](const QString& folder) {
             ++asked;
-            return FolderMark{FolderMark::State::Decorated, folder};
+            return FolderMark{FolderMark::State::Decorated, folder, {}};
         });
         QVERIFY(tree.setPath(drive.path()));
         int measuresThen = -1, askedThen = -1, columnThen = -1;
@@ -425,7 +425,7 @@ void FolderListTest::marks_readForRowsShownOnWorkers_onceUntilForgotten()
         const std::lock_guard lock(mutex);
         asked << folder;
         onWindowThread = onWindowThread || QThread::currentThread() == qApp->thread();
-        return FolderMark{FolderMark::State::Decorated, folder};
+        return FolderMark{FolderMark::State::Decorated, folder, {}};
     });
     const auto askedNow = [&] {
         const std::lock_guard lock(mutex);

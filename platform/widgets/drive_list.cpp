@@ -179,7 +179,7 @@ void DriveList::userActivated(int index)
     const Drive& chosen = *m_drives[static_cast<std::size_t>(index)];
     if (chosen.state == Drive::State::NotReady || chosen.state == Drive::State::Unanswered) {
         setCurrentIndex(m_current);
-        m_dialogs.inform(this, chosen.state == Drive::State::NotReady
+        m_dialogs.warn(this, tr("ドライブ"), chosen.state == Drive::State::NotReady
                                    ? tr("ドライブ %1 の準備ができていません。\nディスクを入れるか装置をつなぎ直してから、もう一度選んでください。").arg(nameOf(chosen))
                                    : tr("ドライブ %1 を開けません。\n%2").arg(nameOf(chosen), describeNoAnswer()));
         return;
