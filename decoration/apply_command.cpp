@@ -265,8 +265,8 @@ std::optional<QByteArray> ApplyCommand::settingsFor(const QString& image, const 
     if (!file) {
         fail(existing.kind == os::Entry::Kind::RegularFile
                  ? tr("既にある desktop.ini を、ほかの設定を確実に残したまま書き換えることができないため、変更しませんでした。\n%1")
-                       .arg(refusalText(file.refusal))
-                 : refusalText(file.refusal));
+                       .arg(refusalText(file))
+                 : refusalText(file));
         return std::nullopt;
     }
     return QByteArray::fromStdString(file.value->bytes);

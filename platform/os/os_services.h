@@ -6,6 +6,7 @@
 // mingw-w64 and Wine without Qt; the POSIX files may use Qt Core.
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -130,9 +131,19 @@ void notifyFolderChanged(const Path& folder);
 // drive or a network share, or its drive's type is unknown.
 bool readerMayBeElsewhere(const Path& folder);
 
-// The code page the reader of a desktop.ini decodes it with, named as encodeExactly() takes
-// it: the ANSI code page on Windows; empty on Linux, where the reader's is unknown.
-std::optional<std::string> readerEncoding();
+// The code page the reader of a desktop.ini decodes an ANSI file with, named as encodeExactly()
+// takes it: the ANSI code page on Windows; on Linux 932 ("CP932"), that of the Japanese
+// Windows the program serves, which reads a folder over a share, from a stick or from the disk.
+std::string readerEncoding();
+
+// Whether text may be written in readerEncoding(): on Windows, whose reader is this machine,
+// yes; on Linux no, as the reader may after all be a Windows of another code page, and ASCII
+// and UTF-16LE with a byte-order mark read the same to all of them.
+bool readerEncodingCertain();
+
+// The bytes that start a two-byte character in `encoding` (as systemEncoding() names them);
+// none for a single-byte page or UTF-8.
+std::bitset<256> leadBytes(const std::string& encoding);
 
 // Opens `folder` in the desktop's file manager. Linux: through xdg-open, which hands it to
 // the file manager the desktop has set up.
