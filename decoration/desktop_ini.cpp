@@ -572,6 +572,18 @@ Result<Values> read(std::string_view bytes, const Codec& codec)
     return {std::move(values), {}};
 }
 
+std::optional<std::u16string> decodeFile(std::string_view bytes, const Codec& codec)
+{
+    Text text;
+    text.bytes = bytes;
+    text.codec = &codec;
+    if (readUnits(text))
+        return std::nullopt;
+    if (text.encoding == Encoding::Utf16le)
+        return std::move(text.units);
+    return codec.decode(bytes);
+}
+
 Result<File> merge(std::string_view existing, std::u16string_view image, std::u16string_view text, const Codec& codec)
 {
     const auto imageText = written(image);

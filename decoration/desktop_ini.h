@@ -108,6 +108,9 @@ struct Removal {
 
 Result<Values> read(std::string_view bytes, const Codec& codec);
 
+// The whole file as its reader decodes it; nothing where that cannot be done exactly.
+std::optional<std::u16string> decodeFile(std::string_view bytes, const Codec& codec);
+
 // `existing` with only the values of iconarea_image and iconarea_text in our section changed:
 // the first such section and the first such keys, the ones the reader reads. A missing key is
 // added after the last non-blank line of that section, a missing section at the end of the

@@ -81,6 +81,8 @@ enum class ReplaceQuestion { NotAsked, AlreadyAnswered };
 // first, so that the shell never writes through it); the result is not examined.
 // Linux: `confirm` is asked before an existing file is replaced (a No is not an error),
 // the replacement is atomic, and a failure comes back for the caller to show.
+// A regular file replaced passes its DOS attributes on to its replacement, and on Linux its
+// permissions, and its owner and group where the process may set them.
 std::error_code copyToFolder(const Path& source, const Path& folder, const ConfirmReplace& confirm,
                              ReplaceQuestion question = ReplaceQuestion::NotAsked);
 
@@ -120,6 +122,11 @@ std::error_code markSystem(const Path& folder);
 // attribute it has, as the shell keeps a folder's desktop.ini. Windows: the file's attributes;
 // Linux: the same channels as markSystem(). A link is never followed.
 std::error_code markHiddenSystem(const Path& file);
+
+// Whether the user may not change the regular file `file` (a link at its end not followed): its
+// permissions deny writing it, or it has the DOS Read-only attribute, which Windows, Samba and
+// Wine heed.
+std::error_code readOnly(const Path& file, bool& readOnly);
 
 // Tells the file manager that `folder`'s contents changed, so that a window showing it reads
 // it again. Nothing to do on Linux: the file managers there watch folders themselves.
