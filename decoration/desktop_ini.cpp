@@ -189,13 +189,14 @@ std::optional<Refusal> readUnits(Text& text)
         text.units.resize((bytes.size() - 2) / 2);
         for (std::size_t i = 0; i < text.units.size(); ++i)
             text.units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 + 2 * i]) | static_cast<unsigned char>(bytes[3 + 2 * i]) << 8);
-    } else {
-        text.units.assign(bytes.begin(), bytes.end());
-        for (char16_t& unit : text.units)
-            unit = static_cast<unsigned char>(unit);
+        if (text.units.find(u'\0') != std::u16string::npos)
+            return Refusal::NulCharacter;
+        return std::nullopt;
     }
-    if (text.units.find(u'\0') != std::u16string::npos)
+    if (bytes.find('\0') != std::string_view::npos)
         return Refusal::NulCharacter;
+    text.units.resize(bytes.size());
+    std::ranges::transform(bytes, text.units.begin(), [](char byte) { return static_cast<char16_t>(static_cast<unsigned char>(byte)); });
     return std::nullopt;
 }
 
