@@ -117,19 +117,21 @@ std::bitset<256> leadBytes(const std::string& encoding)
         iconv(converter, nullptr, nullptr, nullptr, nullptr);
         return iconv(converter, &inAt, &inLeft, &outAt, &outLeft) != static_cast<std::size_t>(-1) ? 0 : errno;
     };
-    // A lead byte is an incomplete character on its own (EINVAL), and one with a second byte
-    // below 0x80; the first bytes of UTF-8 take none such.
+    // A lead byte is an incomplete character on its own (EINVAL), whether or not its row holds
+    // any character (Windows takes the next byte with it all the same). UTF-8 has such bytes
+    // too, but none of its characters has a second byte below 0x80, as every double-byte
+    // page's have.
+    bool pairs = false;
     for (int byte = 0x80; byte < 0x100; ++byte) {
         const std::string lead(1, static_cast<char>(byte));
         if (converts(lead) != EINVAL)
             continue;
-        for (char second = 0x40; second < 0x7F; ++second) {
-            if (converts(lead + second) == 0) {
-                leads.set(static_cast<std::size_t>(byte));
-                break;
-            }
-        }
+        leads.set(static_cast<std::size_t>(byte));
+        for (char second = 0x40; second < 0x7F && !pairs; ++second)
+            pairs = converts(lead + second) == 0;
     }
+    if (!pairs)
+        leads.reset();
     iconv_close(converter);
     return leads;
 }
