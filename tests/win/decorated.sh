@@ -125,7 +125,8 @@ if command -v smbd >/dev/null && command -v smbclient >/dev/null; then
     guest ok = yes
     force user = root
 CONF
-    smbd --foreground --no-process-group --configfile="$share/samba/smb.conf" &
+    # A session of its own: smbd, stopping, signals its whole process group.
+    setsid smbd --foreground --no-process-group --configfile="$share/samba/smb.conf" &
     smbd_pid=$!
     client() { smbclient --configfile="$share/samba/smb.conf" -p 44545 -N //127.0.0.1/folder -c "$1" 2>&1; }
     for _ in $(seq 50); do client ls >/dev/null && break; sleep 0.2; done
