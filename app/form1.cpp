@@ -10,6 +10,7 @@
 #include "platform/widgets/file_list.h"
 #include "platform/widgets/folder_list.h"
 #include "platform/widgets/picture_box.h"
+#include "platform/widgets/shown_name.h"
 #include "platform/widgets/twips.h"
 #include "platform/widgets/user_dialogs.h"
 #include "shell/mod_com.h"
@@ -279,7 +280,7 @@ void Form1::Drive1_Change()
 
 void Form1::Dir1_Change()
 {
-    Dir1->setToolTip(Dir1->path());
+    Dir1->setToolTip(shownName(Dir1->path()));
     File1->setPath(Dir1->path());
 }
 
@@ -341,9 +342,9 @@ void Form1::showTargetMark()
     Dir2->setAccessibleDescription(marked ? tr("%1、%2").arg(Dir2->path(), mark->summary) : Dir2->path());
     QString text;
     if (mark && mark->state == FolderMark::State::Decorated)
-        text = tr("選んだフォルダ %1 には背景が設定されています。\n%2").arg(Dir2->path(), mark->description);
+        text = tr("選んだフォルダ %1 には背景が設定されています。\n%2").arg(shownName(Dir2->path()), mark->description);
     else if (mark && mark->state == FolderMark::State::Broken)
-        text = tr("選んだフォルダ %1 には背景が設定されていますが、このままでは表示されません。\n%2").arg(Dir2->path(), mark->description);
+        text = tr("選んだフォルダ %1 には背景が設定されていますが、このままでは表示されません。\n%2").arg(shownName(Dir2->path()), mark->description);
     Label4->setToolTip(text);
     Label4->setAccessibleDescription(text);
 }

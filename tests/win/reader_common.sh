@@ -36,7 +36,8 @@ trap cleanup EXIT
 warnings=(-Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion -Werror)
 x86_64-w64-mingw32-g++ -std=c++20 -O1 -municode "${warnings[@]}" "$here/reader.cpp" \
     -static -lshlwapi -lole32 -loleaut32 -luuid -o "$work/reader.exe"
-g++ -std=c++20 -O1 "${warnings[@]}" -I"$root" "$root/decoration/desktop_ini.cpp" "$here/ini_tool.cpp" -o "$work/ini_tool"
+g++ -std=c++20 -O1 "${warnings[@]}" -I"$root" "$root/decoration/desktop_ini.cpp" "$root/decoration/reader_codec.cpp" \
+    "$root/platform/os/text_encoding_posix.cpp" "$here/ini_tool.cpp" -o "$work/ini_tool"
 
 if [ -n "${TESSARO_WINE_PREFIX:-}" ]; then
     wine_use_prefix "$TESSARO_WINE_PREFIX"
