@@ -87,7 +87,7 @@ FolderList::FolderList(QWidget* parent)
 
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &FolderList::userMoved);
     connect(&m_rest, &QTimer::timeout, this, &FolderList::rest);
-    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+    connect(&m_watch, &FolderWatch::changed, this, [this] {
         // Its desktop.ini may be what changed.
         if (m_markReader)
             forgetMark(m_path);
@@ -489,9 +489,7 @@ void FolderList::collapseIfEmpty(const QModelIndex& index)
 
 void FolderList::watch(const QString& path)
 {
-    if (!m_watcher.directories().isEmpty())
-        m_watcher.removePaths(m_watcher.directories());
-    m_watcher.addPath(path);
+    m_watch.setFolders({path});
 }
 
 } // namespace tessaro

@@ -2,8 +2,8 @@
 
 #include "platform/widgets/folder_model.h"
 #include "platform/widgets/folder_reading.h"
+#include "platform/widgets/folder_watch.h"
 
-#include <QFileSystemWatcher>
 #include <QPersistentModelIndex>
 #include <QTimer>
 #include <QTreeView>
@@ -117,7 +117,7 @@ private:
     FolderModel* m_model;
     const VolumeService& m_volumes;
     QString m_path;
-    QFileSystemWatcher m_watcher;
+    FolderWatch m_watch;     // the current folder
     VolumeTask m_walk;       // the volume asked on the way to a folder
     bool m_walkFound = false;
     bool m_onTheSpot = false;
