@@ -35,8 +35,13 @@ win_target='C:\写真展\夏の 海'
 win_picture="C:\\users\\$(id -un)\\Documents\\My Pictures\\海.jpg"
 
 read_folder() { timeout 120 wine "$work/reader.exe" "$win_target" 2>/dev/null | tr -d '\r'; }
-wait_for() { for _ in $(seq 150); do eval "$1" && return 0; sleep 0.2; done; return 1; }
+# Waits up to 30 s for the command given to succeed.
+wait_for() { for _ in $(seq 150); do "$@" && return 0; sleep 0.2; done; return 1; }
 windows_named() { xdotool search --onlyvisible --name '^Tessaro$' 2>/dev/null | wc -l; }
+message_shown() { [ "$(windows_named)" -ge 2 ]; }
+message_gone() { [ "$(windows_named)" -eq 1 ]; }
+decorated() { [ -f "$target/desktop.ini" ] && message_shown; }
+taken_off() { [ ! -e "$target/desktop.ini" ] && message_shown; }
 # Clicks at ($2, $3) in the client area of window $1, in the window's own pixels.
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
 
@@ -54,10 +59,10 @@ click "$window" 240 41     # File1's first row
 sleep 3
 [ -z "${TESSARO_WINDOWS_SHOT:-}" ] || import -display "$DISPLAY" -window "$window" "$TESSARO_WINDOWS_SHOT"
 click "$window" 390 252    # 実行　>>
-wait_for '[ -f "$target/desktop.ini" ] && [ "$(windows_named)" -ge 2 ]' || true
+wait_for decorated || true
 check "one message after the apply" 2 "$(windows_named)"
 xdotool key Return
-wait_for '[ "$(windows_named)" -eq 1 ]' || true
+wait_for message_gone || true
 
 expected_picture="$(printf '%s' "$win_picture" | sed 's/ /%20/g')"
 check "read back: the picture by its full path, loaded; the colour; System on the folder, Hidden and System on desktop.ini" \
@@ -70,10 +75,10 @@ sleep 1
 xdotool key shift+F10
 sleep 1
 xdotool key Down Down Return      # 開く, 背景と文字色を外す
-wait_for '[ "$(windows_named)" -ge 2 ]' || true
+wait_for message_shown || true
 check "the question before taking it off" 2 "$(windows_named)"
 xdotool key alt+y
-wait_for '[ ! -e "$target/desktop.ini" ] && [ "$(windows_named)" -ge 2 ]' || true
+wait_for taken_off || true
 xdotool key Return
 check "desktop.ini gone, nothing else in it; the folder keeps System" \
     "image= path= picture=none size=- text= colour=none folder_system=yes ini_hidden=missing ini_system=missing" \

@@ -19,7 +19,7 @@ drive_c="$WINEPREFIX/drive_c"
 # registry key and value that names Tessaro.
 state() {
     (cd "$drive_c" && find . | grep -v '^\./users/[^/]*/Temp/~nsu[0-9]*\.tmp$' | sort)
-    cat "$WINEPREFIX"/*.reg | grep -i tessaro | sed 's/\] [0-9]*$/]/' | sort
+    cat "$WINEPREFIX"/*.reg | { grep -i tessaro || true; } | sed 's/\] [0-9]*$/]/' | sort
 }
 state >"$work/before"
 
@@ -35,7 +35,7 @@ for file in tessaro.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll libstdc++-6.dll li
     check "installed: $file" yes "$([ -f "$installed/$file" ] && echo yes || echo no)"
 done
 menu="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tessaro"
-check "Start menu: Tessaro and its uninstaller" "Tessaro.lnk Uninstall.lnk" "$(cd "$menu" 2>/dev/null && ls | tr '\n' ' ' | sed 's/ $//')"
+check "Start menu: Tessaro and its uninstaller" "Tessaro.lnk Uninstall.lnk" "$(find "$menu" -mindepth 1 -printf '%f\n' 2>/dev/null | sort | tr '\n' ' ' | sed 's/ $//')"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessaro'
 value() { wine reg query "$uninstall_key" /v "$1" 2>/dev/null | tr -d '\r' | awk -v name="$1" '$1 == name { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'; }
 check "Programs and Features: name, version, icon" "Tessaro 1.00 C:\\Program Files\\Tessaro\\tessaro.exe" \

@@ -16,8 +16,9 @@ winpath() {
 }
 runtime="$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")"
 pthread="$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libwinpthread-1.dll)")"
-export WINEPATH="$(winpath "$qt/bin");$(winpath "$runtime");$(winpath "$pthread")"
-export QT_PLUGIN_PATH="$(winpath "$qt/plugins")"
+WINEPATH="$(winpath "$qt/bin");$(winpath "$runtime");$(winpath "$pthread")"
+QT_PLUGIN_PATH="$(winpath "$qt/plugins")"
+export WINEPATH QT_PLUGIN_PATH
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 export WINEDEBUG=-all
 
