@@ -9,6 +9,7 @@
 #include "platform/widgets/drive_list.h"
 #include "platform/widgets/file_list.h"
 #include "platform/widgets/folder_list.h"
+#include "platform/widgets/known_folders.h"
 #include "platform/widgets/picture_box.h"
 #include "platform/widgets/shown_name.h"
 #include "platform/widgets/twips.h"
@@ -257,16 +258,16 @@ void Form1::Form_Load()
     // The target pane starts where Tessaro was started from.
     Dir2->setPath(QDir::currentPath());
 
-    const std::optional<os::Path> documents = os::documentsFolder();
+    const KnownFolders folders = knownFolders();
+    const std::optional<os::Path>& documents = folders.documents;
     if (documents && Dir1->setPath(joinPath(toQString(*documents), QStringLiteral("My Pictures"))))
         return;
     // No "My Pictures": the nearest thing the desktop has, without troubling the user.
-    const std::optional<os::Path> pictures = os::picturesFolder();
-    if (pictures && Dir1->setPath(toQString(*pictures)))
+    if (folders.pictures && Dir1->setPath(toQString(*folders.pictures)))
         return;
     if (documents && Dir1->setPath(toQString(*documents)))
         return;
-    Dir1->setPath(QDir::homePath());
+    Dir1->setPath(toQString(folders.home));
 }
 
 void Form1::Drive1_Change()

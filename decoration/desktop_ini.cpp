@@ -382,9 +382,16 @@ std::optional<std::u16string> written(std::u16string_view value)
         return std::nullopt;
     const bool trimmedAway = !value.empty() && (isWideSpace(value.front()) || isWideSpace(value.back()));
     const bool unquotedAway = value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front();
-    if (trimmedAway || unquotedAway)
-        return u"\"" + std::u16string(value) + u"\"";
-    return std::u16string(value);
+    if (!trimmedAway && !unquotedAway)
+        return std::u16string(value);
+    // Built by appending: GCC 12 takes the insert at the front that `u"\"" + ...` inlines for
+    // an overlapping copy (-Wrestrict) when it compiles for Windows.
+    std::u16string quoted;
+    quoted.reserve(value.size() + 2);
+    quoted += u'"';
+    quoted += value;
+    quoted += u'"';
+    return quoted;
 }
 
 struct Edit {

@@ -295,6 +295,24 @@ private Q_SLOTS:
         QCOMPARE(tree.model()->rowCount(tree.currentIndex()), 0); // "two" is no longer listed
     }
 
+    // Another program writes desktop.ini into the current folder: its mark is read again.
+    void currentFolderChangedOnDisk_itsMarkIsReadAgain()
+    {
+        Drive drive({QStringLiteral("one")});
+        const QString one = drive.path(QStringLiteral("one"));
+        FolderList tree;
+        show(tree);
+        QVERIFY(tree.setPath(one));
+        std::atomic<int> asked = 0;
+        tree.setMarkReader([&](const QString& folder) {
+            asked += folder == one;
+            return FolderMark{FolderMark::State::Decorated, folder};
+        });
+        QTRY_COMPARE(asked.load(), 1);
+        writeFile(QDir(one).filePath(QStringLiteral("desktop.ini")), "[.ShellClassInfo]\r\n");
+        QTRY_COMPARE(asked.load(), 2);
+    }
+
     void column_isMeasuredOncePerChange_andFitsTheNames()
     {
         Drive drive(numbered(QStringLiteral("a rather long folder name %1/inner/deepest"), 30));

@@ -91,13 +91,13 @@ FolderList::FolderList(QWidget* parent)
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &FolderList::userMoved);
     connect(&m_rest, &QTimer::timeout, this, &FolderList::rest);
     // The picture the current folder's decoration names may come or go.
-    connect(&m_pictureWatcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+    connect(&m_pictureWatch, &FolderWatch::changed, this, [this] {
         m_recheck.insert(m_path);
         markShownLater();
     });
     m_silentCheck.setInterval(AnswerTimeLimit);
     connect(&m_silentCheck, &QTimer::timeout, this, &FolderList::checkSilentVolumes);
-    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+    connect(&m_watch, &FolderWatch::changed, this, [this] {
         // Its desktop.ini may be what changed.
         if (m_markReader)
             forgetMark(m_path);
@@ -485,13 +485,8 @@ void FolderList::watchPicture()
 {
     const FolderMark* mark = m_model->mark(m_path);
     const QStringList wanted = mark && !mark->watch.isEmpty() ? QStringList{mark->watch} : QStringList();
-    const QStringList watched = m_pictureWatcher.directories();
-    if (watched == wanted)
-        return;
-    if (!watched.isEmpty())
-        m_pictureWatcher.removePaths(watched);
-    if (!wanted.isEmpty())
-        m_pictureWatcher.addPaths(wanted);
+    if (m_pictureWatch.folders() != wanted)
+        m_pictureWatch.setFolders(wanted);
 }
 
 void FolderList::centre()
@@ -580,9 +575,7 @@ void FolderList::collapseIfEmpty(const QModelIndex& index)
 
 void FolderList::watch(const QString& path)
 {
-    if (!m_watcher.directories().isEmpty())
-        m_watcher.removePaths(m_watcher.directories());
-    m_watcher.addPath(path);
+    m_watch.setFolders({path});
 }
 
 } // namespace tessaro

@@ -2,8 +2,8 @@
 
 #include "platform/widgets/folder_model.h"
 #include "platform/widgets/folder_reading.h"
+#include "platform/widgets/folder_watch.h"
 
-#include <QFileSystemWatcher>
 #include <QPersistentModelIndex>
 #include <QTimer>
 #include <QTreeView>
@@ -125,7 +125,7 @@ private:
     FolderModel* m_model;
     const VolumeService& m_volumes;
     QString m_path;
-    QFileSystemWatcher m_watcher;
+    FolderWatch m_watch;     // the current folder
     VolumeTask m_walk;       // the volume asked on the way to a folder
     bool m_walkFound = false;
     bool m_onTheSpot = false;
@@ -148,7 +148,7 @@ private:
     QHash<QString, std::shared_ptr<const std::atomic<bool>>> m_silent;
     QStringList m_unanswered; // folders shown plain for that
     QTimer m_silentCheck;
-    QFileSystemWatcher m_pictureWatcher; // what the current folder's decoration names
+    FolderWatch m_pictureWatch; // the folder of the picture the current folder's decoration names
 };
 
 } // namespace tessaro

@@ -13,11 +13,7 @@ extra=()
 command -v setfattr >/dev/null || extra+=(attr)
 command -v g++ >/dev/null || extra+=(g++)
 wine_install_tools "${extra[@]}" || { echo "$(basename "$0"): cannot install the tools" >&2; exit 2; }
-# Wine maps Windows names to this machine's, and picks its ANSI code page, from the locale.
-if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
-    [ "$(id -u)" -eq 0 ] || { echo "$(basename "$0"): the ja_JP.UTF-8 locale is missing; run as root" >&2; exit 2; }
-    localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
-fi
+wine_japanese_locale || exit 2
 
 work="$(mktemp -d)"
 # The folders must keep user.* extended attributes, where Wine reads DOS attributes: /var/tmp
