@@ -51,7 +51,10 @@ private:
     std::optional<os::Entry> lookAtExisting(const Picture& picture, const QString& colour);
     bool alreadyThere(const Picture& picture, const QString& colour, const os::Entry& existing);
     bool keepAsItIs();
+    QString earlierPicture(const Picture& picture, const os::Entry& existing) const;
     bool askFirst(const Picture& picture, const os::Entry& existing);
+    bool askAboutExisting(const QString& question, const QString& earlier);
+    QString removeEarlier();
     bool install(Picture picture, const QString& colour, const os::Entry& existing);
     bool targetIsFolder();
     std::optional<QString> copyPicture(const Picture& picture, CopiedPicture& copied);
@@ -63,6 +66,8 @@ private:
     QWidget* m_window;
     QString m_stagingBase;
     QString m_target;
+    QString m_earlier;            // the picture the decoration named before, offered for deletion
+    bool m_deleteEarlier = false; // as the user left the offer
 };
 
 } // namespace tessaro

@@ -34,7 +34,7 @@ QString appliedText(const AppliedDecoration& applied)
         ? Text::tr("\nWindows のファイルマネージャでこのフォルダを開くと (ネットワーク越しに、またはこのディスクや USB メモリを"
                    "つないで)、背景と文字色が表示されます。")
         : Text::tr("\nファイルマネージャでこのフォルダを次に開いたときに表示されます。");
-    return text;
+    return text + applied.earlier;
 }
 
 QString unchangedText(const QString& folder)
@@ -43,9 +43,11 @@ QString unchangedText(const QString& folder)
         .arg(folder);
 }
 
-QString takeOffQuestion(const QString& folder, bool nothingLeft)
+QString takeOffQuestion(const QString& folder, bool nothingLeft, bool readOnly)
 {
-    const QString question = Text::tr("フォルダ %1 の背景画像と文字色の設定を外しますか?").arg(folder);
+    QString question = Text::tr("フォルダ %1 の背景画像と文字色の設定を外しますか?").arg(folder);
+    if (readOnly)
+        question += Text::tr("\ndesktop.ini は読み取り専用です。");
     return question + (nothingLeft ? Text::tr("\ndesktop.ini にはほかの設定がないため、desktop.ini を削除します。")
                                    : Text::tr("\ndesktop.ini のほかの設定はそのまま残します。"));
 }

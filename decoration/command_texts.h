@@ -20,6 +20,7 @@ struct AppliedDecoration {
     QString copiedFrom;  // the picture copied into the folder as `picture`; empty when none was copied
     QString colour;      // iconarea_text as written, "0x000000FF"
     bool readerElsewhere = false; // the folder's reader is Windows on another machine or system
+    QString earlier;     // what became of the picture the folder named before, on lines of its own; or empty
 };
 
 // The message after an apply that changed the folder.
@@ -29,7 +30,7 @@ QString appliedText(const AppliedDecoration& applied);
 QString unchangedText(const QString& folder);
 
 // Take-off's question: whether the rest of desktop.ini stays or, with nothing else in it, the
-// file goes.
-QString takeOffQuestion(const QString& folder, bool nothingLeft);
+// file goes; and that it is read-only, when it is.
+QString takeOffQuestion(const QString& folder, bool nothingLeft, bool readOnly);
 
 } // namespace tessaro

@@ -5,7 +5,7 @@
 
 #include "fake_volumes.h"
 #include "platform/widgets/background_command.h"
-#include "platform/widgets/folder_watcher.h"
+#include "platform/widgets/folder_watch.h"
 #include "platform/widgets/user_dialogs.h"
 #include "test_support.h"
 
@@ -32,8 +32,8 @@ namespace tessaro::test {
 [[nodiscard]] inline bool watching(const QObject& list, const QString& folder)
 {
     return QTest::qWaitFor([&] {
-        const auto* watcher = list.findChild<FolderWatcher*>();
-        return watcher && watcher->folders().contains(folder) && FolderWatcher::settled();
+        const auto* watcher = list.findChild<FolderWatch*>();
+        return watcher && watcher->folders().contains(folder) && watcher->settled();
     });
 }
 

@@ -15,7 +15,7 @@
 #include "platform/widgets/file_list.h"
 #include "platform/widgets/folder_list.h"
 #include "platform/widgets/folder_reading.h"
-#include "platform/widgets/folder_watcher.h"
+#include "platform/widgets/folder_watch.h"
 #include "gui_support.h"
 
 #include <QApplication>
@@ -189,12 +189,12 @@ private Q_SLOTS:
     // the time limit, and the other folders are watched again without it.
     void folderWatcher_volumeThere_othersStillWatched()
     {
-        FolderWatcher watcher;
-        QSignalSpy changes(&watcher, &FolderWatcher::changed);
+        FolderWatch watcher;
+        QSignalSpy changes(&watcher, &FolderWatch::changed);
         const QString local = path(QStringLiteral("local"));
         int touched = 0;
         expectAnswering([&] {
-            watcher.watch({volume(QStringLiteral("photos/2024")), local});
+            watcher.setFolders({volume(QStringLiteral("photos/2024")), local});
             return true;
         }, [&] {
             // Until a watch reports it.

@@ -10,13 +10,14 @@
 #include "gui_support.h"
 #include "platform/os/native_path.h"
 #include "platform/widgets/folder_model.h"
-#include "platform/widgets/folder_watcher.h"
+#include "platform/widgets/folder_watch.h"
 
 #include <QSignalSpy>
 #include <QThread>
 #include <QtTest>
 
 #include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -119,6 +120,7 @@ class FolderListTest : public QObject {
 private Q_SLOTS:
     void initTestCase() { m_big.make(); }
     void marks_readForRowsShownOnWorkers_onceUntilForgotten();
+    void marks_aFolderThatDoesNotAnswerKeepsNoneOfItsSiblings_andIsAskedAgainOnceItDoes();
 
     void setPath_aFolderIsHighlightedAndSignalledOnce_anythingElseChangesNothing()
     {
@@ -303,7 +305,7 @@ private Q_SLOTS:
         FolderList tree;
         show(tree);
         QVERIFY(tree.setPath(drive.path()));
-        const auto* watcher = tree.findChild<FolderWatcher*>();
+        const auto* watcher = tree.findChild<FolderWatch*>();
         QVERIFY(watching(tree, drive.path()));
         QVERIFY(QDir().mkdir(drive.path(QStringLiteral("made"))));
         QTRY_VERIFY(rowOf(tree, drive.path(QStringLiteral("made"))).isValid());
@@ -315,7 +317,7 @@ private Q_SLOTS:
         tree.expand(a);
         QVERIFY(watching(tree, drive.path(QStringLiteral("a"))));
         tree.collapse(a);
-        QTRY_VERIFY(!watcher->folders().contains(drive.path(QStringLiteral("a"))) && FolderWatcher::settled());
+        QTRY_VERIFY(!watcher->folders().contains(drive.path(QStringLiteral("a"))) && watcher->settled());
         QVERIFY(QDir().mkdir(drive.path(QStringLiteral("a/while closed"))));
         tree.expand(a);
         QTRY_VERIFY(rowOf(tree, drive.path(QStringLiteral("a/while closed"))).isValid());
@@ -340,6 +342,25 @@ private Q_SLOTS:
         writeFile(drive.path(QStringLiteral("a/desktop.ini")), "x");
         QTest::keyClick(&tree, Qt::Key_F5);
         QTRY_VERIFY(tree.mark(drive.path(QStringLiteral("a"))) && tree.mark(drive.path(QStringLiteral("a")))->state == FolderMark::State::Decorated);
+    }
+
+    // Another program writes desktop.ini into the current folder: its mark is read again.
+    void currentFolderChangedOnDisk_itsMarkIsReadAgain()
+    {
+        Drive drive({QStringLiteral("one")});
+        const QString one = drive.path(QStringLiteral("one"));
+        FolderList tree;
+        show(tree);
+        QVERIFY(tree.setPath(one));
+        std::atomic<int> asked = 0;
+        tree.setMarkReader([&](const QString& folder) {
+            asked += folder == one;
+            return FolderMark{FolderMark::State::Decorated, folder};
+        });
+        QTRY_COMPARE(asked.load(), 1);
+        QVERIFY(watching(tree, one));
+        writeFile(QDir(one).filePath(QStringLiteral("desktop.ini")), "[.ShellClassInfo]\r\n");
+        QTRY_COMPARE(asked.load(), 2);
     }
 
     void column_isMeasuredOncePerChange_andFitsTheNames()
@@ -448,6 +469,43 @@ void FolderListTest::marks_readForRowsShownOnWorkers_onceUntilForgotten()
     QVERIFY(!tree.mark(first));
     QTRY_VERIFY(tree.mark(first) && !tree.marksPending());
     QCOMPARE(askedNow().count(first), 2);
+}
+
+// A mount point whose volume stops answering while its mark is read: the rows read before and
+// after it get theirs; it shows plain, its volume is not asked meanwhile, and once the read
+// returns it is read again while shown.
+void FolderListTest::marks_aFolderThatDoesNotAnswerKeepsNoneOfItsSiblings_andIsAskedAgainOnceItDoes()
+{
+    Drive drive(numbered(QStringLiteral("f%1"), 6), {QStringLiteral("f02 mount")});
+    const QString mount = drive.path(QStringLiteral("f02 mount"));
+    FolderList tree;
+    show(tree);
+    QVERIFY(tree.setPath(drive.path()));
+    std::mutex mutex;
+    std::condition_variable released;
+    bool answering = false;
+    std::atomic<int> askedMount = 0;
+    tree.setMarkReader([&](const QString& folder) {
+        if (folder == mount) {
+            std::unique_lock lock(mutex);
+            if (askedMount++ == 0)
+                released.wait_for(lock, std::chrono::seconds(20), [&] { return answering; });
+        }
+        return FolderMark{FolderMark::State::Decorated, folder};
+    });
+    const auto state = [&](const QString& folder) { return tree.mark(folder) ? std::optional(tree.mark(folder)->state) : std::nullopt; };
+    QTRY_VERIFY_WITH_TIMEOUT(state(drive.path(QStringLiteral("f05"))) == FolderMark::State::Decorated && !tree.marksPending(), 10000);
+    QCOMPARE(state(drive.path(QStringLiteral("f00"))), FolderMark::State::Decorated);
+    QCOMPARE(state(mount), FolderMark::State::Plain);
+    QCOMPARE(askedMount.load(), 1);
+
+    {
+        const std::lock_guard lock(mutex);
+        answering = true;
+    }
+    released.notify_all();
+    QTRY_COMPARE_WITH_TIMEOUT(state(mount), FolderMark::State::Decorated, 10000);
+    QCOMPARE(askedMount.load(), 2);
 }
 
 QTEST_MAIN(FolderListTest)

@@ -60,7 +60,7 @@ FileList::FileList(QWidget* parent)
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &FileList::clicked);
     m_changesRest.setSingleShot(true);
     m_changesRest.setInterval(ChangesRestMs);
-    connect(&m_watcher, &FolderWatcher::changed, &m_changesRest, qOverload<>(&QTimer::start));
+    connect(&m_watcher, &FolderWatch::changed, &m_changesRest, qOverload<>(&QTimer::start));
     connect(&m_changesRest, &QTimer::timeout, this, &FileList::reread);
 }
 
@@ -136,7 +136,7 @@ bool FileList::read(const QString& folder)
 
 void FileList::watch()
 {
-    m_watcher.watch(isVisible() && m_listed ? QStringList{m_path} : QStringList());
+    m_watcher.setFolders(isVisible() && m_listed ? QStringList{m_path} : QStringList());
 }
 
 void FileList::showEvent(QShowEvent* event)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/widgets/folder_reading.h"
-#include "platform/widgets/folder_watcher.h"
+#include "platform/widgets/folder_watch.h"
 
 #include <QListWidget>
 #include <QStringList>
@@ -69,7 +69,7 @@ private:
     FolderReading m_reading;
     bool m_found = false;
     bool m_listed = false;    // m_path's entries are shown, not still to come
-    FolderWatcher m_watcher;  // m_path, while shown
+    FolderWatch m_watcher;   // m_path, while shown
     QTimer m_changesRest;
 };
 

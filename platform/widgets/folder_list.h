@@ -2,13 +2,18 @@
 
 #include "platform/widgets/folder_model.h"
 #include "platform/widgets/folder_reading.h"
-#include "platform/widgets/folder_watcher.h"
+#include "platform/widgets/folder_watch.h"
 
 #include <QPersistentModelIndex>
 #include <QTimer>
 #include <QTreeView>
 
+#include <QHash>
+#include <QSet>
+
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace tessaro {
@@ -119,11 +124,14 @@ private:
     void markShown();
     void readMarks();
     void setMark(const QString& path, FolderMark mark);
+    void markUnanswered(const QString& folder, const std::shared_ptr<const std::atomic<bool>>& returned);
+    void checkSilentVolumes();
+    void watchPicture();
 
     FolderModel* m_model;
     const VolumeService& m_volumes;
     QString m_path;
-    FolderWatcher m_watcher;  // the folders shown open
+    FolderWatch m_watch;      // the folders shown open
     QStringList m_changed;    // changed on disk, to be read once the changes rest
     QTimer m_changesRest;
     std::uint64_t m_listingsWatched = 0;  // the model's last listing when the watches were last set
@@ -142,6 +150,14 @@ private:
     VolumeTask m_markTask;   // reads the marks of m_markBatch
     QStringList m_markQueue, m_markBatch;
     bool m_shownQueued = false;
+    QSet<QString> m_shown;   // the rows on the screen when marks were last asked for
+    QSet<QString> m_recheck; // folders whose marks are read again, the old one shown meanwhile
+    // Volumes where reading a mark did not end in time, until that read returns: their
+    // folders show plain and are not asked, as each ask would hold a worker.
+    QHash<QString, std::shared_ptr<const std::atomic<bool>>> m_silent;
+    QStringList m_unanswered; // folders shown plain for that
+    QTimer m_silentCheck;
+    FolderWatch m_pictureWatch; // the folder of the picture the current folder's decoration names
 };
 
 } // namespace tessaro

@@ -1,4 +1,4 @@
-#include "platform/widgets/folder_watcher.h"
+#include "platform/widgets/folder_watch.h"
 
 #include "platform/os/native_path.h"
 #include "platform/widgets/folder_reading.h"
@@ -45,16 +45,16 @@ struct Link {
 };
 
 // Lives on the watching thread: holds the system's watches.
-class Engine final : public QObject {
+class Watches final : public QObject {
 public:
-    explicit Engine(std::shared_ptr<Link> link) : m_link(std::move(link)) {}
+    explicit Watches(std::shared_ptr<Link> link) : m_link(std::move(link)) {}
 
     void set(const QStringList& folders, std::uint64_t generation);
 
     // Once the thread is through with what it does now (a watch a volume holds, perhaps),
     // the engine goes with its watches, and the thread ends. On the thread itself: the
     // system's watcher must go where it was made.
-    static void retire(Engine* engine)
+    static void retire(Watches* engine)
     {
         QMetaObject::invokeMethod(engine, [engine] {
             delete engine;
@@ -72,7 +72,7 @@ public:
     static WatchService& instance();
     ~WatchService() override;
 
-    void set(FolderWatcher* client, const QStringList& folders);
+    void set(FolderWatch* client, const QStringList& folders);
     void report(const QString& folder);
     void settled(std::uint64_t generation);
     bool settled() const { return !m_postQueued && m_settledGeneration == m_generation; }
@@ -86,11 +86,11 @@ private:
     void giveUp(const QString& folder);
     void answeredAgain(const QString& root);
 
-    QHash<FolderWatcher*, QStringList> m_clients;
+    QHash<FolderWatch*, QStringList> m_clients;
     QSet<QString> m_unanswered;  // roots of the volumes given up
     QStringList m_posted;
     QThread* m_thread = nullptr;
-    Engine* m_engine = nullptr;
+    Watches* m_engine = nullptr;
     std::shared_ptr<Link> m_link;
     std::uint64_t m_generation = 0, m_settledGeneration = 0, m_lastSteps = 0;
     bool m_postQueued = false;
@@ -104,7 +104,7 @@ void Link::post(std::function<void(WatchService&)> call)
         QMetaObject::invokeMethod(service, [service = service, call = std::move(call)] { call(*service); }, Qt::QueuedConnection);
 }
 
-void Engine::set(const QStringList& folders, std::uint64_t generation)
+void Watches::set(const QStringList& folders, std::uint64_t generation)
 {
     // A newer set is on its way: this one would be undone at once.
     if (generation != m_link->latest.load())
@@ -159,7 +159,7 @@ WatchService::WatchService()
 WatchService::~WatchService()
 {
     m_link->cut();
-    Engine::retire(m_engine);
+    Watches::retire(m_engine);
     if (m_thread->wait(ExitWaitMs))
         delete m_thread;
 }
@@ -169,13 +169,13 @@ void WatchService::startThread()
     m_link = std::make_shared<Link>(this);
     m_thread = new QThread;
     m_thread->setObjectName(QStringLiteral("folder watcher"));
-    m_engine = new Engine(m_link);
+    m_engine = new Watches(m_link);
     m_engine->moveToThread(m_thread);
     m_thread->start();
     m_posted.clear();
 }
 
-void WatchService::set(FolderWatcher* client, const QStringList& folders)
+void WatchService::set(FolderWatch* client, const QStringList& folders)
 {
     if (folders.isEmpty())
         m_clients.remove(client);
@@ -251,7 +251,7 @@ void WatchService::giveUp(const QString& folder)
     QThread* abandoned = std::exchange(m_thread, nullptr);
     connect(abandoned, &QThread::finished, this, [this, root] { answeredAgain(root); });
     connect(abandoned, &QThread::finished, abandoned, &QObject::deleteLater);
-    Engine::retire(m_engine);
+    Watches::retire(m_engine);
     startThread();
     post();
 }
@@ -274,12 +274,12 @@ void WatchService::answeredAgain(const QString& root)
 
 void WatchService::report(const QString& folder)
 {
-    QList<QPointer<FolderWatcher>> told;
+    QList<QPointer<FolderWatch>> told;
     for (auto it = m_clients.cbegin(); it != m_clients.cend(); ++it) {
         if (it.value().contains(folder))
             told << it.key();
     }
-    for (const QPointer<FolderWatcher>& client : std::as_const(told)) {
+    for (const QPointer<FolderWatch>& client : std::as_const(told)) {
         if (client)
             Q_EMIT client->changed(folder);
     }
@@ -287,30 +287,42 @@ void WatchService::report(const QString& folder)
 
 } // namespace
 
-FolderWatcher::FolderWatcher(QObject* parent)
+class FolderWatch::Engine {
+public:
+    QStringList folders; // sorted, once each
+};
+
+FolderWatch::FolderWatch(QObject* parent)
     : QObject(parent)
+    , m_engine(std::make_unique<Engine>())
 {
 }
 
-FolderWatcher::~FolderWatcher()
+FolderWatch::~FolderWatch()
 {
-    if (!m_folders.isEmpty())
+    if (!m_engine->folders.isEmpty())
         WatchService::instance().set(this, {});
 }
 
-bool FolderWatcher::settled()
+void FolderWatch::setFolders(const QStringList& asked)
 {
-    return WatchService::instance().settled();
-}
-
-void FolderWatcher::watch(QStringList folders)
-{
+    QStringList folders = asked;
     folders.sort();
     folders.removeDuplicates();
-    if (folders == m_folders)
+    if (folders == m_engine->folders)
         return;
-    m_folders = folders;
-    WatchService::instance().set(this, m_folders);
+    m_engine->folders = folders;
+    WatchService::instance().set(this, folders);
+}
+
+QStringList FolderWatch::folders() const
+{
+    return m_engine->folders;
+}
+
+bool FolderWatch::settled() const
+{
+    return WatchService::instance().settled();
 }
 
 } // namespace tessaro
