@@ -67,6 +67,8 @@ private:
     QFileSystemWatcher* m_watcher = nullptr;
 };
 
+// One for every FolderWatch: the folders they ask for, together, are watched on one thread,
+// and a change is told to each that asked for its folder.
 class WatchService final : public QObject {
 public:
     static WatchService& instance();
