@@ -4,10 +4,12 @@
 #include "decoration/picture_reference.h"
 #include "platform/os/native_path.h"
 #include "platform/widgets/error_text.h"
+#include "platform/widgets/folder_window.h"
 #include "platform/widgets/user_dialogs.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -23,6 +25,14 @@ constexpr int NameAttempts = 1000;
 QString native(const QString& path)
 {
     return QDir::toNativeSeparators(path);
+}
+
+// A picture much larger than a folder window shows only its top-left part there; the success
+// message says so once. Only the file's header is read.
+QString bigPictureLine(const QString& picture)
+{
+    const QString note = bigPictureNote(QImageReader(picture).size());
+    return note.isEmpty() ? note : QLatin1Char('\n') + note + QChar(u'。');
 }
 
 // A name in `folder`: free, taken by a file with the source's bytes (named `actual`, which may
@@ -227,7 +237,8 @@ bool ApplyCommand::install(Picture picture, const QString& colour, const os::Ent
         return false;
     os::notifyFolderChanged(toPath(m_target));
     m_dialogs.inform(m_window, tr("フォルダ %1 に背景を設定しました。\n背景画像: %2\n文字色: %3\nファイルマネージャでこのフォルダを次に開いたときに表示されます。")
-                                   .arg(native(m_target), picture.shown, colour));
+                                   .arg(native(m_target), picture.shown, colour)
+                                   + bigPictureLine(picture.source));
     return true;
 }
 
