@@ -317,6 +317,7 @@ void Form1::pictureFolderChanged()
 
 void Form1::targetFolderChanged()
 {
+    m_targetItemsRead = false;
     readTargetItems();
     Dir2->setAccessibleDescription(Dir2->path());
     Command2->setAccessibleDescription(tr("%1 をファイル マネージャーで開きます").arg(Dir2->path()));
@@ -324,9 +325,13 @@ void Form1::targetFolderChanged()
 }
 
 // The folder window in the preview shows the target's own first names where it has any. Its
-// volume is asked off the window's thread, as the lists ask it.
+// volume is asked off the window's thread, as the lists ask it, and only once a picture or
+// the folder's view needs them: not at start-up.
 void Form1::readTargetItems()
 {
+    if (m_targetItemsRead || (Image1->picture().isNull() && !Image1->folderView()))
+        return;
+    m_targetItemsRead = true;
     const QString folder = Dir2->path();
     const QString title = QFileInfo(folder).fileName().isEmpty() ? folder : QFileInfo(folder).fileName();
     auto items = std::make_shared<std::optional<QList<FolderItem>>>();
@@ -440,6 +445,7 @@ void Form1::showColour()
 // picture that is not there. The folder's view draws captions of its own.
 void Form1::showSample()
 {
+    readTargetItems();
     Label1->setVisible(!Image1->picture().isNull() && !Image1->folderView());
 }
 

@@ -71,6 +71,7 @@ private:
 
     // Reads the first names of Dir2's folder, for the icons of the preview's folder window.
     VolumeTask m_targetItems;
+    bool m_targetItemsRead = false; // for Dir2's folder
 
     // Dir2's context menu, made when first asked for.
     QMenu* m_folderMenu = nullptr;

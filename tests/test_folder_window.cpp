@@ -85,7 +85,8 @@ private Q_SLOTS:
         QCOMPARE(part.fullSize, size);
         QCOMPARE(part.image.size(), size.boundedTo(FolderIconArea.size()));
         const QImage window = drawFolderWindow(opaqueOnWindow(part.image), QStringLiteral("folder"), {}, {}, Qt::black, QApplication::font(),
-                                               *QApplication::style(), QApplication::palette());
+                                               folderIcons(*QApplication::style()),
+                                               QApplication::palette());
         QCOMPARE(window.size(), FolderWindowSize);
         // Every pixel of the icon area is the picture's pixel at the same place, modulo its size.
         for (int y = 0; y < FolderIconArea.height(); y += 37) {

@@ -198,8 +198,13 @@ QImage opaqueOnWindow(const QImage& image)
     return opaque;
 }
 
+FolderIcons folderIcons(const QStyle& style)
+{
+    return {style.standardIcon(QStyle::SP_DirIcon).pixmap(IconSize, IconSize), style.standardIcon(QStyle::SP_FileIcon).pixmap(IconSize, IconSize)};
+}
+
 QImage drawFolderWindow(const QImage& tile, const QString& title, const QList<FolderItem>& items, const FolderLayout& layout,
-                        QColor caption, const QFont& font, const QStyle& style, const QPalette& palette)
+                        QColor caption, const QFont& font, const FolderIcons& icons, const QPalette& palette)
 {
     QImage window(FolderWindowSize, QImage::Format_RGB32);
     window.fill(Qt::white);
@@ -220,12 +225,10 @@ QImage drawFolderWindow(const QImage& tile, const QString& title, const QList<Fo
         painter.fillRect(FolderIconArea, QBrush(tile));
     }
 
-    const QPixmap folderIcon = style.standardIcon(QStyle::SP_DirIcon).pixmap(IconSize, IconSize);
-    const QPixmap fileIcon = style.standardIcon(QStyle::SP_FileIcon).pixmap(IconSize, IconSize);
     painter.setPen(caption);
     for (qsizetype i = 0; i < layout.entries.size() && i < items.size(); ++i) {
         const FolderLayout::Entry& entry = layout.entries[i];
-        painter.drawPixmap(entry.icon, items[i].folder ? folderIcon : fileIcon);
+        painter.drawPixmap(entry.icon, items[i].folder ? icons.folder : icons.file);
         for (qsizetype line = 0; line < entry.lines.size(); ++line)
             painter.drawText(entry.lineRects[line], Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, entry.lines[line]);
     }

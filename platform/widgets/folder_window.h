@@ -10,6 +10,7 @@
 #include <QColor>
 #include <QImage>
 #include <QList>
+#include <QPixmap>
 #include <QRect>
 #include <QString>
 
@@ -77,10 +78,18 @@ bool isBigPicture(QSize size);
 // The sentence that says so; empty for a picture that is not big.
 QString bigPictureNote(QSize size);
 
+// The icons the folder window shows, as the style draws them at the window's size; fetched
+// once, as the first look-up reads the icon theme.
+struct FolderIcons {
+    QPixmap folder;
+    QPixmap file;
+};
+FolderIcons folderIcons(const QStyle& style);
+
 // The folder window at FolderWindowSize: `tile` (shownPart() of the picture, opaque) repeated
 // over the icon area from its top-left, the icons and their captions in `caption`.
 QImage drawFolderWindow(const QImage& tile, const QString& title, const QList<FolderItem>& items, const FolderLayout& layout,
-                        QColor caption, const QFont& font, const QStyle& style, const QPalette& palette);
+                        QColor caption, const QFont& font, const FolderIcons& icons, const QPalette& palette);
 
 // `image` over the icon area's own colour, white: transparent parts of a picture show it.
 QImage opaqueOnWindow(const QImage& image);

@@ -476,6 +476,9 @@ void PictureBox::setFolderView(bool on)
     if (on == m_folderView)
         return;
     m_folderView = on;
+    // The icon theme is read when the view is first asked for, not with the first picture.
+    if (on && !m_icons)
+        m_icons = folderIcons(*style());
     folderChanged();
     updateBusy();
 }
@@ -619,10 +622,12 @@ QString PictureBox::notes() const
 void PictureBox::changeEvent(QEvent* event)
 {
     QFrame::changeEvent(event);
-    if (event->type() == QEvent::FontChange)
+    if (event->type() == QEvent::FontChange) {
         setFolder(m_title, m_items);
-    else if (event->type() == QEvent::StyleChange || event->type() == QEvent::PaletteChange)
+    } else if (event->type() == QEvent::StyleChange || event->type() == QEvent::PaletteChange) {
+        m_icons.reset();
         folderChanged();
+    }
 }
 
 void PictureBox::paintEvent(QPaintEvent* event)
@@ -649,7 +654,9 @@ void PictureBox::paintFolderWindow(QPainter& painter)
     if (m_folderShown.isNull() || m_folderShown.size() != shown * ratio) {
         // Drawn at the window's own size, then made smaller as a whole, so that what the box
         // shows is the real window in miniature, its captions' colour blended as the eye sees it.
-        const QImage window = drawFolderWindow(m_backdrop.tile, m_title, m_items, m_layout, m_caption, font(), *style(), palette());
+        if (!m_icons)
+            m_icons = folderIcons(*style());
+        const QImage window = drawFolderWindow(m_backdrop.tile, m_title, m_items, m_layout, m_caption, font(), *m_icons, palette());
         m_folderShown = QPixmap::fromImage(window.scaled(shown * ratio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
         m_folderShown.setDevicePixelRatio(ratio);
     }

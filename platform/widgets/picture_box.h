@@ -162,6 +162,7 @@ private:
     std::vector<float> m_luminances; // under the captions of m_layout
     std::optional<double> m_legibility;
     QPixmap m_folderShown; // the folder window drawn at the box's size; null when out of date
+    std::optional<FolderIcons> m_icons;
 
     bool m_busy = false;
     QTimer m_busyDelay;
