@@ -422,6 +422,15 @@ void PictureBox::showFile(const QString& path)
     });
     job->setFuture(promise->future());
     updateBusy();
+    // The figure of the picture shown before would mislead while this one is read; the
+    // view itself keeps showing it, dimmed once the wait is noticed.
+    if (m_legibility || !m_luminances.empty()) {
+        m_luminances.clear();
+        m_legibility.reset();
+        describe();
+        update();
+        Q_EMIT legibilityChanged();
+    }
     m_pool->start([promise, path, size = pictureSize(), decoder = m_decoder, backdropDecoder = m_backdropDecoder,
                    captions = job->captionRects, colour = m_caption, backdropFirst = m_folderView] {
         // A decode dropped before its turn came is not started at all.
@@ -506,10 +515,12 @@ void PictureBox::setBackdrop(Backdrop backdrop)
     measure();
 }
 
-// Bounded by the captions' pixels, a few thousand, whatever the picture's size.
+// Bounded by the captions' pixels, a few thousand, whatever the picture's size. None while
+// the corner of the picture asked for is still being read.
 void PictureBox::measure()
 {
-    m_luminances = luminancesUnder(m_backdrop.tile, m_layout.captionRects());
+    const bool stale = m_job && !m_job->backdropDone;
+    m_luminances = stale ? std::vector<float>() : luminancesUnder(m_backdrop.tile, m_layout.captionRects());
     m_legibility = captionContrast(m_luminances, m_caption);
     folderChanged();
 }
