@@ -116,7 +116,7 @@ bool ApplyCommand::run(const DecorationChoice& choice, const QString& targetFold
 {
     m_target = targetFolder;
     if (const std::optional<QString> problem = checkChoice(choice)) {
-        m_dialogs.inform(m_window, *problem);
+        m_dialogs.warn(m_window, title(), *problem);
         return false;
     }
     if (!targetIsFolder())
@@ -198,17 +198,17 @@ bool ApplyCommand::askFirst(const Picture& picture, const os::Entry& existing)
         const QString question = why
             + tr("\nほかのパソコンからこのフォルダを開いたときにも背景が表示されるよう、画像を「%1」としてこのフォルダにコピーしますか?\n"
                  "「いいえ」を選ぶと、何も変更しません。").arg(picture.value);
-        if (!m_dialogs.ask(m_window, question, UserDialogs::Default::Yes)) {
-            m_dialogs.inform(m_window, tr("何も変更しませんでした。\n背景画像がフォルダ %1 の中にないと、ほかのパソコンからこのフォルダを開いたときに画像を読み込めません。")
+        if (!m_dialogs.ask(m_window, title(), question, UserDialogs::Default::Yes)) {
+            m_dialogs.inform(m_window, title(), tr("何も変更しませんでした。\n背景画像がフォルダ %1 の中にないと、ほかのパソコンからこのフォルダを開いたときに画像を読み込めません。")
                                            .arg(native(m_target)));
             return false;
         }
     }
     if (existing.kind == Kind::RegularFile)
-        return m_dialogs.ask(m_window, tr("フォルダ %1 には既に desktop.ini があります。\nほかの設定はそのまま残し、背景画像と文字色だけを書き換えます。よろしいですか?")
+        return m_dialogs.ask(m_window, title(), tr("フォルダ %1 には既に desktop.ini があります。\nほかの設定はそのまま残し、背景画像と文字色だけを書き換えます。よろしいですか?")
                                            .arg(native(m_target)));
     if (existing.kind == Kind::Other)
-        return m_dialogs.ask(m_window, tr("フォルダ %1 の desktop.ini はふつうのファイルではありません (リンクなど)。\n新しい desktop.ini に置き換えますか? リンク先は変更しません。")
+        return m_dialogs.ask(m_window, title(), tr("フォルダ %1 の desktop.ini はふつうのファイルではありません (リンクなど)。\n新しい desktop.ini に置き換えますか? リンク先は変更しません。")
                                            .arg(native(m_target)));
     return true;
 }
@@ -236,7 +236,7 @@ bool ApplyCommand::install(Picture picture, const QString& colour, const os::Ent
     if (!mark())
         return false;
     os::notifyFolderChanged(toPath(m_target));
-    m_dialogs.inform(m_window, tr("フォルダ %1 に背景を設定しました。\n背景画像: %2\n文字色: %3\nファイルマネージャでこのフォルダを次に開いたときに表示されます。")
+    m_dialogs.inform(m_window, title(), tr("フォルダ %1 に背景を設定しました。\n背景画像: %2\n文字色: %3\nファイルマネージャでこのフォルダを次に開いたときに表示されます。")
                                    .arg(native(m_target), picture.shown, colour)
                                    + bigPictureLine(picture.source));
     return true;
@@ -290,14 +290,14 @@ bool ApplyCommand::mark()
     const std::error_code folder = os::markSystem(toPath(m_target));
     if (!file && !folder)
         return true;
-    m_dialogs.inform(m_window, tr("フォルダ %1 に desktop.ini を書き込みましたが、属性を付けられませんでした。\n%2\nこのままでは Windows はこのフォルダの背景を表示しません。")
+    m_dialogs.warn(m_window, title(), tr("フォルダ %1 に desktop.ini を書き込みましたが、属性を付けられませんでした。\n%2\nこのままでは Windows はこのフォルダの背景を表示しません。")
                                    .arg(native(m_target), describeError(folder ? folder : file)));
     return false;
 }
 
 void ApplyCommand::fail(const QString& reason)
 {
-    m_dialogs.inform(m_window, tr("フォルダ %1 に背景を設定できませんでした。\n%2").arg(native(m_target), reason));
+    m_dialogs.warn(m_window, title(), tr("フォルダ %1 に背景を設定できませんでした。\n%2").arg(native(m_target), reason));
 }
 
 } // namespace tessaro

@@ -59,15 +59,15 @@ bool TakeOffCommand::run(const QString& folder)
     const QString question = tr("フォルダ %1 の背景画像と文字色の設定を外しますか?\ndesktop.ini のほかの設定はそのまま残します。")
                                  .arg(native(m_folder));
     const bool yes = planned->picture.isEmpty()
-        ? m_dialogs.ask(m_window, question)
-        : m_dialogs.askWithCheck(m_window, question,
+        ? m_dialogs.ask(m_window, title(), question)
+        : m_dialogs.askWithCheck(m_window, title(), question,
                                  tr("フォルダ内の背景画像 %1 も削除する").arg(QFileInfo(planned->picture).fileName()),
                                  deletePicture);
     if (!yes || !write(*planned))
         return false;
     const QString pictureNote = deletePicture ? removePicture(planned->picture) : QString();
     os::notifyFolderChanged(toPath(m_folder));
-    m_dialogs.inform(m_window, tr("フォルダ %1 の背景画像と文字色の設定を外しました。%2\nファイルマネージャでこのフォルダを次に開いたときに反映されます。")
+    m_dialogs.inform(m_window, title(), tr("フォルダ %1 の背景画像と文字色の設定を外しました。%2\nファイルマネージャでこのフォルダを次に開いたときに反映されます。")
                                    .arg(native(m_folder), pictureNote));
     return true;
 }
@@ -96,7 +96,7 @@ std::optional<TakeOffCommand::Plan> TakeOffCommand::plan()
         return std::nullopt;
     }
     if (plan.existing.kind == os::Entry::Kind::Absent || removal.value->file.bytes == plan.existing.bytes) {
-        m_dialogs.inform(m_window, tr("フォルダ %1 には背景画像と文字色が設定されていません。").arg(native(m_folder)));
+        m_dialogs.inform(m_window, title(), tr("フォルダ %1 には背景画像と文字色が設定されていません。").arg(native(m_folder)));
         return std::nullopt;
     }
     plan.bytes = removal.value->file.bytes;
@@ -120,7 +120,7 @@ bool TakeOffCommand::write(const Plan& plan)
         return false;
     // The new file takes the old one's place, and the file manager keeps it Hidden and System.
     if (const auto error = os::markHiddenSystem(toPath(joinPath(m_folder, IniName))))
-        m_dialogs.inform(m_window, tr("フォルダ %1 の desktop.ini に属性を付けられませんでした。\n%2").arg(native(m_folder), describeError(error)));
+        m_dialogs.warn(m_window, title(), tr("フォルダ %1 の desktop.ini に属性を付けられませんでした。\n%2").arg(native(m_folder), describeError(error)));
     return true;
 }
 
@@ -158,7 +158,7 @@ QString TakeOffCommand::removePicture(const QString& picture)
 
 void TakeOffCommand::fail(const QString& reason)
 {
-    m_dialogs.inform(m_window, tr("フォルダ %1 の背景画像と文字色の設定を外せませんでした。\n%2").arg(native(m_folder), reason));
+    m_dialogs.warn(m_window, title(), tr("フォルダ %1 の背景画像と文字色の設定を外せませんでした。\n%2").arg(native(m_folder), reason));
 }
 
 } // namespace tessaro
