@@ -1,15 +1,16 @@
 // Holds Tessaro to floors measured in the same run on the same machine, and prints the
 // figures as a Markdown table. scripts/bench.sh builds and runs it; see README.md.
 //
-//   tessaro_bench [--runs N] [--only SECTION]...
+//   tessaro_bench [--runs N] [--only SECTION]... [--desktop-ini]
 //
-// SECTION is one of startup, preview, camera, folderview, hold, folders, decorated; without
-// --only, all are measured.
+// SECTION is one of startup, preview, camera, folderview, hold, folders, decorated, ini; without
+// --only, all are measured. --desktop-ini is --only ini.
 //
 // Every program runs with QT_QPA_PLATFORM=offscreen. Tessaro is tessaro_probe (app/main.cpp's
 // start plus the probe), the window floors are floor_form and floor_window; all lie beside
 // this program.
 
+#include "ini_reading.h"
 #include "measure.h"
 #include "process.h"
 #include "workload.h"
@@ -157,6 +158,7 @@ struct Row {
     // A ratio when there is a floor, else an absolute bound in `unit`; none for a figure
     // shown only to explain another.
     std::optional<double> limit;
+    bool limitInUnits = false; // the limit is in `unit` even with a floor
 };
 
 std::string figure(const Summary& s, const std::string& unit)
@@ -177,7 +179,7 @@ void printTable(const std::vector<Row>& rows)
         const char* verdict = "information";
         if (r.floor)
             std::snprintf(ratio, sizeof ratio, "%.2f", r.tessaro.median / r.floor->median);
-        if (r.limit && r.floor) {
+        if (r.limit && r.floor && !r.limitInUnits) {
             std::snprintf(target, sizeof target, "≤ %g×", *r.limit);
             verdict = r.tessaro.median / r.floor->median <= *r.limit ? "met" : "**missed**";
         } else if (r.limit) {
@@ -215,6 +217,17 @@ using Sections = std::vector<std::string>;
 
 int measure(int runs, const Sections& only, const QTemporaryDir& root);
 
+// The slowest shape of a desktop.ini of a megabyte, read as the target pane reads it.
+Row iniRow(int runs, const QTemporaryDir& root)
+{
+    progress("desktop.ini of a megabyte, in each shape ...");
+    const std::vector<IniReading> readings = measureIniReading(root.filePath(QStringLiteral("ini")), runs);
+    const auto worst = std::ranges::max_element(readings, {}, [](const IniReading& r) { return summarise(r.tessaroMs).median; });
+    return {"a 1 MiB desktop.ini read for a folder's emblem (the reading thread's CPU time), the slowest of "
+                + std::to_string(readings.size()) + " shapes (" + worst->shape + ")",
+        "the same file read whole and its lines counted", summarise(worst->floorMs), summarise(worst->tessaroMs), "ms", 50.0, true};
+}
+
 int run(int runs, const Sections& only)
 {
     QTemporaryDir root(QDir::tempPath() + QStringLiteral("/tessaro-bench-XXXXXX"));
@@ -236,6 +249,13 @@ int run(int runs, const Sections& only)
 int measure(int runs, const Sections& only, const QTemporaryDir& root)
 {
     const auto wanted = [&only](const char* section) { return only.empty() || std::find(only.begin(), only.end(), section) != only.end(); };
+    // The desktop.ini row needs neither the probe nor the pictures and folders the others make.
+    if (only == Sections{"ini"}) {
+        const std::vector<Row> rows{iniRow(runs, root)};
+        printMachine(runs);
+        printTable(rows);
+        return 0;
+    }
     const QString self = QCoreApplication::applicationDirPath();
 
     Setting s;
@@ -550,6 +570,8 @@ int measure(int runs, const Sections& only, const QTemporaryDir& root)
         rows.push_back({"… the event loop's longest stall meanwhile (ticker every 5 ms)", "–", std::nullopt, summarise(stall), "ms", 100.0});
     }
 
+    if (wanted("ini"))
+        rows.push_back(iniRow(runs, root));
     printMachine(runs);
     printTable(rows);
     return 0;
@@ -569,11 +591,13 @@ int main(int argc, char* argv[])
             runs = args[++i].toInt();
         else if (args[i] == QLatin1String("--only") && i + 1 < args.size()
                  && QStringList{QStringLiteral("startup"), QStringLiteral("preview"), QStringLiteral("camera"), QStringLiteral("folderview"),
-                                QStringLiteral("hold"), QStringLiteral("folders"), QStringLiteral("decorated")}
+                                QStringLiteral("hold"), QStringLiteral("folders"), QStringLiteral("decorated"), QStringLiteral("ini")}
                         .contains(args[i + 1]))
             only.push_back(args[++i].toStdString());
+        else if (args[i] == QLatin1String("--desktop-ini"))
+            only.push_back("ini");
         else {
-            std::fprintf(stderr, "usage: tessaro_bench [--runs N] [--only SECTION]...   (N at least 5)\n");
+            std::fprintf(stderr, "usage: tessaro_bench [--runs N] [--only SECTION]... [--desktop-ini]   (N at least 5; --desktop-ini: --only ini)\n");
             return 2;
         }
     }

@@ -49,7 +49,10 @@ private:
 
     std::optional<Picture> planPicture(const DecorationChoice& choice);
     std::optional<os::Entry> lookAtExisting(const Picture& picture, const QString& colour);
+    QString earlierPicture(const Picture& picture, const os::Entry& existing) const;
     bool askFirst(const Picture& picture, const os::Entry& existing);
+    bool askAboutExisting(const QString& question, const QString& earlier);
+    QString removeEarlier();
     bool install(Picture picture, const QString& colour, const os::Entry& existing);
     bool targetIsFolder();
     std::optional<QString> copyPicture(const Picture& picture, CopiedPicture& copied);
@@ -61,6 +64,8 @@ private:
     QWidget* m_window;
     QString m_stagingBase;
     QString m_target;
+    QString m_earlier;            // the picture the decoration named before, offered for deletion
+    bool m_deleteEarlier = false; // as the user left the offer
 };
 
 } // namespace tessaro

@@ -1,5 +1,6 @@
 #include "platform/os/os_services.h"
 #include "platform/os/posix_fd.h"
+#include "platform/os/system_mark_posix.h"
 
 #include <cerrno>
 #include <chrono>
@@ -231,13 +232,38 @@ std::error_code openBoth(const Path& source, const Path& folder, const std::stri
     return {};
 }
 
-// The source's bytes in a temporary file beside `name`, on the disk and closed.
-std::error_code writeTemporary(int input, TemporaryFile& temporary, const std::string& name)
+// What the regular file `name` in `dir` has that its replacement open as `fd` should keep: its
+// permissions, its owner and group where the process may set them (a group it is in, at
+// least), and its DOS attributes, Read-only and Archive among them.
+std::error_code takeOver(int dir, const std::string& name, int fd)
+{
+    const Descriptor old(openRetrying(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (old.get() < 0)
+        return errno == ENOENT || errno == ELOOP ? std::error_code{} : lastError(); // gone, or a link
+    struct stat info {};
+    if (::fstat(old.get(), &info) != 0)
+        return lastError();
+    if (!S_ISREG(info.st_mode))
+        return {};
+    if (::fchown(fd, info.st_uid, info.st_gid) != 0 && errno == EPERM)
+        (void)::fchown(fd, static_cast<uid_t>(-1), info.st_gid);
+    if (::fchmod(fd, info.st_mode & 07777) != 0)
+        return lastError();
+    return copyAttributes(old.get(), fd);
+}
+
+// The source's bytes in a temporary file beside `name`, on the disk and closed; with what the
+// file of that name has, when `replacing` it.
+std::error_code writeTemporary(int input, int dir, TemporaryFile& temporary, const std::string& name, bool replacing)
 {
     if (auto error = temporary.create(name))
         return error;
     if (auto error = copyContents(input, temporary.fd()))
         return error;
+    if (replacing) {
+        if (auto error = takeOver(dir, name, temporary.fd()))
+            return error;
+    }
     if (auto error = syncRetrying(temporary.fd()))
         return error;
     return temporary.close();
@@ -261,7 +287,7 @@ std::error_code copyInto(const Path& source, const Path& folder, const ConfirmRe
         return {};
 
     TemporaryFile temporary(dir.get());
-    if (auto error = writeTemporary(input.get(), temporary, name))
+    if (auto error = writeTemporary(input.get(), dir.get(), temporary, name, replaceAllowed))
         return error;
 
     // rename() replaces the entry itself, a symbolic link included, and never writes
@@ -276,6 +302,11 @@ std::error_code copyInto(const Path& source, const Path& folder, const ConfirmRe
         if (errno == EEXIST) {
             if (!askToReplace(confirm, destination))
                 return {};
+            const Descriptor again(openRetrying(dir.get(), temporary.name().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+            if (again.get() < 0)
+                return lastError();
+            if (auto error = takeOver(dir.get(), name, again.get()))
+                return error;
         } else if (errno != EINVAL && errno != ENOSYS) {
             // EINVAL and ENOSYS: the filesystem or kernel cannot refuse to replace, so fall
             // back to the plain rename that every filesystem has.
@@ -295,7 +326,7 @@ std::error_code copyNew(const Path& source, const Path& folder, const std::strin
         return error;
 
     TemporaryFile temporary(dir.get());
-    if (auto error = writeTemporary(input.get(), temporary, name))
+    if (auto error = writeTemporary(input.get(), dir.get(), temporary, name, false))
         return error;
 
     if (::renameat2(dir.get(), temporary.name().c_str(), dir.get(), name.c_str(), RENAME_NOREPLACE) == 0) {
