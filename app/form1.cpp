@@ -11,6 +11,7 @@
 #include "platform/widgets/drive_list.h"
 #include "platform/widgets/file_list.h"
 #include "platform/widgets/folder_list.h"
+#include "platform/widgets/folder_window.h"
 #include "platform/widgets/known_folders.h"
 #include "platform/widgets/picture_box.h"
 #include "platform/widgets/shown_name.h"
@@ -19,7 +20,9 @@
 #include "shell/mod_com.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -39,6 +42,13 @@ namespace {
 QColor toColor(os::ColourRef colour)
 {
     return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF), static_cast<int>((colour >> 16) & 0xFF));
+}
+
+// How the colour text is read, for the user who types it, after what is wrong with it.
+QString colourAbout(const ColourReading& reading)
+{
+    const QString order = Form1::tr("青・緑・赤の順の16進数 (0x00BBGGRR) です。赤は FF、青は FF0000");
+    return reading.problem.isEmpty() ? order : reading.problem + QLatin1Char('\n') + order;
 }
 
 // Colours a label as the system draws selected text, as the two pane titles are.
@@ -92,6 +102,7 @@ Form1::Form1(UserDialogs& dialogs, QWidget* parent)
     pictureFolderChanged();
     targetFolderChanged();
     showColour();
+    showLegibility();
 }
 
 void Form1::createControls()
@@ -128,13 +139,19 @@ void Form1::createControls()
     Label2 = new QLabel(this);
     place(Label2, "Label2", {1575, 3510, 555, 285}, Follow{0, Lists, 0, Lists});
     Label2->setAutoFillBackground(true);
+    // Eight digits at most: the rest of the row tells how well captions of the colour read.
     Text1 = new QLineEdit(QStringLiteral("000000"), this);
-    place(Text1, "Text1", {2250, 3510, 2895, 285}, Follow{0, Lists, 0, Lists});
+    place(Text1, "Text1", {2250, 3510, 1050, 285}, Follow{0, Lists, 0, Lists});
     // Marks a text that names no colour where it is typed; its tooltip says why.
     m_colourWarning = Text1->addAction(style()->standardIcon(QStyle::SP_MessageBoxWarning), QLineEdit::TrailingPosition);
+    Label5 = new QLabel(this);
+    place(Label5, "Label5", {3390, 3510, 1755, 285}, Follow{0, Lists, Pane, Lists});
 
+    // The preview leaves room below it for the switch to the folder's view.
     Image1 = new PictureBox(this);
-    place(Image1, "Image1", {180, 3870, 5010, 3480}, Follow{0, Lists, Pane, 1});
+    place(Image1, "Image1", {180, 3870, 5010, 3120}, Follow{0, Lists, Pane, 1});
+    Check1 = new QCheckBox(tr("フォルダでの見え方(&F)"), this);
+    place(Check1, "Check1", {180, 7035, 3000, 360}, Follow{0, 1, 0, 1});
     // The sample caption over the preview: no background of its own, so the picture shows around it.
     Label1 = new QLabel(tr("文字色"), this);
     place(Label1, "Label1", {315, 4005, 915, 285}, Follow{0, Lists, 0, Lists});
@@ -157,7 +174,7 @@ void Form1::createControls()
     resize(layout->sizeHint());
     layout->activate();
 
-    for (QLabel* label : {Label1, Label2, Label3, Label4})
+    for (QLabel* label : {Label1, Label2, Label3, Label4, Label5})
         label->setFocusPolicy(Qt::NoFocus);
     // The selected picture stays marked while the window is not the active one (a message
     // over it, another program in front), as the system's list boxes keep theirs: some
@@ -172,9 +189,9 @@ void Form1::createControls()
     for (QPushButton* button : {Command1, Command2, Command3})
         button->installEventFilter(this);
     // The keyboard order follows the eye through the panes: the picture's drive, folder and
-    // file, its colour, apply, then the target's drive, folder and 開く. The picture's folder
-    // has the focus first, as it always had.
-    QWidget* order[] = {Drive1, Dir1, File1, Command3, Text1, Command1, Drive2, Dir2, Command2};
+    // file, its colour, the preview's switch, apply, then the target's drive, folder and 開く.
+    // The picture's folder has the focus first, as it always had.
+    QWidget* order[] = {Drive1, Dir1, File1, Command3, Text1, Check1, Command1, Drive2, Dir2, Command2};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
     Dir1->setFocus();
@@ -192,8 +209,13 @@ void Form1::createControls()
     connect(Dir2, &FolderList::menuRequested, this, &Form1::showFolderMenu);
     // The sample caption shows over a picture only: over an empty box it would stand for a
     // picture that is not there.
-    connect(Image1, &PictureBox::pictureChanged, this, [this] { Label1->setVisible(!Image1->picture().isNull()); });
+    connect(Image1, &PictureBox::pictureChanged, this, &Form1::showSample);
     connect(Image1, &PictureBox::pictureChanged, this, &Form1::describeChoice);
+    connect(Check1, &QCheckBox::toggled, this, [this](bool on) {
+        Image1->setFolderView(on);
+        showSample();
+    });
+    connect(Image1, &PictureBox::legibilityChanged, this, &Form1::showLegibility);
     connect(Image1, &PictureBox::failed, this, &Form1::previewFailed);
     connect(Text1, &QLineEdit::textChanged, this, &Form1::showColour);
     connect(File1, &FileList::clicked, this, &Form1::File1_Click);
@@ -232,6 +254,7 @@ void Form1::describeControls()
     Command3->setAccessibleName(tr("文字色変更"));
     Text1->setAccessibleName(tr("文字色 (16進数)"));
     Image1->setAccessibleName(tr("プレビュー"));
+    Check1->setAccessibleDescription(tr("プレビューに、フォルダの窓に表示されるとおりの画像の大きさと並び方、文字色を示します"));
     Command1->setAccessibleName(tr("実行"));
     Command1->setAccessibleDescription(tr("選んだ画像と文字色を右のフォルダに設定します"));
     Drive2->setAccessibleName(tr("背景を変えるフォルダのドライブ"));
@@ -318,8 +341,28 @@ void Form1::pictureFolderChanged()
 
 void Form1::targetFolderChanged()
 {
+    m_targetItemsRead = false;
+    readTargetItems();
     Command2->setAccessibleDescription(tr("%1 をファイル マネージャーで開きます").arg(Dir2->path()));
     showTargetMark();
+}
+
+// The folder window in the preview shows the target's own first names where it has any. Its
+// volume is asked off the window's thread, as the lists ask it, and only once a picture or
+// the folder's view needs them: not at start-up.
+void Form1::readTargetItems()
+{
+    if (m_targetItemsRead || (Image1->picture().isNull() && !Image1->folderView()))
+        return;
+    m_targetItemsRead = true;
+    const QString folder = Dir2->path();
+    const QString title = QFileInfo(folder).fileName().isEmpty() ? folder : QFileInfo(folder).fileName();
+    auto items = std::make_shared<std::optional<QList<FolderItem>>>();
+    const auto show = [this, title, items] {
+        Image1->setFolder(title, items->value_or(QList<FolderItem>()).isEmpty() ? sampleFolderItems() : **items);
+    };
+    m_targetItems.start([items, path = toPath(folder)](VolumeTask::Control& control) { *items = readFolderItems(path, control); }, show,
+                        show, VolumeTask::Wait::Never);
 }
 
 // The target's decoration, without the user opening anything: on the pane's title, and to a
@@ -423,10 +466,9 @@ QString Form1::colourText() const
 void Form1::showColour()
 {
     const ColourReading reading = readColourText(Text1->text());
-    const QString order = tr("青・緑・赤の順の16進数 (0x00BBGGRR) です。赤は FF、青は FF0000");
-    const QString about = reading.problem.isEmpty() ? order : reading.problem + QLatin1Char('\n') + order;
+    Image1->setCaptionColour(reading.colour ? toColor(*reading.colour) : QColor());
+    const QString about = colourAbout(reading);
     Text1->setToolTip(about);
-    Text1->setAccessibleDescription(about);
     m_colourWarning->setToolTip(about);
     m_colourWarning->setVisible(!reading.colour);
 
@@ -448,6 +490,44 @@ void Form1::showColour()
     // Heard as the focus comes back to the button from the colour dialog.
     Command3->setAccessibleDescription(tr("文字色: %1").arg(Label2->toolTip()));
     Label1->setPalette(sample);
+    // The box's description joins what is wrong with the text to how well the colour reads.
+    showLegibility();
+}
+
+// The sample caption shows over a picture only: over an empty box it would stand for a
+// picture that is not there. The folder's view draws captions of its own.
+void Form1::showSample()
+{
+    readTargetItems();
+    Label1->setVisible(!Image1->picture().isNull() && !Image1->folderView());
+}
+
+// How well the captions will read, where the colour is chosen and where a screen reader
+// finds it; a low figure warns, and apply stays open.
+void Form1::showLegibility()
+{
+    const std::optional<double> figure = Image1->legibility();
+    const bool low = figure && *figure < LegibleContrast;
+    QString told;
+    if (figure) {
+        told = tr("読みやすさ %1: フォルダの窓で文字の下にある画素と文字色のコントラスト比 (最も読みにくい 1 割を除く)。4.5 : 1 以上が目安です。")
+                   .arg(contrastText(*figure));
+        if (low)
+            told += QLatin1Char('\n') + legibilityWarning();
+    }
+    Label5->setText(figure ? tr("読みやすさ %1").arg(contrastText(*figure)) : QString());
+    QFont font = Label5->font();
+    font.setBold(low);
+    Label5->setFont(font);
+    QPalette palette;
+    if (low)
+        palette.setColor(QPalette::WindowText, QColor(0xC0, 0, 0));
+    Label5->setPalette(palette);
+    for (QWidget* shown : {static_cast<QWidget*>(Label5), static_cast<QWidget*>(Label1)})
+        shown->setToolTip(told);
+    Label5->setAccessibleDescription(told);
+    const QString about = colourAbout(readColourText(Text1->text()));
+    Text1->setAccessibleDescription(told.isEmpty() ? about : about + QLatin1Char('\n') + told);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)

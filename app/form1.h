@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/os/os_services.h"
+#include "platform/widgets/folder_reading.h"
 
 #include <QString>
 #include <QWidget>
@@ -8,6 +9,7 @@
 #include <functional>
 
 class QAction;
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -53,6 +55,9 @@ private:
     void previewFailed(const QString& path, const QString& reason);
     void describeChoice();
     void showColour();
+    void showSample();
+    void showLegibility();
+    void readTargetItems();
     QString colourText() const;
 
     UserDialogs& m_dialogs;
@@ -68,6 +73,9 @@ private:
 
     // Shown in the colour box while its text names no colour.
     QAction* m_colourWarning = nullptr;
+    // Reads the first names of Dir2's folder, for the icons of the preview's folder window.
+    VolumeTask m_targetItems;
+    bool m_targetItemsRead = false; // for Dir2's folder
 
     // Dir2's context menu, made when first asked for.
     QMenu* m_folderMenu = nullptr;
@@ -83,8 +91,10 @@ private:
     QPushButton* Command3 = nullptr; // 文字色変更: opens the colour dialog
     QLabel* Label2 = nullptr;        // swatch of the caption colour
     QLineEdit* Text1 = nullptr;      // the caption colour as hexadecimal text, 0x00BBGGRR
-    PictureBox* Image1 = nullptr;    // preview of the picture, stretched
+    QLabel* Label5 = nullptr;        // how well captions of that colour read over the picture
+    PictureBox* Image1 = nullptr;    // preview of the picture, stretched or as the folder shows it
     QLabel* Label1 = nullptr;        // 文字色: sample caption over the preview
+    QCheckBox* Check1 = nullptr;     // フォルダでの見え方: switches the preview to the folder window
     QPushButton* Command1 = nullptr; // 実行　>>: decorates Dir2's folder (apply)
     QLabel* Label4 = nullptr;        // 背景変更フォルダ: title of the target pane
     DriveList* Drive2 = nullptr;     // the target's drive; Dir2 follows it

@@ -1,7 +1,10 @@
 // Holds Tessaro to floors measured in the same run on the same machine, and prints the
 // figures as a Markdown table. scripts/bench.sh builds and runs it; see README.md.
 //
-//   tessaro_bench [--runs N]
+//   tessaro_bench [--runs N] [--only SECTION]... [--desktop-ini]
+//
+// SECTION is one of startup, preview, camera, folderview, hold, folders, decorated, ini; without
+// --only, all are measured. --desktop-ini is --only ini.
 //
 // Every program runs with QT_QPA_PLATFORM=offscreen. Tessaro is tessaro_probe (app/main.cpp's
 // start plus the probe), the window floors are floor_form and floor_window; all lie beside
@@ -209,7 +212,10 @@ void printMachine(int runs)
     std::printf("Each figure: median (min–max) of %d runs, after one run of each that is not counted.\n\n", runs);
 }
 
-int measure(int runs, const QTemporaryDir& root, bool iniOnly);
+// The sections asked for; all when empty.
+using Sections = std::vector<std::string>;
+
+int measure(int runs, const Sections& only, const QTemporaryDir& root);
 
 // The slowest shape of a desktop.ini of a megabyte, read as the target pane reads it.
 Row iniRow(int runs, const QTemporaryDir& root)
@@ -222,13 +228,13 @@ Row iniRow(int runs, const QTemporaryDir& root)
         "the same file read whole and its lines counted", summarise(worst->floorMs), summarise(worst->tessaroMs), "ms", 50.0, true};
 }
 
-int run(int runs, bool iniOnly)
+int run(int runs, const Sections& only)
 {
     QTemporaryDir root(QDir::tempPath() + QStringLiteral("/tessaro-bench-XXXXXX"));
     if (!root.isValid())
         throw std::runtime_error("cannot make a temporary folder");
     try {
-        const int status = measure(runs, root, iniOnly);
+        const int status = measure(runs, only, root);
         progress("Removing %s ...", str(root.path()));
         return status;
     } catch (...) {
@@ -240,9 +246,11 @@ int run(int runs, bool iniOnly)
     }
 }
 
-int measure(int runs, const QTemporaryDir& root, bool iniOnly)
+int measure(int runs, const Sections& only, const QTemporaryDir& root)
 {
-    if (iniOnly) {
+    const auto wanted = [&only](const char* section) { return only.empty() || std::find(only.begin(), only.end(), section) != only.end(); };
+    // The desktop.ini row needs neither the probe nor the pictures and folders the others make.
+    if (only == Sections{"ini"}) {
         const std::vector<Row> rows{iniRow(runs, root)};
         printMachine(runs);
         printTable(rows);
@@ -269,18 +277,22 @@ int measure(int runs, const QTemporaryDir& root, bool iniOnly)
     progress("Making the pictures and folders in %s ...", str(root.path()));
     writePictureFolder(myPictures, MyPicturesCount);
     QDir().mkpath(photos);
-    const qint64 size24 = writePhoto(photos + QStringLiteral("/photo-24mp.jpg"), {6000, 4000});
-    const qint64 size96 = writePhoto(photos + QStringLiteral("/photo-96mp.jpg"), {12000, 8000});
+    const qint64 size24 = wanted("preview") ? writePhoto(photos + QStringLiteral("/photo-24mp.jpg"), {6000, 4000}) : 0;
+    const qint64 size96 = wanted("preview") ? writePhoto(photos + QStringLiteral("/photo-96mp.jpg"), {12000, 8000}) : 0;
     const QString cameraFolder = root.filePath(QStringLiteral("camera"));
     QDir().mkpath(cameraFolder);
     const QString camera = cameraFolder + QStringLiteral("/camera-24mp.jpg");
     const qint64 sizeCamera = writePhoto(camera, {6000, 4000}, true);
     const QString burst = root.filePath(QStringLiteral("burst"));
-    writeBurst(camera, burst, BurstCount);
+    if (wanted("hold"))
+        writeBurst(camera, burst, BurstCount);
     writePictureFolder(photos, 1);  // a small picture to click between the large ones
-    writeManyFiles(filesFolder, ManyFiles, ManyPictures);
-    writeManyFolders(foldersFolder, ManyFolders);
-    writeManyFolders(decoratedFolder, ManyFolders, DecoratedEvery);
+    if (wanted("folders")) {
+        writeManyFiles(filesFolder, ManyFiles, ManyPictures);
+        writeManyFolders(foldersFolder, ManyFolders);
+    }
+    if (wanted("decorated"))
+        writeManyFolders(decoratedFolder, ManyFolders, DecoratedEvery);
 
     // Both programs start as the user's would: in the home folder, with its documents folder
     // where the desktop puts it.
@@ -301,18 +313,18 @@ int measure(int runs, const QTemporaryDir& root, bool iniOnly)
     const std::vector<std::string> findFolders = {"find", str(foldersFolder), "-maxdepth", "1", "-type", "d"};
     // The floors must do the work they stand for: a count that differs means a broken workload.
     const auto lines = [](const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); };
-    if (lines(outputOf(findFiles, s.errorLog)) != ManyPictures)
+    if (wanted("folders") && lines(outputOf(findFiles, s.errorLog)) != ManyPictures)
         throw std::runtime_error("find does not see the pictures that were made");
-    if (lines(outputOf(findFolders, s.errorLog)) != ManyFolders + 1)
+    if (wanted("folders") && lines(outputOf(findFolders, s.errorLog)) != ManyFolders + 1)
         throw std::runtime_error("find does not see the folders that were made");
     const std::vector<std::string> findDecorated = {"find", str(decoratedFolder), "-maxdepth", "1", "-type", "d"};
-    if (lines(outputOf(findDecorated, s.errorLog)) != ManyFolders + 1)
+    if (wanted("decorated") && lines(outputOf(findDecorated, s.errorLog)) != ManyFolders + 1)
         throw std::runtime_error("find does not see the decorated folders that were made");
 
     std::vector<Row> rows;
 
-    progress("Start-up and idle memory ...");
-    {
+    if (wanted("startup")) {
+        progress("Start-up and idle memory ...");
         std::vector<double> formMs, formRss, formPss, floorMs, floorRss, floorPss, japaneseMs, japaneseRss, ms, rss, pss;
         const auto form = [&] {
             const Startup r = startup({s.floorForm, s.myPictures}, s);
@@ -360,6 +372,8 @@ int measure(int runs, const QTemporaryDir& root, bool iniOnly)
 
     for (const auto& [name, megapixels, bytes] :
         {std::tuple{QStringLiteral("photo-24mp.jpg"), 24, size24}, std::tuple{QStringLiteral("photo-96mp.jpg"), 96, size96}}) {
+        if (!wanted("preview"))
+            break;
         progress("Preview of %s ...", str(name));
         const std::string file = str(photos + QLatin1Char('/') + name);
         std::vector<double> floorMs, firstMs, againMs, firstGrowth, againGrowth, firstStall, againStall;
@@ -398,7 +412,7 @@ int measure(int runs, const QTemporaryDir& root, bool iniOnly)
             megapixels == 96 ? std::optional(50.0) : std::nullopt});
     }
 
-    {
+    if (wanted("camera")) {
         progress("A camera's picture with its thumbnail ...");
         const std::string file = str(camera);
         std::vector<double> floorMs, firstMs, wholeMs;
@@ -423,7 +437,61 @@ int measure(int runs, const QTemporaryDir& root, bool iniOnly)
         rows.push_back({"… click to the whole picture painted", "`djpeg -scale 1/8`", summarise(floorMs), summarise(wholeMs), "ms", 1.3});
     }
 
-    {
+    if (wanted("folderview")) {
+        progress("The preview's folder view of a camera's picture ...");
+        const std::string file = str(camera);
+        // What the folder window shows: the picture's top-left corner, as large as its icon area
+        // (FolderIconArea, 800 × 576), at full scale.
+        const std::string corner = "800x576+0+0";
+        struct Way {
+            const char* when;
+            std::vector<double> ms, stall, figure;
+        };
+        std::vector<Way> ways = {{"settled", {}, {}, {}}, {"switch", {}, {}, {}}, {"on", {}, {}, {}}};
+        std::vector<double> floorMs;
+        const auto djpeg = [&] {
+            floorMs.push_back(milliseconds(timeToExit({"djpeg", "-crop", corner, "-outfile", "/dev/null", file}, s.errorLog)));
+        };
+        std::vector<std::function<void()>> programs = {djpeg};
+        for (Way& way : ways) {
+            programs.push_back([&] {
+                Child child = spawn(probeArgs(s, {"folderview", str(cameraFolder), "camera-24mp.jpg", way.when}), Stdout::Capture, s.errorLog);
+                expectLine(child, "painted", s);
+                const std::vector<long long> r = expectLine(child, "folderview", s);
+                waitExit(child, ProbeTimeoutMs);
+                way.ms.push_back(milliseconds(r.at(0)));
+                way.stall.push_back(milliseconds(r.at(1)));
+                way.figure.push_back(milliseconds(r.at(2)));
+            });
+        }
+        interleave(runs, programs, [&] {
+            floorMs.clear();
+            for (Way& way : ways) {
+                for (auto* v : {&way.ms, &way.stall, &way.figure})
+                    v->clear();
+            }
+        });
+        const std::string floorName = "`djpeg -crop " + corner + "`";
+        const Way& settled = ways[0];
+        const Way& now = ways[1];
+        const Way& on = ways[2];
+        rows.push_back({"camera's 24 MP JPEG shown whole in the preview: the folder's view switched on (a settle pause later, as a user would) to the view painted",
+            floorName, summarise(floorMs), summarise(settled.ms), "ms", 1.3});
+        rows.push_back({"… the event loop's longest stall meanwhile (ticker every 5 ms)", "–", std::nullopt, summarise(settled.stall), "ms", 50.0});
+        rows.push_back({"… switched on the moment the whole picture is painted, the corner still being read", floorName, summarise(floorMs),
+            summarise(now.ms), "ms", std::nullopt});
+        rows.push_back({"… the event loop's longest stall meanwhile (ticker every 5 ms)", "–", std::nullopt, summarise(now.stall), "ms", 50.0});
+        rows.push_back({"… with the folder's view on: click on the picture to the view painted", floorName, summarise(floorMs), summarise(on.ms),
+            "ms", std::nullopt});
+        rows.push_back({"… the event loop's longest stall meanwhile (ticker every 5 ms)", "–", std::nullopt, summarise(on.stall), "ms", 50.0});
+        std::vector<double> figure;
+        for (const Way& way : ways)
+            figure.insert(figure.end(), way.figure.begin(), way.figure.end());
+        rows.push_back({"contrast figure of that 6000 × 4000 picture: its corner decoded on the preview's worker to the figure painted beside the swatch",
+            "–", std::nullopt, summarise(figure), "ms", 50.0});
+    }
+
+    if (wanted("hold")) {
         progress("Holding Down through a burst of pictures ...");
         const std::string last = str(burst + QStringLiteral("/IMG_%1.jpg").arg(BurstCount, 4, 10, QLatin1Char('0')));
         std::vector<double> floorMs, ms, stall;
@@ -449,6 +517,8 @@ int measure(int runs, const QTemporaryDir& root, bool iniOnly)
     }
 
     for (const bool files : {true, false}) {
+        if (!wanted("folders"))
+            break;
         progress(files ? "A folder of 100,000 files ..." : "A folder of 100,000 subfolders ...");
         std::vector<double> floorMs, ms, stall;
         const auto find = [&] { floorMs.push_back(milliseconds(timeToExit(files ? findFiles : findFolders, s.errorLog))); };
@@ -475,7 +545,7 @@ int measure(int runs, const QTemporaryDir& root, bool iniOnly)
         rows.push_back({"… the event loop's longest stall meanwhile (ticker every 5 ms)", "–", std::nullopt, summarise(stall), "ms", 100.0});
     }
 
-    {
+    if (wanted("decorated")) {
         progress("A folder of 100,000 subfolders, every tenth decorated, in Dir2 ...");
         std::vector<double> floorMs, openMs, markedMs, stall;
         const auto find = [&] { floorMs.push_back(milliseconds(timeToExit(findDecorated, s.errorLog))); };
@@ -500,7 +570,8 @@ int measure(int runs, const QTemporaryDir& root, bool iniOnly)
         rows.push_back({"… the event loop's longest stall meanwhile (ticker every 5 ms)", "–", std::nullopt, summarise(stall), "ms", 100.0});
     }
 
-    rows.push_back(iniRow(runs, root));
+    if (wanted("ini"))
+        rows.push_back(iniRow(runs, root));
     printMachine(runs);
     printTable(rows);
     return 0;
@@ -513,15 +584,20 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     int runs = 7;
-    bool iniOnly = false;
+    tessaro::bench::Sections only;
     const QStringList args = QCoreApplication::arguments();
     for (qsizetype i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--runs") && i + 1 < args.size())
             runs = args[++i].toInt();
+        else if (args[i] == QLatin1String("--only") && i + 1 < args.size()
+                 && QStringList{QStringLiteral("startup"), QStringLiteral("preview"), QStringLiteral("camera"), QStringLiteral("folderview"),
+                                QStringLiteral("hold"), QStringLiteral("folders"), QStringLiteral("decorated"), QStringLiteral("ini")}
+                        .contains(args[i + 1]))
+            only.push_back(args[++i].toStdString());
         else if (args[i] == QLatin1String("--desktop-ini"))
-            iniOnly = true;
+            only.push_back("ini");
         else {
-            std::fprintf(stderr, "usage: tessaro_bench [--runs N] [--desktop-ini]   (N at least 5; --desktop-ini: that figure alone)\n");
+            std::fprintf(stderr, "usage: tessaro_bench [--runs N] [--only SECTION]... [--desktop-ini]   (N at least 5; --desktop-ini: --only ini)\n");
             return 2;
         }
     }
@@ -530,7 +606,7 @@ int main(int argc, char* argv[])
         return 2;
     }
     try {
-        return tessaro::bench::run(runs, iniOnly);
+        return tessaro::bench::run(runs, only);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tessaro_bench: %s\n", e.what());
         return 1;

@@ -15,6 +15,14 @@
 //   tessaro_probe MY_PICTURES COUNT camera FOLDER NAME
 //       then moves Dir1 to FOLDER and clicks NAME, reporting "camera FIRST WHOLE": click to
 //       the first picture painted in the preview (the EXIF thumbnail) and to the whole one.
+//   tessaro_probe MY_PICTURES COUNT folderview FOLDER NAME settled|switch|on
+//       then moves Dir1 to FOLDER and clicks NAME, the preview's folder view switched on
+//       (Check1 clicked) once the whole picture has been painted stretched and the settle
+//       pause has passed (settled), the moment it is painted (switch), or before the click
+//       (on), reporting "folderview NS GAP FIGURE": the switch (the click, for on) to the
+//       folder view painted with the picture's corner, the longest stall of the event loop
+//       from then to the view painted, and the time from the corner's decode ending on the
+//       preview's worker to the contrast figure painted beside the swatch.
 //   tessaro_probe MY_PICTURES COUNT hold FOLDER N
 //       then moves Dir1 to FOLDER, clicks its first picture and, once it is shown, presses
 //       Down N - 1 times as a held key repeats (every 30 ms), reporting "hold NS GAP": last
@@ -40,11 +48,14 @@
 #include "platform/widgets/user_dialogs.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QIcon>
+#include <QLabel>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -132,6 +143,8 @@ private:
             camera();
         else if (mode == QLatin1String("hold"))
             hold();
+        else if (mode == QLatin1String("folderview"))
+            folderView(m_args.value(5));
         else if (mode == QLatin1String("files") || mode == QLatin1String("dirs"))
             folder(mode == QLatin1String("files"));
         else if (mode == QLatin1String("marked"))
@@ -218,6 +231,68 @@ private:
                     report("camera %lld %lld", (*first < 0 ? ns : *first) - start, ns - start);
                     QCoreApplication::quit();
                 });
+            click(m_file1->viewport(), m_file1->visualItemRect(found.front()).center());
+        });
+    }
+
+    void folderView(const QString& when)
+    {
+        auto* check1 = m_window.findChild<QCheckBox*>(QStringLiteral("Check1"));
+        auto* label5 = m_window.findChild<QLabel*>(QStringLiteral("Label5"));
+        if (!check1 || !label5 || !m_dir1->setPath(m_args.value(3)))
+            fail("folderview-window");
+        // The preview's own reading of the corner, with the moment it ends noted.
+        auto decoded = std::make_shared<std::atomic<long long>>(-1);
+        m_image1->setBackdropDecoder([decoded](const QString& path, PreviewJob& job) {
+            LoadedPicture part = loadTopLeft(path, FolderIconArea.size(), [&job] { return job.cancelled(); });
+            decoded->store(monotonicNs());
+            return part;
+        });
+        const QString name = m_args.value(4);
+        m_ticker.start();
+        QTimer::singleShot(SettleMs, this, [this, check1, label5, name, decoded, when] {
+            const QList<QListWidgetItem*> found = m_file1->findItems(name, Qt::MatchExactly);
+            if (found.size() != 1)
+                fail("picture-not-listed");
+            auto start = std::make_shared<long long>(-1);
+            auto figure = std::make_shared<long long>(-1);
+            auto view = std::make_shared<long long>(-1);
+            const auto both = [this, start, figure, view, decoded] {
+                if (*figure < 0 || *view < 0)
+                    return;
+                afterTicks(*start, *view, [start, figure, view, decoded](long long gap) {
+                    report("folderview %lld %lld %lld", *view - *start, gap, *figure - decoded->load());
+                    QCoreApplication::quit();
+                });
+            };
+            m_firstWatch = std::make_unique<PaintWatch>(label5, [label5] { return !label5->text().isEmpty(); },
+                [figure, both](long long ns) {
+                    *figure = ns;
+                    both();
+                });
+            // Check1 clicked as the user clicks it; the clock runs from the click.
+            const auto switchOn = [this, check1, start, view, both] {
+                m_viewWatch = std::make_unique<PaintWatch>(m_image1,
+                    [this] { return m_image1->folderView() && m_image1->fullSize().isValid(); },
+                    [view, both](long long ns) {
+                        *view = ns;
+                        both();
+                    });
+                *start = monotonicNs();
+                click(check1, QPoint(8, check1->height() / 2));
+            };
+            if (when == QLatin1String("on")) {
+                switchOn();
+                *start = monotonicNs();
+            } else {
+                m_watch = std::make_unique<PaintWatch>(m_image1, [this, name] { return shows(name, true); },
+                    [this, switchOn, settled = when == QLatin1String("settled")](long long) {
+                        if (settled)
+                            QTimer::singleShot(SettleMs, this, switchOn);
+                        else
+                            switchOn();
+                    });
+            }
             click(m_file1->viewport(), m_file1->visualItemRect(found.front()).center());
         });
     }
@@ -350,6 +425,7 @@ private:
     PictureBox* m_image1;
     std::unique_ptr<PaintWatch> m_watch;
     std::unique_ptr<PaintWatch> m_firstWatch;
+    std::unique_ptr<PaintWatch> m_viewWatch;
     QTimer m_ticker;
     std::vector<long long> m_ticks;
 };

@@ -6,11 +6,13 @@
 #include "decoration/picture_reference.h"
 #include "platform/os/native_path.h"
 #include "platform/widgets/error_text.h"
+#include "platform/widgets/folder_window.h"
 #include "platform/widgets/shown_name.h"
 #include "platform/widgets/user_dialogs.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -27,6 +29,14 @@ constexpr int NameAttempts = 1000;
 QString native(const QString& path)
 {
     return shownName(QDir::toNativeSeparators(path));
+}
+
+// A picture much larger than a folder window shows only its top-left part there; the success
+// message says so once. Only the file's header is read.
+QString bigPictureLine(const QString& picture)
+{
+    const QString note = bigPictureNote(QImageReader(picture).size());
+    return note.isEmpty() ? note : QLatin1Char('\n') + note + QChar(u'。');
 }
 
 // A name in `folder`: free, taken by a file with the source's bytes (named `actual`, which may
@@ -306,7 +316,8 @@ bool ApplyCommand::install(Picture picture, const QString& colour, const os::Ent
         return false;
     const QString earlier = removeEarlier();
     os::notifyFolderChanged(toPath(m_target));
-    m_dialogs.inform(m_window, title(), appliedText({native(m_target), picture.shown, copiedFrom, colour, os::readerMayBeElsewhere(toPath(m_target)), earlier}));
+    m_dialogs.inform(m_window, title(), appliedText({native(m_target), picture.shown, copiedFrom, colour, os::readerMayBeElsewhere(toPath(m_target)),
+                                                     bigPictureLine(picture.source) + earlier}));
     return true;
 }
 

@@ -67,7 +67,7 @@ private Q_SLOTS:
             names << name;
         }
         QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1Char(' '))));
-        QCOMPARE(names.size(), 9);
+        QCOMPARE(names.size(), 10);
 
         QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), names.size()); // the two panes told apart
 

@@ -331,6 +331,28 @@ private Q_SLOTS:
             verifyMarked(folders);
     }
 
+    void success_aBigPictureIsSaidToShowOnlyItsCorner_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("said");
+        QTest::newRow("wider than 1600") << QSize(1601, 8) << true;
+        QTest::newRow("taller than 1200") << QSize(8, 1201) << true;
+        QTest::newRow("1600 × 1200 fits") << QSize(1600, 1200) << false;
+    }
+
+    void success_aBigPictureIsSaidToShowOnlyItsCorner()
+    {
+        QFETCH(QSize, size);
+        QFETCH(bool, said);
+        const Folders folders;
+        QVERIFY(twoColourImage(size, Qt::red, Qt::blue).save(folders.target + QStringLiteral("/big.bmp")));
+        FakeDialogs dialogs;
+        QVERIFY(apply(dialogs, folders, folders.target, QStringLiteral("big.bmp")));
+        QCOMPARE(dialogs.messages.size(), 1);
+        const QString note = QStringLiteral("%1 × %2 の画像は左上だけが表示されます").arg(size.width()).arg(size.height());
+        QCOMPARE(dialogs.messages.front().contains(note), said);
+    }
+
     void earlierPicture_offeredAndDeletedOnlyWhenTickedOnceTheNewIsIn_data() { rows(earlierCases); }
 
     void earlierPicture_offeredAndDeletedOnlyWhenTickedOnceTheNewIsIn()

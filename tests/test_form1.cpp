@@ -6,8 +6,10 @@
 #include "platform/widgets/drive_list.h"
 #include "platform/widgets/file_list.h"
 #include "platform/widgets/folder_list.h"
+#include "platform/widgets/picture_box.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QHash>
 #include <QLabel>
 #include <QScopeGuard>
@@ -33,8 +35,10 @@ private Q_SLOTS:
         QTest::newRow("File1") << "tessaro::FileList" << QRect(204, 33, 145, 198) << QString();
         QTest::newRow("Command3") << "QPushButton" << QRect(18, 234, 79, 19) << QStringLiteral("文字色変更");
         QTest::newRow("Label2") << "QLabel" << QRect(105, 234, 37, 19) << QString();
-        QTest::newRow("Text1") << "QLineEdit" << QRect(150, 234, 193, 19) << QStringLiteral("000000");
-        QTest::newRow("Image1") << "tessaro::PictureBox" << QRect(12, 258, 334, 232) << QString();
+        QTest::newRow("Text1") << "QLineEdit" << QRect(150, 234, 70, 19) << QStringLiteral("000000");
+        QTest::newRow("Label5") << "QLabel" << QRect(226, 234, 117, 19) << QString();
+        QTest::newRow("Image1") << "tessaro::PictureBox" << QRect(12, 258, 334, 208) << QString();
+        QTest::newRow("Check1") << "QCheckBox" << QRect(12, 469, 200, 24) << QStringLiteral("フォルダでの見え方(&F)");
         QTest::newRow("Label1") << "QLabel" << QRect(21, 267, 61, 19) << QStringLiteral("文字色");
         QTest::newRow("Command1") << "QPushButton" << QRect(360, 12, 61, 481) << QStringLiteral("実行\u3000>>");
         QTest::newRow("Label4") << "QLabel" << QRect(432, 9, 241, 16) << QStringLiteral("背景変更フォルダ");
@@ -93,7 +97,7 @@ private Q_SLOTS:
             if (widget->parentWidget() == &form && widget->focusPolicy() & Qt::TabFocus)
                 order << widget->objectName();
         }
-        QCOMPARE(order.join(QLatin1Char(' ')), QStringLiteral("Drive1 Dir1 File1 Command3 Text1 Command1 Drive2 Dir2 Command2"));
+        QCOMPARE(order.join(QLatin1Char(' ')), QStringLiteral("Drive1 Dir1 File1 Command3 Text1 Check1 Command1 Drive2 Dir2 Command2"));
     }
 
     // Made larger, the lists and the preview grow, the buttons and the captions keep their
@@ -121,7 +125,7 @@ private Q_SLOTS:
             const QSize was = before.value(name).size(), now = control->size();
             if (among(name, "Dir1 File1 Image1 Dir2"))
                 QVERIFY2(now.width() > was.width() && now.height() > was.height(), qPrintable(name));
-            else if (among(name, "Command3 Label2 Text1 Label1"))
+            else if (among(name, "Command3 Label2 Text1 Label1 Check1"))
                 QVERIFY2(now == was, qPrintable(name));
             else if (name != QLatin1String("Command1")) // the pane titles, the drive lists and 開く span their pane
                 QVERIFY2(now.height() == was.height(), qPrintable(name));
@@ -138,6 +142,28 @@ private Q_SLOTS:
 
         form.resize(design - QSize(100, 100));
         QCOMPARE(form.size(), design);
+    }
+
+    void check1_switchesThePreviewByClickAndKey()
+    {
+        TempHome home;
+        QVERIFY(twoColourImage(QSize(64, 64), Qt::white, Qt::black).save(home.mkpath(QStringLiteral("Documents/My Pictures")) + QStringLiteral("/tile.bmp")));
+        FakeDialogs dialogs;
+        Form1 form(dialogs);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        auto* image1 = form.findChild<PictureBox*>(QStringLiteral("Image1"));
+        form.findChild<FileList*>(QStringLiteral("File1"))->setListIndex(0);
+        QTRY_VERIFY(!image1->loading());
+        auto* check1 = form.findChild<QCheckBox*>(QStringLiteral("Check1"));
+        auto* sample = form.findChild<QLabel*>(QStringLiteral("Label1"));
+        QVERIFY(!image1->folderView() && sample->isVisible());
+
+        // The folder's view draws captions of its own in place of the sample.
+        QTest::mouseClick(check1, Qt::LeftButton, {}, QPoint(8, check1->height() / 2));
+        QVERIFY(check1->isChecked() && image1->folderView() && !sample->isVisible());
+        QTest::keyClick(&form, Qt::Key_F, Qt::AltModifier);
+        QTRY_VERIFY(!check1->isChecked() && !image1->folderView() && sample->isVisible()); // a mnemonic clicks on release
     }
 
     void startup_opensMyPicturesOrTheNearestFolderQuietly_data()

@@ -7,9 +7,11 @@
 #include "gui_support.h"
 
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QThreadPool>
 #include <QtTest>
 
+#include <atomic>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -85,6 +87,8 @@ struct CuedBox {
     }
     ~CuedBox()
     {
+        // A decode not yet started when a test fails has no gate to open: dropping it ends it.
+        box.clear();
         cue.openAll();
         pool.waitForDone();
     }
@@ -263,6 +267,73 @@ private Q_SLOTS:
         cued.settle();
         QCOMPARE(cued.shown, QStringList{QString()}); // only the clearing
         QVERIFY(cued.box.picture().isNull());
+    }
+
+    void busySign_comesAfterAMomentGoesAtOnce()
+    {
+        CuedBox cued;
+        cued.cue.set(QStringLiteral("shown.jpg"), true);
+        cued.box.showFile(QStringLiteral("shown.jpg"));
+        QTRY_VERIFY(!cued.box.loading());
+        const QColor picture = cued.box.grab().toImage().pixelColor(5, 5);
+
+        QElapsedTimer waited;
+        waited.start();
+        cued.box.showFile(QStringLiteral("slow.jpg"));
+        QTRY_VERIFY(cued.box.busy());
+        // An everyday picture comes before the sign would (a coarse timer may fire 5% early).
+        QVERIFY2(waited.elapsed() >= 190, qPrintable(QString::number(waited.elapsed())));
+        QVERIFY(cued.box.grab().toImage().pixelColor(5, 5) != picture); // the old picture dims
+        cued.box.clear(); // the selection went
+        QVERIFY(!cued.box.busy());
+
+        cued.box.showFile(QStringLiteral("slower.jpg"));
+        QTRY_VERIFY(cued.box.busy());
+        cued.cue.set(QStringLiteral("slower.jpg"), true);
+        QTRY_VERIFY(!cued.box.busy());
+    }
+
+    void folderView_switchingDecodesNothingAgain_legibilityFollowsColourAndPicture()
+    {
+        QTemporaryDir dir;
+        const QString wide = dir.filePath(QStringLiteral("wide.bmp"));
+        const QString dark = dir.filePath(QStringLiteral("dark.bmp"));
+        QVERIFY(twoColourImage(QSize(1700, 300), Qt::white, Qt::white).save(wide));
+        QVERIFY(twoColourImage(QSize(64, 64), Qt::black, Qt::black).save(dark));
+        QThreadPool pool;
+        PictureBox box;
+        box.resize(336, 210);
+        std::atomic<int> pictures = 0, backdrops = 0;
+        box.setDecoder([&](const QString& path, QSize size, PreviewJob& job) { ++pictures; return decodePreview(path, size, job); }, &pool);
+        box.setBackdropDecoder([&](const QString& path, PreviewJob& job) { ++backdrops; return loadTopLeft(path, FolderIconArea.size(), [&job] { return job.cancelled(); }); });
+        QSignalSpy told(&box, &PictureBox::legibilityChanged);
+
+        box.setCaptionColour(Qt::black);
+        box.showFile(wide);
+        QTRY_VERIFY(!box.loading());
+        QVERIFY(box.legibility() && qAbs(*box.legibility() - 21.0) < 0.01);
+        QCOMPARE(box.notes(), QString());
+        box.setFolderView(true);
+        QVERIFY(box.notes().contains(QStringLiteral("800 × 600")));
+        QVERIFY(box.notes().contains(QStringLiteral("1700 × 300 の画像は左上だけが表示されます")));
+        box.setFolderView(false);
+        box.setFolderView(true);
+        QCOMPARE(pictures.load(), 1);
+        QCOMPARE(backdrops.load(), 1);
+
+        told.clear();
+        box.setCaptionColour(Qt::white);
+        QVERIFY(!told.isEmpty());
+        QVERIFY(box.legibility() && qAbs(*box.legibility() - 1.0) < 0.01);
+        QVERIFY(box.notes().contains(legibilityWarning()));
+        QVERIFY(box.accessibleDescription().contains(legibilityWarning()));
+        box.showFile(dark);
+        QVERIFY(!box.legibility()); // the last picture's figure is gone at once
+        QTRY_VERIFY(!box.loading());
+        QVERIFY(box.legibility() && qAbs(*box.legibility() - 21.0) < 0.01);
+        QVERIFY(!box.notes().contains(QStringLiteral("左上")));
+        box.clear();
+        QVERIFY(!box.legibility());
     }
 
     void showFile_droppedBeforeItsTurn_neverStarts()

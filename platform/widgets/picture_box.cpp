@@ -201,18 +201,27 @@ QThreadPool* previewPool()
     return pool;
 }
 
-// What a decode hands the window's thread: a stand-in, then the picture or why there is none.
+// How long a decode may take before the box shows that it is loading: a moment the eye
+// does not notice, so that an everyday picture never flickers.
+constexpr int BusyDelayMs = 200;
+
+// What a decode hands the window's thread: a stand-in, then the picture or why there is none;
+// and the part the folder window shows, measured under the captions.
 struct PreviewStep {
+    enum class Part { Meanwhile, Picture, Backdrop };
+    Part part;
     QImage image;
     QString error;
-    bool last = false;
+    QSize fullSize = {};
+    std::vector<float> luminances = {};
+    std::optional<double> legibility = {};
 };
 
 class PromiseJob final : public PreviewJob {
 public:
     explicit PromiseJob(QPromise<PreviewStep>& promise) : m_promise(promise) {}
     bool cancelled() const override { return m_promise.isCanceled(); }
-    void showMeanwhile(const QImage& image) override { m_promise.addResult(PreviewStep{image, {}, false}); }
+    void showMeanwhile(const QImage& image) override { m_promise.addResult(PreviewStep{PreviewStep::Part::Meanwhile, image, {}}); }
 
 private:
     QPromise<PreviewStep>& m_promise;
@@ -226,9 +235,8 @@ QAccessibleInterface* accessiblePicture(const QString& key, QObject* object)
     return nullptr;
 }
 
-} // namespace
-
-LoadedPicture loadPicture(const QString& path, QSize size, const std::function<bool()>& cancelled)
+// Reads the picture at `path`, set up by `ask` (a size or a part), and the picture's own size.
+LoadedPicture readPicture(const QString& path, const std::function<bool()>& cancelled, const std::function<void(QImageReader&)>& ask)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -244,8 +252,8 @@ LoadedPicture loadPicture(const QString& path, QSize size, const std::function<b
     // A QFile tells the reader the file's name, so that the format is judged by it first.
     QImageReader reader(&file);
     reader.setAutoTransform(false);
-    if (size.isValid() && !size.isEmpty())
-        reader.setScaledSize(size);
+    const QSize fullSize = reader.size();
+    ask(reader);
 
     QImage image;
     bool truncated = false;
@@ -258,7 +266,31 @@ LoadedPicture loadPicture(const QString& path, QSize size, const std::function<b
         return {{}, reasonFor(reader.error())};
     if (truncated)
         return {{}, Text::tr("ファイルが途中で切れています。")};
-    return {std::move(image), {}};
+    return {std::move(image), {}, fullSize};
+}
+
+} // namespace
+
+LoadedPicture loadPicture(const QString& path, QSize size, const std::function<bool()>& cancelled)
+{
+    return readPicture(path, cancelled, [size](QImageReader& reader) {
+        if (size.isValid() && !size.isEmpty())
+            reader.setScaledSize(size);
+    });
+}
+
+LoadedPicture loadTopLeft(const QString& path, QSize area, const std::function<bool()>& cancelled)
+{
+    // Qt cuts the part out of the whole picture for a format whose reader cannot clip.
+    LoadedPicture part = readPicture(path, cancelled, [area](QImageReader& reader) {
+        if (reader.size().isValid())
+            reader.setClipRect(QRect(QPoint(0, 0), reader.size().boundedTo(area)));
+    });
+    if (!part.image.isNull() && !part.fullSize.isValid()) {
+        part.fullSize = part.image.size();
+        part.image = part.image.copy(QRect(QPoint(0, 0), part.image.size().boundedTo(area)));
+    }
+    return part;
 }
 
 QImage exifThumbnail(QIODevice& jpeg, QSize size)
@@ -296,17 +328,27 @@ LoadedPicture decodePreview(const QString& path, QSize size, PreviewJob& job)
 // nothing it still delivers reaches the box.
 class PictureBox::Job : public QFutureWatcher<PreviewStep> {
 public:
-    Job(QString file, QObject* parent)
+    Job(QString file, QList<QRect> captions, QColor colour, QObject* parent)
         : QFutureWatcher<PreviewStep>(parent)
         , path(std::move(file))
+        , captionRects(std::move(captions))
+        , captionColour(colour)
     {
     }
     const QString path;
+    // What the worker measured the legibility for.
+    const QList<QRect> captionRects;
+    const QColor captionColour;
+    bool pictureDone = false;
+    bool backdropDone = false;
 };
 
 PictureBox::PictureBox(QWidget* parent)
     : QFrame(parent)
     , m_decoder(decodePreview)
+    , m_backdropDecoder([](const QString& path, PreviewJob& job) {
+        return loadTopLeft(path, FolderIconArea.size(), [&job] { return job.cancelled(); });
+    })
     , m_pool(previewPool())
 {
     static const bool accessible = [] {
@@ -317,6 +359,10 @@ PictureBox::PictureBox(QWidget* parent)
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(1);
     setAccessibleDescription(tr("画像なし"));
+    m_busyDelay.setSingleShot(true);
+    m_busyDelay.setInterval(BusyDelayMs);
+    connect(&m_busyDelay, &QTimer::timeout, this, [this] { setBusy(waiting()); });
+    setFolder({}, sampleFolderItems());
 }
 
 PictureBox::~PictureBox()
@@ -334,26 +380,85 @@ void PictureBox::showFile(const QString& path)
     dropJob();
     auto promise = std::make_shared<QPromise<PreviewStep>>();
     promise->start();
-    Job* job = m_job = new Job(path, this);
+    Job* job = m_job = new Job(path, m_layout.captionRects(), m_caption, this);
     connect(job, &QFutureWatcherBase::resultReadyAt, this, [this, job](int index) {
-        const PreviewStep step = job->future().resultAt(index);
+        PreviewStep step = job->future().resultAt(index);
         const QString file = job->path;
-        if (!step.last) {
+        switch (step.part) {
+        case PreviewStep::Part::Meanwhile:
             display(step.image, file, false);
-            return;
+            break;
+        case PreviewStep::Part::Picture:
+            job->pictureDone = true;
+            display(step.image, file, true);
+            if (step.image.isNull()) {
+                setBackdrop({});
+                updateBusy();
+                // The message may wait for the user, the job ending meanwhile.
+                Q_EMIT failed(file, step.error);
+                return;
+            }
+            break;
+        case PreviewStep::Part::Backdrop:
+            job->backdropDone = true;
+            if (job->captionRects != m_layout.captionRects() || job->captionColour != m_caption || step.image.isNull()) {
+                setBackdrop({step.image, step.fullSize, file});
+                break;
+            }
+            // Measured on the worker for the captions and the colour shown now.
+            m_backdrop = {step.image, step.fullSize, file};
+            m_luminances = std::move(step.luminances);
+            m_legibility = step.legibility;
+            folderChanged();
+            break;
         }
-        dropJob();
-        display(step.image, file, true);
-        if (step.image.isNull())
-            Q_EMIT failed(file, step.error);
+        updateBusy();
+    });
+    connect(job, &QFutureWatcherBase::finished, this, [this, job] {
+        if (job == m_job) {
+            dropJob();
+            updateBusy();
+        }
     });
     job->setFuture(promise->future());
-    m_pool->start([promise, path, size = pictureSize(), decoder = m_decoder] {
+    updateBusy();
+    // The figure of the picture shown before would mislead while this one is read; the
+    // view itself keeps showing it, dimmed once the wait is noticed.
+    if (m_legibility || !m_luminances.empty()) {
+        m_luminances.clear();
+        m_legibility.reset();
+        describe();
+        update();
+        Q_EMIT legibilityChanged();
+    }
+    m_pool->start([promise, path, size = pictureSize(), decoder = m_decoder, backdropDecoder = m_backdropDecoder,
+                   captions = job->captionRects, colour = m_caption, backdropFirst = m_folderView] {
         // A decode dropped before its turn came is not started at all.
         if (!promise->isCanceled()) {
             PromiseJob asked(*promise);
-            LoadedPicture loaded = decoder(path, size, asked);
-            promise->addResult(PreviewStep{std::move(loaded.image), std::move(loaded.error), true});
+            const auto picture = [&] {
+                LoadedPicture loaded = decoder(path, size, asked);
+                const bool shown = !loaded.image.isNull();
+                promise->addResult(PreviewStep{PreviewStep::Part::Picture, std::move(loaded.image), std::move(loaded.error)});
+                return shown;
+            };
+            const auto backdrop = [&] {
+                if (promise->isCanceled())
+                    return;
+                LoadedPicture part = backdropDecoder(path, asked);
+                PreviewStep step{PreviewStep::Part::Backdrop, opaqueOnWindow(part.image), std::move(part.error), part.fullSize};
+                step.luminances = luminancesUnder(step.image, captions);
+                step.legibility = captionContrast(step.luminances, colour);
+                promise->addResult(std::move(step));
+            };
+            // The view shown comes first; the other follows, so that switching costs no wait.
+            if (backdropFirst) {
+                backdrop();
+                if (!promise->isCanceled())
+                    picture();
+            } else if (picture()) {
+                backdrop();
+            }
         }
         promise->finish();
     });
@@ -363,12 +468,75 @@ void PictureBox::setPicture(const QImage& image)
 {
     dropJob();
     display(image, {}, true);
+    setBackdrop({opaqueOnWindow(image.copy(shownPart(image.size()))), image.size(), {}});
+    updateBusy();
 }
 
 void PictureBox::clear()
 {
     dropJob();
     display({}, {}, true);
+    setBackdrop({});
+    updateBusy();
+}
+
+void PictureBox::setFolderView(bool on)
+{
+    if (on == m_folderView)
+        return;
+    m_folderView = on;
+    // The icon theme is read when the view is first asked for, not with the first picture.
+    if (on && !m_icons)
+        m_icons = folderIcons(*style());
+    folderChanged();
+    updateBusy();
+}
+
+void PictureBox::setFolder(const QString& title, const QList<FolderItem>& items)
+{
+    m_title = title;
+    m_items = items;
+    m_layout = layOutFolder(items, font());
+    measure();
+}
+
+void PictureBox::setCaptionColour(QColor colour)
+{
+    if (colour == m_caption)
+        return;
+    m_caption = colour;
+    m_legibility = captionContrast(m_luminances, m_caption);
+    folderChanged();
+}
+
+void PictureBox::setBackdrop(Backdrop backdrop)
+{
+    m_backdrop = std::move(backdrop);
+    measure();
+}
+
+// Bounded by the captions' pixels, a few thousand, whatever the picture's size. None while
+// the corner of the picture asked for is still being read.
+void PictureBox::measure()
+{
+    const bool stale = m_job && !m_job->backdropDone;
+    m_luminances = stale ? std::vector<float>() : luminancesUnder(m_backdrop.tile, m_layout.captionRects());
+    m_legibility = captionContrast(m_luminances, m_caption);
+    folderChanged();
+}
+
+void PictureBox::folderChanged()
+{
+    m_folderShown = QPixmap();
+    describe();
+    update();
+    Q_EMIT legibilityChanged();
+}
+
+void PictureBox::setBackdropDecoder(BackdropDecoder decoder)
+{
+    dropJob();
+    m_backdropDecoder = std::move(decoder);
 }
 
 void PictureBox::setDecoder(PreviewDecoder decoder, QThreadPool* pool)
@@ -394,19 +562,151 @@ void PictureBox::display(const QImage& image, const QString& file, bool complete
     m_image = image;
     m_file = image.isNull() ? QString() : file;
     m_complete = complete;
-    setAccessibleDescription(m_image.isNull() ? tr("画像なし") : QFileInfo(m_file).fileName());
+    describe();
     update();
     Q_EMIT pictureChanged();
+}
+
+void PictureBox::describe()
+{
+    if (m_image.isNull() && m_backdrop.tile.isNull()) {
+        setAccessibleDescription(tr("画像なし"));
+        return;
+    }
+    const QString name = QFileInfo(m_image.isNull() ? m_backdrop.file : m_file).fileName();
+    QString description = m_folderView ? tr("フォルダでの見え方: %1").arg(name) : name;
+    if (const QString said = notes(); !said.isEmpty())
+        description += QLatin1Char('\n') + said;
+    setAccessibleDescription(description);
+}
+
+// The view asked for is still on its way.
+bool PictureBox::waiting() const
+{
+    return m_job && !(m_folderView ? m_job->backdropDone : m_job->pictureDone);
+}
+
+// The sign comes once the view asked for has been waited for a moment, and goes at once
+// when it arrives or is no longer asked for.
+void PictureBox::updateBusy()
+{
+    if (waiting()) {
+        if (!m_busy && !m_busyDelay.isActive())
+            m_busyDelay.start();
+        return;
+    }
+    m_busyDelay.stop();
+    setBusy(false);
+}
+
+void PictureBox::setBusy(bool busy)
+{
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    update();
+}
+
+// The folder window scaled to fit the box, never enlarged.
+double PictureBox::folderScale() const
+{
+    const QSize box = contentsRect().size();
+    return std::min({1.0, double(box.width()) / FolderWindowSize.width(), double(box.height()) / FolderWindowSize.height()});
+}
+
+QString PictureBox::notes() const
+{
+    QStringList notes;
+    if (m_folderView && !m_backdrop.tile.isNull()) {
+        notes << tr("%1 × %2 のフォルダの窓を %3% に縮小")
+                     .arg(FolderWindowSize.width())
+                     .arg(FolderWindowSize.height())
+                     .arg(qRound(folderScale() * 100));
+        if (const QString big = bigPictureNote(m_backdrop.size); !big.isEmpty())
+            notes << big;
+    }
+    if (m_legibility && *m_legibility < LegibleContrast && (m_folderView ? !m_backdrop.tile.isNull() : !m_image.isNull()))
+        notes << legibilityWarning();
+    return notes.join(QLatin1Char('\n'));
+}
+
+void PictureBox::changeEvent(QEvent* event)
+{
+    QFrame::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        setFolder(m_title, m_items);
+    } else if (event->type() == QEvent::StyleChange || event->type() == QEvent::PaletteChange) {
+        m_icons.reset();
+        folderChanged();
+    }
 }
 
 void PictureBox::paintEvent(QPaintEvent* event)
 {
     QFrame::paintEvent(event);
-    if (m_image.isNull())
-        return;
     QPainter painter(this);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(contentsRect(), m_image);
+    if (m_folderView) {
+        paintFolderWindow(painter);
+    } else if (!m_image.isNull()) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(contentsRect(), m_image);
+    }
+    paintNotes(painter);
+    if (m_busy)
+        paintBusy(painter);
+}
+
+void PictureBox::paintFolderWindow(QPainter& painter)
+{
+    if (m_backdrop.tile.isNull())
+        return;
+    const QSize shown = (QSizeF(FolderWindowSize) * folderScale()).toSize();
+    const qreal ratio = devicePixelRatioF();
+    if (m_folderShown.isNull() || m_folderShown.size() != shown * ratio) {
+        // Drawn at the window's own size, then made smaller as a whole, so that what the box
+        // shows is the real window in miniature, its captions' colour blended as the eye sees it.
+        if (!m_icons)
+            m_icons = folderIcons(*style());
+        const QImage window = drawFolderWindow(m_backdrop.tile, m_title, m_items, m_layout, m_caption, font(), *m_icons, palette());
+        m_folderShown = QPixmap::fromImage(window.scaled(shown * ratio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        m_folderShown.setDevicePixelRatio(ratio);
+    }
+    const QRect box = contentsRect();
+    const QRect target(box.left() + (box.width() - shown.width()) / 2, box.top() + (box.height() - shown.height()) / 2, shown.width(),
+                       shown.height());
+    painter.drawPixmap(target.topLeft(), m_folderShown);
+}
+
+// On a dark band over the foot of the view, where it hides the least of what matters.
+void PictureBox::paintNotes(QPainter& painter)
+{
+    const QString text = notes();
+    if (text.isEmpty())
+        return;
+    const QRect box = contentsRect();
+    const QRect inner = box.adjusted(4, 0, -4, 0);
+    const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+    const int height = painter.fontMetrics().boundingRect(inner, flags, text).height() + 4;
+    const QRect band(box.left(), box.bottom() + 1 - height, box.width(), height);
+    painter.fillRect(band, QColor(0, 0, 0, 176));
+    painter.setPen(Qt::white);
+    painter.drawText(band.adjusted(4, 2, -4, -2), flags, text);
+}
+
+void PictureBox::paintBusy(QPainter& painter)
+{
+    const QRect box = contentsRect();
+    QColor veil = palette().color(QPalette::Window);
+    veil.setAlpha(150);
+    painter.fillRect(box, veil);
+    const QString text = tr("読み込み中…");
+    const QRect mark = painter.fontMetrics().boundingRect(text).adjusted(-8, -4, 8, 4);
+    QRect placed = mark;
+    placed.moveCenter(box.center());
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.setBrush(palette().color(QPalette::Base));
+    painter.drawRoundedRect(placed, 4, 4);
+    painter.drawText(placed, Qt::AlignCenter, text);
 }
 
 } // namespace tessaro
