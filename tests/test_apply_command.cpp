@@ -107,7 +107,7 @@ void verifyMarked(const Folders& folders)
 }
 
 enum class Setup { Nothing, OldFile, LinkToNotes };
-enum class Meanwhile { Nothing, IniAppears, IniChanges };
+enum class Meanwhile { Nothing, IniAppears, IniChanges, IniNamingTheCopyAppears };
 
 // `answers`: the user's, in turn. `asked`: the questions, in order; `defaults`: "Y" or "N" each.
 struct NoCase { const char* name; bool elsewhere; Setup setup; Meanwhile meanwhile; QList<bool> answers; const char* asked;
@@ -123,6 +123,9 @@ const NoCase noCases[] = {
      {true, false}, "copy appeared", "YN", 0},
     {"desktop.ini changes after the merge was agreed, declined", false, Setup::OldFile, Meanwhile::IniChanges, {true, false},
      "merge appeared", "NN", 0},
+    // Another run has found the copy and named it: it is no longer this run's to take back.
+    {"desktop.ini naming the copy appears, declined: the copy stays", true, Setup::Nothing, Meanwhile::IniNamingTheCopyAppears,
+     {true, false}, "copy appeared", "YN", 0},
 };
 
 struct MergeCase { const char* name; QByteArray existing; const char16_t* picture; QByteArray merged; const char* refusal = nullptr; };
@@ -158,17 +161,20 @@ const NameCase nameCases[] = {
     {"the name taken while asking: the next one", u"sea.jpg", true, {}, u"sea (2).jpg", true, true, true},
 };
 
-enum class Fault { TargetMissing, TargetIsAFile, IniIsAFolder, IniTooBig, ReadOnlyTarget, NowhereToStage, PictureIsAPipe,
-                   PictureGone, UnknownAttributeFormat };
+enum class Fault { TargetMissing, TargetPathTooLong, TargetIsAFile, IniIsAFolder, IniTooBig, MergedTooBig, ReadOnlyTarget,
+                   NowhereToStage, PictureIsAPipe, PictureGone, UnknownAttributeFormat };
 struct FailureCase { const char* name; Fault fault; const char* reason; bool changes = false; };
 const FailureCase failureCases[] = {
     {"target missing", Fault::TargetMissing, "見つかりません"},
+    {"target path too long", Fault::TargetPathTooLong, "長すぎます"},
     {"target is a file", Fault::TargetIsAFile, "フォルダではありません"},
     {"desktop.ini is a folder", Fault::IniIsAFolder, "同じ名前のフォルダがあります"},
     {"desktop.ini too big to be settings", Fault::IniTooBig, "大きすぎます"},
+    // Within the limit before, over it once merged: refused before anything is written.
+    {"desktop.ini over the limit once merged", Fault::MergedTooBig, "1,048,576 バイトを超える"},
     {"read-only folder", Fault::ReadOnlyTarget, "アクセスが拒否されました"},
     {"nowhere to stage", Fault::NowhereToStage, "一時フォルダを作れません"},
-    {"the picture is a pipe", Fault::PictureIsAPipe, "この操作を行えません"},
+    {"the picture a pipe inside the folder", Fault::PictureIsAPipe, "ふつうのファイルではありません"},
     {"the picture has gone", Fault::PictureGone, "見つかりません"},
     {"the folder's attributes in a form unknown here", Fault::UnknownAttributeFormat, "知らない形式", true},
 };
@@ -204,6 +210,12 @@ private Q_SLOTS:
             if (c.meanwhile != Meanwhile::Nothing && dialogs.questions.size() == 1) {
                 writeFile(folders.ini, "theirs");
                 before = snapshot(folders.path(QString()));
+            }
+            if (c.meanwhile == Meanwhile::IniNamingTheCopyAppears && dialogs.questions.size() == 2) {
+                writeFile(folders.ini, lines(QStringLiteral("sea.jpg")));
+                // All but the run's own staging folder, which goes with the run.
+                before = snapshot(folders.path(QString()));
+                before.removeIf([](const QString& entry) { return entry.startsWith(QLatin1String("/staging/tessaro-")); });
             }
         };
         const QString pictures = c.elsewhere ? folders.pictures : folders.target + QStringLiteral("/写真");
@@ -304,12 +316,17 @@ private Q_SLOTS:
         QString target = folders.target, pictures = folders.pictures, staging = folders.staging;
         switch (c.fault) {
         case Fault::TargetMissing: target += QStringLiteral("/gone"); break;
+        case Fault::TargetPathTooLong: target += QStringLiteral("/a").repeated(2600); break;
         case Fault::TargetIsAFile: target = pictures + QStringLiteral("/sea.jpg"); break;
         case Fault::IniIsAFolder: QVERIFY(QDir().mkdir(folders.ini)); break;
         case Fault::IniTooBig: writeFile(folders.ini, QByteArray((1 << 20) + 1, ';')); break;
+        case Fault::MergedTooBig: writeFile(folders.ini, QByteArray((1 << 20) - 22, ';')); break;
         case Fault::ReadOnlyTarget: break;
         case Fault::NowhereToStage: staging = pictures + QStringLiteral("/sea.jpg"); break;
-        case Fault::PictureIsAPipe: QCOMPARE(::mkfifo(QFile::encodeName(pictures + QStringLiteral("/pipe.jpg")), 0600), 0); break;
+        case Fault::PictureIsAPipe:
+            pictures = target;
+            QCOMPARE(::mkfifo(QFile::encodeName(pictures + QStringLiteral("/pipe.jpg")), 0600), 0);
+            break;
         case Fault::PictureGone: break;
         case Fault::UnknownAttributeFormat:
             if (!folders.marksKept())
