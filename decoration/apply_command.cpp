@@ -135,6 +135,8 @@ bool ApplyCommand::apply(const DecorationChoice& choice)
     }
     if (!targetIsFolder())
         return false;
+    // Each run that reaches the folder clears what runs that ended early left in it.
+    removeLeftovers(m_target);
     const QString colour = colourValue(choice);
     const std::optional<Picture> picture = planPicture(choice);
     if (!picture)
@@ -242,7 +244,6 @@ bool ApplyCommand::askFirst(const Picture& picture, const os::Entry& existing)
 
 bool ApplyCommand::install(Picture picture, const QString& colour, const os::Entry& existing)
 {
-    removeLeftovers(m_target);
     const std::unique_ptr<StagingFolder> staging = stagingFolder(m_stagingBase);
     if (!staging) {
         fail(tr("作業用の一時フォルダを作れません。"));
@@ -310,7 +311,7 @@ std::optional<QString> ApplyCommand::pictureStillThere(const Picture& picture)
 std::optional<QString> ApplyCommand::copyPicture(const Picture& picture, CopiedPicture& copied)
 {
     std::error_code error;
-    for (int from = 1; !error;) {
+    for (int from = 1, attempt = 0; !error && attempt < NameAttempts; ++attempt) {
         int n = 0;
         NameState state = NameState::Free;
         QString name;
@@ -324,11 +325,14 @@ std::optional<QString> ApplyCommand::copyPicture(const Picture& picture, CopiedP
         error = outcome.error;
         if (!error)
             return name;
-        // Taken since it was looked at: the next name.
+        // Taken since it was looked at, perhaps by another run's copy of the same bytes: looked
+        // at again.
         if (!outcome.placed && os::errorKind(error) == os::ErrorKind::NameTaken)
             error.clear();
-        from = n + 1;
+        from = n;
     }
+    if (!error)
+        error = std::make_error_code(std::errc::file_exists);
     fail(tr("画像ファイル %1 をフォルダにコピーできません。\n%2").arg(native(picture.source), describeError(error)));
     return std::nullopt;
 }

@@ -64,7 +64,6 @@ bool TakeOffCommand::run(const QString& folder)
                                  deletePicture);
     if (!yes)
         return false;
-    removeLeftovers(m_folder);
     const IniInstalled written = write(*planned);
     if (!written.installed)
         return false;
@@ -91,6 +90,8 @@ std::optional<TakeOffCommand::Plan> TakeOffCommand::plan()
         fail(describeError(unreachable));
         return std::nullopt;
     }
+    // Each run that reaches the folder clears what runs that ended early left in it.
+    removeLeftovers(m_folder);
     Plan plan;
     if (const auto error = os::inspect(toPath(joinPath(m_folder, IniName)), true, IniLimit, plan.existing)) {
         fail(tr("desktop.ini を読めません。\n%1").arg(describeError(error)));

@@ -8,11 +8,16 @@
 #include "gui_support.h"
 #include "ini_support.h"
 #include "platform/os/dos_attributes.h"
+#include "platform/widgets/file_list.h"
 #include "platform/widgets/folder_list.h"
+#include "platform/widgets/picture_box.h"
 #include "posix_support.h"
 
 #include <QDirIterator>
 #include <QtTest>
+
+#include <latch>
+#include <thread>
 
 #include <sys/stat.h>
 
@@ -363,6 +368,48 @@ private Q_SLOTS:
         QCOMPARE(QDir(folders.staging).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
     }
 
+    // Two applies of the same picture to one folder at once (two windows, or two programs),
+    // 200 times: one decoration ends whole, each run shows one message, and a success is true.
+    void twoRunsAtOnce_endWithOneWholeDecoration()
+    {
+        const Folders folders;
+        int succeeded = 0;
+        for (int round = 0; round < 200; ++round) {
+            QDir(folders.target).removeRecursively();
+            QVERIFY(QDir().mkpath(folders.target));
+            // Every other round the colours differ, so that the second to write asks to replace.
+            const QString colours[] = {QStringLiteral("FF"), round % 2 ? QStringLiteral("FF00") : QStringLiteral("FF")};
+            bool applied[2] = {false, false};
+            QStringList messages[2];
+            std::latch start(2);
+            const auto run = [&](int i) {
+                FakeDialogs dialogs;
+                dialogs.answers = QList<bool>(8, true);
+                start.arrive_and_wait();
+                applied[i] = ApplyCommand(dialogs, nullptr, folders.staging).run({folders.pictures, QStringLiteral("sea.jpg"), true, colours[i]}, folders.target);
+                messages[i] = dialogs.messages;
+            };
+            std::thread first(run, 0), second(run, 1);
+            first.join();
+            second.join();
+
+            const QByteArray ini = readFile(folders.ini);
+            for (int i : {0, 1}) {
+                QVERIFY2(messages[i].size() == 1, qPrintable(QStringLiteral("round %1: %2").arg(round).arg(messages[i].join(QLatin1Char('|')))));
+                QCOMPARE(messages[i].front().contains(QStringLiteral("背景を設定しました")), applied[i]);
+                succeeded += applied[i];
+            }
+            QVERIFY(applied[0] || applied[1]);
+            const QString image = imageOf(folders.ini);
+            QCOMPARE(readFile(folders.target + QLatin1Char('/') + image), Folders::Picture);
+            // The file of a run that said so.
+            QVERIFY((ini == lines(image, QStringLiteral("0x000000FF")) && (applied[0] || colours[1] == colours[0]))
+                    || (ini == lines(image, QStringLiteral("0x0000FF00")) && applied[1]));
+            QCOMPARE(entriesOf(folders.target).filter(QStringLiteral(".tessaro-")), QStringList());
+        }
+        qInfo("%d of 400 runs reported success", succeeded);
+    }
+
     // The old fixed staging path followed a link there and overwrote the file it pointed at.
     void staging_neverWritesThroughALink()
     {
@@ -377,6 +424,42 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(link).symLinkTarget(), notes);
         QCOMPARE(entriesOf(folders.staging), QStringList{QStringLiteral("desktop.ini")});
         QCOMPARE(readFile(folders.ini), lines(QStringLiteral("sea.jpg")));
+    }
+
+    // Closing the window while apply runs lets it run to its end: cut off, it could leave the
+    // folder half changed. A question still to come is answered No, and nothing more shows.
+    void window_closedWhileApplying_runsToItsEnd_data()
+    {
+        QTest::addColumn<bool>("iniThere");
+        QTest::newRow("closed while asked to copy the picture, Yes: applied") << false;
+        QTest::newRow("closed before the merge question: No, nothing changes") << true;
+    }
+
+    void window_closedWhileApplying_runsToItsEnd()
+    {
+        QFETCH(bool, iniThere);
+        TempHome home;
+        const QString ini = home.path(QStringLiteral("work/desktop.ini")), copy = home.path(QStringLiteral("work/sea.jpg"));
+        const QByteArray picture = encoded(twoColourImage(QSize(40, 30), Qt::red, Qt::blue), "JPG");
+        writeFile(home.mkpath(QStringLiteral("pics")) + QStringLiteral("/sea.jpg"), picture);
+        if (iniThere)
+            writeFile(ini, "[.ShellClassInfo]\r\nInfoTip=mine\r\n");
+        FakeDialogs dialogs;
+        dialogs.answers = {true, true};
+        Form1 form(dialogs);
+        form.show();
+        QVERIFY(form.findChild<FolderList*>(QStringLiteral("Dir1"))->setPath(home.path(QStringLiteral("pics"))));
+        form.findChild<FileList*>(QStringLiteral("File1"))->setListIndex(0);
+        QTRY_VERIFY(!form.findChild<PictureBox*>(QStringLiteral("Image1"))->loading());
+        dialogs.whileAsking = [&](const QString&) { form.close(); };
+        QVERIFY(press(form, "Command1"));
+
+        QVERIFY(!form.isVisible());
+        QCOMPARE(dialogs.questions.size(), 1);
+        QCOMPARE(dialogs.messages, QStringList());
+        QCOMPARE(readFile(ini), iniThere ? QByteArray("[.ShellClassInfo]\r\nInfoTip=mine\r\n")
+                                           : lines(QStringLiteral("sea.jpg"), QStringLiteral("0x00000000")));
+        QCOMPARE(readFile(copy), iniThere ? QByteArray() : picture);
     }
 
     void window_openingAFolderGoneMeanwhile_saysWhyItFailed()

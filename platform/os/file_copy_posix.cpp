@@ -54,23 +54,22 @@ std::uint64_t randomBits()
     return (static_cast<std::uint64_t>(now) * 0x9E3779B97F4A7C15u) ^ (static_cast<std::uint64_t>(::getpid()) << 32) ^ ++counter;
 }
 
-// Whether `name` in `dir` is the file open as `fd`.
-bool stillNamed(int dir, const std::string& name, int fd)
-{
-    struct stat named {}, open {};
-    return ::fstatat(dir, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(fd, &open) == 0
-        && named.st_dev == open.st_dev && named.st_ino == open.st_ino;
-}
+enum class Hold { Held, CleanedUp, Failed };
 
 // Marks the file open as `fd`, under `name` in `dir`, as this run's: removeLeftovers() of
 // another run leaves a locked file alone, and the lock goes with the process however it ends.
-// False when another run's clean-up holds it, or has removed it already. A filesystem
+// CleanedUp when another run's clean-up holds it, or has removed it already. A filesystem
 // without locks lets it pass unlocked: the clean-up cannot lock it either, and leaves it.
-bool holdAsOurs(int dir, const std::string& name, int fd)
+Hold holdAsOurs(int dir, const std::string& name, int fd)
 {
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && (errno == EWOULDBLOCK || errno == EINTR))
-        return false;
-    return stillNamed(dir, name, fd);
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+        return Hold::CleanedUp;
+    struct stat named {}, open {};
+    if (::fstatat(dir, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? Hold::CleanedUp : Hold::Failed;
+    if (::fstat(fd, &open) != 0)
+        return Hold::Failed;
+    return named.st_dev == open.st_dev && named.st_ino == open.st_ino ? Hold::Held : Hold::CleanedUp;
 }
 
 // A temporary file in the destination folder, removed again unless it was renamed into
@@ -102,7 +101,11 @@ public:
                     return lastError();
                 continue;
             }
-            if (!holdAsOurs(m_dir, name, fd)) {
+            const Hold hold = holdAsOurs(m_dir, name, fd);
+            if (hold != Hold::Held) {
+                // A clean-up that holds it removes it; otherwise it is still ours to remove.
+                if (hold == Hold::Failed)
+                    ::unlinkat(m_dir, name.c_str(), 0);
                 ::close(fd);
                 continue;
             }
@@ -357,7 +360,7 @@ std::error_code setAsideAndDecide(int dir, const std::string& name, const std::f
         return lastError();
     if (auto error = checkSource(file.get()))
         return error;
-    if (!holdAsOurs(dir, name, file.get()))
+    if (holdAsOurs(dir, name, file.get()) != Hold::Held)
         return systemError(EBUSY);
     std::string aside;
     for (int attempt = 0;; ++attempt) {

@@ -29,7 +29,7 @@ constexpr int StuckMs = 1000;
 // How long the program's end waits for decodes to stop.
 constexpr int ExitWaitMs = 1000;
 // The memory a picture may take decoded whole.
-constexpr int PictureLimitMb = 1024;
+constexpr int PictureLimitMb = 512;
 
 // The messages' translation context.
 struct Text {
