@@ -118,12 +118,12 @@ bool ApplyCommand::run(const DecorationChoice& choice, const QString& targetFold
     m_failure.clear();
     m_pictureLeft.clear();
     const bool applied = apply(choice);
-    // Said once the run has ended, so that it can tell what a failure left behind.
-    if (!m_failure.isEmpty()) {
-        if (!m_pictureLeft.isEmpty())
-            m_failure += tr("\nコピーした背景画像 %1 は削除できなかったため、残っています。").arg(m_pictureLeft);
-        m_dialogs.inform(m_window, m_failure);
-    }
+    // Said once the run has ended, so that it can tell what a failure, or a No, left behind.
+    const QString left = m_pictureLeft.isEmpty() ? QString() : tr("コピーした背景画像 %1 は削除できなかったため、残っています。").arg(m_pictureLeft);
+    if (!m_failure.isEmpty())
+        m_dialogs.inform(m_window, left.isEmpty() ? m_failure : m_failure + QLatin1Char('\n') + left);
+    else if (!left.isEmpty())
+        m_dialogs.inform(m_window, tr("フォルダ %1 の desktop.ini は変更しませんでした。\n%2").arg(native(m_target), left));
     return applied;
 }
 

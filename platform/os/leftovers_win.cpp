@@ -79,14 +79,19 @@ void removeStaleFolders(const Path& base, std::string_view prefix)
             if (name.size() != wide.size() + 6 || name.compare(0, wide.size(), wide) != 0)
                 continue;
             const Path folder = fullPath(base) / name;
-            // Fails while a run holds it.
-            const Handle held(::CreateFileW(folder.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-            if (held.get() == INVALID_HANDLE_VALUE)
+            // Refused while a run holds it. A folder is never made again under a name once used,
+            // so one found free stays free; the listing below could not share it with DELETE.
+            Handle probe(::CreateFileW(folder.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+            if (probe.get() == INVALID_HANDLE_VALUE)
                 continue;
+            BY_HANDLE_FILE_INFORMATION info{};
+            if (!::GetFileInformationByHandle(probe.get(), &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                continue;
+            ::CloseHandle(probe.release());
             for (const std::wstring& entry : namesIn(folder))
                 ::DeleteFileW((folder / entry).c_str());
-            deleteOpen(held.get());
+            ::RemoveDirectoryW(folder.c_str());
         }
     } catch (const std::bad_alloc&) {
         // What is left stays for the next start.

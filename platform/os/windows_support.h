@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 namespace tessaro::os {
@@ -65,6 +66,7 @@ public:
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
     HANDLE get() const { return m_handle; }
+    HANDLE release() { return std::exchange(m_handle, INVALID_HANDLE_VALUE); }
 
 private:
     HANDLE m_handle;
