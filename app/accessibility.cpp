@@ -2,7 +2,10 @@
 
 #include <QAbstractItemView>
 #include <QAccessibleWidget>
+#include <QAction>
 #include <QComboBox>
+#include <QMenu>
+#include <QPointer>
 
 namespace tessaro {
 namespace {
@@ -86,8 +89,73 @@ private:
     QComboBox* box() const { return static_cast<QComboBox*>(widget()); }
 };
 
+// A menu item as Qt has it, with its status tip as its description: a screen reader reads
+// why a disabled item is off (Qt gives a menu item no description).
+class DescribedMenuItem final : public QAccessibleInterface, public QAccessibleActionInterface {
+public:
+    DescribedMenuItem(QMenu* menu, QAction* action)
+        : m_menu(menu)
+        , m_action(action)
+    {
+    }
+
+    bool isValid() const override { return m_menu && m_action; }
+    QObject* object() const override { return m_action; }
+    QWindow* window() const override { return m_menu ? m_menu->windowHandle() : nullptr; }
+    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(m_menu); }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessible::Role role() const override { return QAccessible::MenuItem; }
+    QRect rect() const override { return m_menu->actionGeometry(m_action).translated(m_menu->mapToGlobal(QPoint(0, 0))); }
+    void setText(QAccessible::Text, const QString&) override {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name)
+            return QString(m_action->text()).remove(QLatin1Char('&')); // the mnemonic's mark
+        if (t == QAccessible::Description)
+            return m_action->statusTip();
+        return {};
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state;
+        state.invisible = !m_menu->isVisible() || !m_action->isVisible();
+        state.focused = m_menu->activeAction() == m_action;
+        state.disabled = !m_action->isEnabled();
+        return state;
+    }
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+    void doAction(const QString& action) override
+    {
+        if (action == pressAction() && m_action->isEnabled())
+            m_action->trigger();
+    }
+
+private:
+    QPointer<QMenu> m_menu;
+    QPointer<QAction> m_action;
+};
+
 QAccessibleInterface* accessibleWindow(const QString& key, QObject* object)
 {
+    if (object && key == QLatin1String("QAction")) {
+        auto* action = static_cast<QAction*>(object);
+        const QList<QObject*> shownIn = action->associatedObjects();
+        auto* menu = shownIn.isEmpty() ? nullptr : qobject_cast<QMenu*>(shownIn.front());
+        if (menu && !action->statusTip().isEmpty() && !action->menu() && !action->isSeparator())
+            return new DescribedMenuItem(menu, action);
+        return nullptr;
+    }
     if (!object || !object->isWidgetType())
         return nullptr;
     // A top-level widget is exposed as a client area, which AT-SPI calls a filler: a screen

@@ -14,12 +14,15 @@
 #include "platform/widgets/user_dialogs.h"
 #include "shell/mod_com.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QStyleFactory>
 
 #include <algorithm>
 #include <utility>
@@ -71,6 +74,22 @@ void highlight(QLabel* label)
     label->setAutoFillBackground(true);
     label->setAlignment(Qt::AlignCenter);
 }
+
+// Lets the keyboard rest on a disabled menu item, as desktop menus do, so that a screen
+// reader reads it and why it is off; Qt's own styles pass over it.
+class DisabledItemsReachable final : public QProxyStyle {
+public:
+    DisabledItemsReachable()
+        : QProxyStyle(QStyleFactory::create(QApplication::style()->name()))
+    {
+    }
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget, QStyleHintReturn* returned) const override
+    {
+        if (hint == SH_Menu_AllowActiveAndDisabled)
+            return 1;
+        return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+};
 
 // A drive list shows the drive its tree is rooted at, whatever moved the tree; quietly, so
 // that the tree is not sent on to that drive's current folder.
@@ -181,20 +200,22 @@ void Form1::createControls()
     // The sample caption shows over a picture only: over an empty box it would stand for a
     // picture that is not there.
     connect(Image1, &PictureBox::pictureChanged, this, [this] { Label1->setVisible(!Image1->picture().isNull()); });
+    connect(Image1, &PictureBox::pictureChanged, this, &Form1::describeChoice);
     connect(Image1, &PictureBox::failed, this, &Form1::previewFailed);
     connect(Text1, &QLineEdit::textChanged, this, &Form1::showColour);
     connect(File1, &FileList::clicked, this, &Form1::File1_Click);
+    connect(File1, &FileList::clicked, this, &Form1::describeChoice);
     // The target pane moves together as the picture pane does.
     connect(Drive2, &DriveList::changed, this, [this] {
         if (!Dir2->setDrive(Drive2->drive())) {
-            m_dialogs.inform(this, tr("ドライブ %1 を開けません。").arg(Drive2->drive()));
+            m_dialogs.warn(this, tr("ドライブ"), tr("ドライブ %1 を開けません。").arg(Drive2->drive()));
             showTreeDrive(Drive2, Dir2);
         }
     });
     for (const auto& [drives, tree] : {std::pair(Drive1, Dir1), std::pair(Drive2, Dir2)}) {
         connect(tree, &FolderList::changed, drives, [drives, tree] { showTreeDrive(drives, tree); });
         connect(tree, &FolderList::failed, this, [this, drives, tree](const QString& message) {
-            m_dialogs.inform(this, message);
+            m_dialogs.warn(this, tr("フォルダ"), message);
             showTreeDrive(drives, tree);
         });
     }
@@ -216,7 +237,6 @@ void Form1::describeControls()
     Dir1->setAccessibleName(tr("画像フォルダ"));
     File1->setAccessibleName(tr("画像ファイル"));
     Command3->setAccessibleName(tr("文字色変更"));
-    Command3->setAccessibleDescription(tr("色の一覧から文字色を選びます"));
     Text1->setAccessibleName(tr("文字色 (16進数)"));
     const QString order = tr("青・緑・赤の順の16進数 (0x00BBGGRR) です。赤は FF、青は FF0000");
     Text1->setAccessibleDescription(order);
@@ -252,7 +272,7 @@ void Form1::Drive1_Change()
 {
     Drive1->setToolTip(Drive1->drive());
     if (!Dir1->setDrive(Drive1->drive())) {
-        m_dialogs.inform(this, tr("ドライブ %1 を開けません。").arg(Drive1->drive()));
+        m_dialogs.warn(this, tr("ドライブ"), tr("ドライブ %1 を開けません。").arg(Drive1->drive()));
         showTreeDrive(Drive1, Dir1);
     }
 }
@@ -287,7 +307,18 @@ void Form1::previewFailed(const QString& path, const QString& reason, bool tooLa
         m_unreadablePicture = path;
         m_unreadableReason = reason;
     }
-    m_dialogs.warn(this, tr("画像を表示できません。\n%1\n%2").arg(path, reason));
+    m_dialogs.warn(this, tr("プレビュー"), tr("画像を表示できません。\n%1\n%2").arg(path, reason));
+}
+
+// Tabbing back into the picture list, a screen reader reads its name and this: the picture
+// chosen, as the preview shows it (its name, or 画像なし).
+void Form1::describeChoice()
+{
+    const int index = File1->listIndex();
+    QString text = Image1->accessibleDescription();
+    if (index >= 0 && Image1->file() != joinPath(File1->path(), File1->entry(index)))
+        text = Image1->loading() ? File1->entry(index) : tr("%1、%2").arg(File1->entry(index), text);
+    File1->setAccessibleDescription(text);
 }
 
 // The preview always shows the picture apply would use: a new folder has none selected.
@@ -300,16 +331,17 @@ void Form1::pictureFolderChanged()
 
 void Form1::targetFolderChanged()
 {
-    Dir2->setAccessibleDescription(Dir2->path());
     Command2->setAccessibleDescription(tr("%1 をファイル マネージャーで開きます").arg(Dir2->path()));
     showTargetMark();
 }
 
-// The target's decoration, without the user opening anything: on the pane's title, where a
-// screen reader finds it too.
+// The target's decoration, without the user opening anything: on the pane's title, and to a
+// screen reader with the folder where the list reads it.
 void Form1::showTargetMark()
 {
     const FolderMark* mark = Dir2->mark(Dir2->path());
+    const bool marked = mark && mark->state != FolderMark::State::Plain && !mark->summary.isEmpty();
+    Dir2->setAccessibleDescription(marked ? tr("%1、%2").arg(Dir2->path(), mark->summary) : Dir2->path());
     QString text;
     if (mark && mark->state == FolderMark::State::Decorated)
         text = tr("選んだフォルダ %1 には背景が設定されています。\n%2").arg(Dir2->path(), mark->description);
@@ -324,29 +356,41 @@ void Form1::showFolderMenu(const QString& folder, const QPoint& globalPos)
     if (!m_folderMenu) {
         m_folderMenu = new QMenu(this);
         m_folderMenu->setObjectName(QStringLiteral("Dir2Menu"));
+        auto* style = new DisabledItemsReachable;
+        style->setParent(m_folderMenu);
+        m_folderMenu->setStyle(style);
+        m_folderMenu->setToolTipsVisible(true);
     }
     m_folderMenu->clear();
-    m_folderMenu->addAction(tr("開く"), this, [this, folder] { openFolder(folder); });
+    QAction* open = m_folderMenu->addAction(tr("開く"), this, [this, folder] { openFolder(folder); });
     QAction* takeOff = m_folderMenu->addAction(tr("背景と文字色を外す"), this, [this, folder] {
-        runCommand(folder, [](UserDialogs& dialogs, const QString& target) { TakeOffCommand(dialogs, nullptr).run(target); });
+        runCommand(TakeOffCommand::title(), folder, [](UserDialogs& dialogs, const QString& target) { TakeOffCommand(dialogs, nullptr).run(target); });
     });
     const FolderMark* mark = Dir2->mark(folder);
-    takeOff->setEnabled(mark && mark->state != FolderMark::State::Plain);
+    if (!mark || mark->state == FolderMark::State::Plain) {
+        // Why it is off, on the pointer and to a screen reader.
+        const QString why = mark ? tr("背景が設定されていません") : tr("背景の設定をまだ確かめています");
+        takeOff->setEnabled(false);
+        takeOff->setToolTip(why);
+        takeOff->setStatusTip(why);
+    }
     m_folderMenu->popup(globalPos);
+    // Opened with its first item active, so that a screen reader announces the menu at once.
+    m_folderMenu->setActiveAction(open);
 }
 
 // Apply and take-off run alike, behind the window: the command asks and tells the user
 // through the dialogs, and once it has ended the folder's mark is read anew whatever came of
 // it, since a failure may have changed part of it.
-void Form1::runCommand(const QString& folder, std::function<void(UserDialogs& dialogs, const QString& folder)> command)
+void Form1::runCommand(const QString& title, const QString& folder, std::function<void(UserDialogs& dialogs, const QString& folder)> command)
 {
-    if (m_commands->start([folder, command = std::move(command)](UserDialogs& dialogs) { command(dialogs, folder); }))
+    if (m_commands->start(title, [folder, command = std::move(command)](UserDialogs& dialogs) { command(dialogs, folder); }))
         m_changing = folder;
 }
 
 void Form1::openFolder(const QString& folder)
 {
-    m_commands->start([folder](UserDialogs& dialogs) { Mod_Com::OpenFolder(folder, nullptr, dialogs); });
+    m_commands->start(tr("フォルダを開く"), [folder](UserDialogs& dialogs) { Mod_Com::OpenFolder(folder, nullptr, dialogs); });
 }
 
 void Form1::Command1_Click()
@@ -360,7 +404,7 @@ void Form1::Command1_Click()
             choice.pictureProblem = m_unreadableReason;
     }
     choice.colourText = colourText();
-    runCommand(Dir2->path(), [choice](UserDialogs& dialogs, const QString& target) { ApplyCommand(dialogs, nullptr).run(choice, target); });
+    runCommand(ApplyCommand::title(), Dir2->path(), [choice](UserDialogs& dialogs, const QString& target) { ApplyCommand(dialogs, nullptr).run(choice, target); });
 }
 
 void Form1::Command2_Click()
@@ -397,7 +441,10 @@ void Form1::showColour()
     QPalette swatch = Label2->palette();
     swatch.setColor(QPalette::Window, shown);
     Label2->setPalette(swatch);
-    Label2->setAccessibleName(tr("文字色の見本: 赤 %1、緑 %2、青 %3").arg(shown.red()).arg(shown.green()).arg(shown.blue()));
+    const QString words = tr("赤 %1、緑 %2、青 %3").arg(shown.red()).arg(shown.green()).arg(shown.blue());
+    Label2->setAccessibleName(tr("文字色の見本: %1").arg(words));
+    // Heard as the focus comes back to the button from the colour dialog.
+    Command3->setAccessibleDescription(tr("文字色: %1").arg(words));
     QPalette sample = Label1->palette();
     sample.setColor(QPalette::WindowText, shown);
     Label1->setPalette(sample);

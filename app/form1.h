@@ -44,13 +44,14 @@ private:
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
-    void runCommand(const QString& folder, std::function<void(UserDialogs& dialogs, const QString& folder)> command);
+    void runCommand(const QString& title, const QString& folder, std::function<void(UserDialogs& dialogs, const QString& folder)> command);
     void openFolder(const QString& folder);
     void showFolderMenu(const QString& folder, const QPoint& globalPos);
     void showTargetMark();
     void pictureFolderChanged();
     void targetFolderChanged();
     void previewFailed(const QString& path, const QString& reason, bool tooLarge);
+    void describeChoice();
     void showColour();
     QString colourText() const;
 

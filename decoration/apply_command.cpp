@@ -121,16 +121,16 @@ bool ApplyCommand::run(const DecorationChoice& choice, const QString& targetFold
     // Said once the run has ended, so that it can tell what a failure, or a No, left behind.
     const QString left = m_pictureLeft.isEmpty() ? QString() : tr("コピーした背景画像 %1 は削除できなかったため、残っています。").arg(m_pictureLeft);
     if (!m_failure.isEmpty())
-        m_dialogs.inform(m_window, left.isEmpty() ? m_failure : m_failure + QLatin1Char('\n') + left);
+        m_dialogs.warn(m_window, title(), left.isEmpty() ? m_failure : m_failure + QLatin1Char('\n') + left);
     else if (!left.isEmpty())
-        m_dialogs.inform(m_window, tr("フォルダ %1 の desktop.ini は変更しませんでした。\n%2").arg(native(m_target), left));
+        m_dialogs.warn(m_window, title(), tr("フォルダ %1 の desktop.ini は変更しませんでした。\n%2").arg(native(m_target), left));
     return applied;
 }
 
 bool ApplyCommand::apply(const DecorationChoice& choice)
 {
     if (const std::optional<QString> problem = checkChoice(choice)) {
-        m_dialogs.inform(m_window, *problem);
+        m_dialogs.warn(m_window, title(), *problem);
         return false;
     }
     if (!targetIsFolder())
@@ -227,17 +227,17 @@ bool ApplyCommand::askFirst(const Picture& picture, const os::Entry& existing)
         const QString question = why
             + tr("\nほかのパソコンからこのフォルダを開いたときにも背景が表示されるよう、画像を「%1」としてこのフォルダにコピーしますか?\n"
                  "「いいえ」を選ぶと、何も変更しません。").arg(picture.value);
-        if (!m_dialogs.ask(m_window, question, UserDialogs::Default::Yes)) {
-            m_dialogs.inform(m_window, tr("何も変更しませんでした。\n背景画像がフォルダ %1 の中にないと、ほかのパソコンからこのフォルダを開いたときに画像を読み込めません。")
+        if (!m_dialogs.ask(m_window, title(), question, UserDialogs::Default::Yes)) {
+            m_dialogs.inform(m_window, title(), tr("何も変更しませんでした。\n背景画像がフォルダ %1 の中にないと、ほかのパソコンからこのフォルダを開いたときに画像を読み込めません。")
                                            .arg(native(m_target)));
             return false;
         }
     }
     if (existing.kind == Kind::RegularFile)
-        return m_dialogs.ask(m_window, tr("フォルダ %1 には既に desktop.ini があります。\nほかの設定はそのまま残し、背景画像と文字色だけを書き換えます。よろしいですか?")
+        return m_dialogs.ask(m_window, title(), tr("フォルダ %1 には既に desktop.ini があります。\nほかの設定はそのまま残し、背景画像と文字色だけを書き換えます。よろしいですか?")
                                            .arg(native(m_target)));
     if (existing.kind == Kind::Other)
-        return m_dialogs.ask(m_window, tr("フォルダ %1 の desktop.ini はふつうのファイルではありません (リンクなど)。\n新しい desktop.ini に置き換えますか? リンク先は変更しません。")
+        return m_dialogs.ask(m_window, title(), tr("フォルダ %1 の desktop.ini はふつうのファイルではありません (リンクなど)。\n新しい desktop.ini に置き換えますか? リンク先は変更しません。")
                                            .arg(native(m_target)));
     return true;
 }
@@ -281,11 +281,11 @@ bool ApplyCommand::install(Picture picture, const QString& colour, const os::Ent
                         .arg(describeError(error));
     os::notifyFolderChanged(toPath(m_target));
     if (!problems.isEmpty()) {
-        m_dialogs.inform(m_window, tr("フォルダ %1 に desktop.ini を書き込みました (背景画像: %2、文字色: %3)。ただし、次の問題がありました。\n%4")
+        m_dialogs.warn(m_window, title(), tr("フォルダ %1 に desktop.ini を書き込みました (背景画像: %2、文字色: %3)。ただし、次の問題がありました。\n%4")
                                        .arg(native(m_target), picture.shown, colour, problems.join(QLatin1Char('\n'))));
         return false;
     }
-    m_dialogs.inform(m_window, tr("フォルダ %1 に背景を設定しました。\n背景画像: %2\n文字色: %3\nファイルマネージャでこのフォルダを次に開いたときに表示されます。")
+    m_dialogs.inform(m_window, title(), tr("フォルダ %1 に背景を設定しました。\n背景画像: %2\n文字色: %3\nファイルマネージャでこのフォルダを次に開いたときに表示されます。")
                                    .arg(native(m_target), picture.shown, colour));
     return true;
 }

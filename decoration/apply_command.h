@@ -32,6 +32,9 @@ public:
     // failed after it.
     bool run(const DecorationChoice& choice, const QString& targetFolder);
 
+    // What its questions and messages are titled: what they are about.
+    static QString title() { return tr("背景の設定"); }
+
 private:
     // What iconarea_image will name, and how the picture gets there.
     struct Picture {

@@ -91,13 +91,14 @@ FolderMark folderMark(const QString& folder)
     if (!decoration)
         return {};
     if (!decoration->readable)
-        return {FolderMark::State::Broken, Text::tr("背景が設定されていますが、desktop.ini の背景画像と文字色をこのパソコンでは正確に読めません。")};
+        return {FolderMark::State::Broken, Text::tr("背景が設定されていますが、desktop.ini の背景画像と文字色をこのパソコンでは正確に読めません。"),
+                Text::tr("背景を読めません")};
     const QString colour = Text::tr("文字色: %1").arg(colourText(decoration->colour));
     if (!decoration->found) {
         const QString where = decoration->picture.isEmpty() ? decoration->image : decoration->picture;
-        return {FolderMark::State::Broken, Text::tr("背景画像が見つかりません: %1\n%2").arg(where, colour)};
+        return {FolderMark::State::Broken, Text::tr("背景画像が見つかりません: %1\n%2").arg(where, colour), Text::tr("背景画像が見つかりません")};
     }
-    return {FolderMark::State::Decorated, Text::tr("背景画像: %1\n%2").arg(decoration->picture, colour)};
+    return {FolderMark::State::Decorated, Text::tr("背景画像: %1\n%2").arg(decoration->picture, colour), Text::tr("背景あり")};
 }
 
 } // namespace tessaro

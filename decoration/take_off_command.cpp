@@ -58,8 +58,8 @@ bool TakeOffCommand::run(const QString& folder)
     const QString question = tr("フォルダ %1 の背景画像と文字色の設定を外しますか?\ndesktop.ini のほかの設定はそのまま残します。")
                                  .arg(native(m_folder));
     const bool yes = planned->picture.isEmpty()
-        ? m_dialogs.ask(m_window, question)
-        : m_dialogs.askWithCheck(m_window, question,
+        ? m_dialogs.ask(m_window, title(), question)
+        : m_dialogs.askWithCheck(m_window, title(), question,
                                  tr("フォルダ内の背景画像 %1 も削除する").arg(QFileInfo(planned->picture).fileName()),
                                  deletePicture);
     if (!yes)
@@ -70,11 +70,11 @@ bool TakeOffCommand::run(const QString& folder)
     const QString pictureNote = deletePicture ? removePicture(planned->picture) : QString();
     os::notifyFolderChanged(toPath(m_folder));
     if (!written.afterwards.isEmpty()) {
-        m_dialogs.inform(m_window, tr("フォルダ %1 の背景画像と文字色の設定を外しました。%2\nただし、次の問題がありました。\n%3")
+        m_dialogs.warn(m_window, title(), tr("フォルダ %1 の背景画像と文字色の設定を外しました。%2\nただし、次の問題がありました。\n%3")
                                        .arg(native(m_folder), pictureNote, written.afterwards));
         return false;
     }
-    m_dialogs.inform(m_window, tr("フォルダ %1 の背景画像と文字色の設定を外しました。%2\nファイルマネージャでこのフォルダを次に開いたときに反映されます。")
+    m_dialogs.inform(m_window, title(), tr("フォルダ %1 の背景画像と文字色の設定を外しました。%2\nファイルマネージャでこのフォルダを次に開いたときに反映されます。")
                                    .arg(native(m_folder), pictureNote));
     return true;
 }
@@ -110,7 +110,7 @@ std::optional<TakeOffCommand::Plan> TakeOffCommand::plan()
         return std::nullopt;
     }
     if (plan.existing.kind == os::Entry::Kind::Absent || removal.value->file.bytes == plan.existing.bytes) {
-        m_dialogs.inform(m_window, tr("フォルダ %1 には背景画像と文字色が設定されていません。").arg(native(m_folder)));
+        m_dialogs.inform(m_window, title(), tr("フォルダ %1 には背景画像と文字色が設定されていません。").arg(native(m_folder)));
         return std::nullopt;
     }
     plan.bytes = removal.value->file.bytes;
@@ -167,7 +167,7 @@ QString TakeOffCommand::removePicture(const QString& picture)
 
 void TakeOffCommand::fail(const QString& reason)
 {
-    m_dialogs.inform(m_window, tr("フォルダ %1 の背景画像と文字色の設定を外せませんでした。\n%2").arg(native(m_folder), reason));
+    m_dialogs.warn(m_window, title(), tr("フォルダ %1 の背景画像と文字色の設定を外せませんでした。\n%2").arg(native(m_folder), reason));
 }
 
 } // namespace tessaro

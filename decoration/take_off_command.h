@@ -32,6 +32,9 @@ public:
     // a No has told the user, in one message.
     bool run(const QString& folder);
 
+    // What its questions and messages are titled: what they are about.
+    static QString title() { return tr("背景を外す"); }
+
 private:
     struct Plan {
         os::Entry existing;   // desktop.ini as the user was asked about it

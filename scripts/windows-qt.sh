@@ -19,10 +19,12 @@ upstream="${version%%+*}"
 # Only what Tessaro needs: every module and feature it does not use is left out, which
 # halves the build. Direct2D stays on: the windows plugin's DirectWrite font database is
 # compiled only with it. The tablet support needs headers Debian removed from the source.
+# dynamicgl would pick an OpenGL library at run time, and the windows plugin does not build
+# it without OpenGL.
 options=(
     -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON
     -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF
-    -DFEATURE_opengl=OFF -DFEATURE_vulkan=OFF -DFEATURE_network=OFF -DFEATURE_sql=OFF
+    -DFEATURE_opengl=OFF -DFEATURE_dynamicgl=OFF -DFEATURE_vulkan=OFF -DFEATURE_network=OFF -DFEATURE_sql=OFF
     -DFEATURE_dbus=OFF -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF
     -DFEATURE_tabletevent=OFF -DFEATURE_freetype=OFF -DFEATURE_fontconfig=OFF
     -DFEATURE_zstd=OFF -DFEATURE_brotli=OFF
@@ -38,42 +40,48 @@ hash="$( { echo "$version"; printf '%s\n' "${options[@]}" "${patches[@]}"; \
     cat "$here/windows/mingw-w64.cmake"; cat "$here"/windows/qt-*.patch 2>/dev/null || true; \
     x86_64-w64-mingw32-g++-posix --version | head -n 1; } | sha256sum | cut -c1-12)"
 prefix="$cache_root/qt-$upstream-$hash"
+mkdir -p "$cache_root"
 if [ -f "$prefix/.complete" ]; then
     echo "$prefix"
     exit 0
 fi
 
-work="$(mktemp -d "${TMPDIR:-/var/tmp}/tessaro-qt.XXXXXX")"
-trap 'rm -rf "$work"' EXIT
+# The build folder lives beside the cache entry until the install is whole, so that a build
+# cut off (a compile error, a reboot) goes on where it stopped when run again.
+work="$prefix.build"
+mkdir -p "$work"
 cd "$work"
 
 # deb-src only for this one download; the machine's sources are put back however it ends.
 sources=/etc/apt/sources.list.d/debian.sources
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
-if ! ls "${TESSARO_QT_SOURCE:-/nonexistent}"/qt6-base_*.dsc >/dev/null 2>&1; then
-    $sudo cp "$sources" "$work/sources.saved"
-    restore() { $sudo cp "$work/sources.saved" "$sources"; $sudo apt-get update -q >/dev/null 2>&1 || true; }
-    trap 'restore; rm -rf "$work"' EXIT
-    $sudo sed -i 's/^Types: deb$/Types: deb deb-src/' "$sources"
-    $sudo apt-get update -q >&2
-    apt-get source --download-only "qt6-base=$version" >&2
-    restore
-    trap 'rm -rf "$work"' EXIT
-else
-    cp "$TESSARO_QT_SOURCE"/qt6-base_* .
+if [ ! -f source.done ]; then
+    rm -rf qtbase-everywhere-src-* debian qt6-base_*
+    if ls "${TESSARO_QT_SOURCE:-/nonexistent}"/qt6-base_*.dsc >/dev/null 2>&1; then
+        cp "$TESSARO_QT_SOURCE"/qt6-base_* .
+    else
+        $sudo cp "$sources" "$work/sources.saved"
+        restore() { $sudo cp "$work/sources.saved" "$sources"; $sudo apt-get update -q >/dev/null 2>&1 || true; }
+        trap restore EXIT
+        $sudo sed -i 's/^Types: deb$/Types: deb deb-src/' "$sources"
+        $sudo apt-get update -q >&2
+        apt-get source --download-only "qt6-base=$version" >&2
+        restore
+        trap - EXIT
+    fi
+    tar xf qt6-base_*.orig.tar.xz
+    tar xf qt6-base_*.debian.tar.xz
+    for patch in "${patches[@]}"; do
+        patch -d "qtbase-everywhere-src-$upstream" -p1 -s <"debian/patches/$patch"
+    done
+    for patch in "$here"/windows/qt-*.patch; do
+        if [ -e "$patch" ]; then patch -d "qtbase-everywhere-src-$upstream" -p1 -s <"$patch"; fi
+    done
+    touch source.done
 fi
-tar xf qt6-base_*.orig.tar.xz
-tar xf qt6-base_*.debian.tar.xz
 src="$work/qtbase-everywhere-src-$upstream"
-for patch in "${patches[@]}"; do
-    patch -d "$src" -p1 -s <"debian/patches/$patch"
-done
-for patch in "$here"/windows/qt-*.patch; do
-    [ -e "$patch" ] && patch -d "$src" -p1 -s <"$patch"
-done
 
-mkdir -p "$cache_root"
 rm -rf "$prefix.partial"
 cmake -S "$src" -B build -G Ninja "${options[@]}" \
     -DCMAKE_TOOLCHAIN_FILE="$here/windows/mingw-w64.cmake" \
@@ -87,4 +95,5 @@ grep -rl --null "$prefix.partial" "$prefix.partial" | xargs -0 -r sed -i "s|$pre
 touch "$prefix.partial/.complete"
 rm -rf "$prefix"
 mv "$prefix.partial" "$prefix"
+rm -rf "$work"
 echo "$prefix"

@@ -25,7 +25,7 @@ os::CopyOutcome CopyToFolder(const QString& source, const QString& destination, 
         const QString shown = toQString(existing);
         if (agreed && agreed(shown))
             return true;
-        return dialogs.ask(window, Text::tr("%1 は既にあります。\n置き換えますか?").arg(shown));
+        return dialogs.ask(window, Text::tr("ファイルの置き換え"), Text::tr("%1 は既にあります。\n置き換えますか?").arg(shown));
     };
     return os::copyToFolder(toPath(source), toPath(destination), confirm,
                             agreed ? os::ReplaceQuestion::AlreadyAnswered : os::ReplaceQuestion::NotAsked, prepare);
@@ -34,7 +34,7 @@ os::CopyOutcome CopyToFolder(const QString& source, const QString& destination, 
 void OpenFolder(const QString& folder, QWidget* window, UserDialogs& dialogs)
 {
     if (const std::error_code error = os::openFolder(toPath(folder), nativeWindowOf(window)))
-        dialogs.inform(window, Text::tr("失敗しました") + QLatin1Char('\n') + describeError(error));
+        dialogs.warn(window, Text::tr("フォルダを開く"), Text::tr("失敗しました") + QLatin1Char('\n') + describeError(error));
 }
 
 } // namespace tessaro::Mod_Com

@@ -35,12 +35,24 @@ namespace tessaro::test {
 
 class FakeDialogs final : public UserDialogs {
 public:
-    void inform(QWidget*, const QString& text) override { messages << text; }
+    void inform(QWidget*, const QString& title, const QString& text) override
+    {
+        titles << title;
+        messages << text;
+    }
+
+    // A failure is a message as any other, and one of the warnings too.
+    void warn(QWidget* parent, const QString& title, const QString& text) override
+    {
+        warnings << text;
+        inform(parent, title, text);
+    }
 
     // Answers in turn from `answers`, then No; `whileAsking` runs before the answer, as
     // another program might act while the box is open.
-    bool ask(QWidget*, const QString& text, Default answer = Default::No) override
+    bool ask(QWidget*, const QString& title, const QString& text, Default answer = Default::No) override
     {
+        titles << title;
         questions << text;
         defaults << answer;
         if (whileAsking)
@@ -49,13 +61,14 @@ public:
     }
 
     // Answers as ask() does and leaves the box as `checkAnswer` says, else as offered.
-    bool askWithCheck(QWidget* parent, const QString& text, const QString& check, bool& checked, Default answer = Default::No) override
+    bool askWithCheck(QWidget* parent, const QString& title, const QString& text, const QString& check, bool& checked,
+                      Default answer = Default::No) override
     {
         checks << check;
         offeredChecked << checked;
         if (checkAnswer)
             checked = *checkAnswer;
-        return ask(parent, text, answer);
+        return ask(parent, title, text, answer);
     }
 
     // Cancels unless `colourAnswer` is set. The user's edits of the custom colours,
@@ -69,7 +82,8 @@ public:
         return colourAnswer;
     }
 
-    QStringList messages, questions, checks;
+    QStringList messages, warnings, questions, checks;
+    QStringList titles; // of every message and question, in turn
     QList<Default> defaults;
     QList<bool> answers, offeredChecked;
     std::optional<bool> checkAnswer;

@@ -96,6 +96,10 @@ private Q_SLOTS:
         QCOMPARE(w.of("Label2")->text(QAccessible::Name), QStringLiteral("文字色の見本: 赤 0、緑 0、青 0"));
         w.form.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("8000FF"));
         QCOMPARE(w.of("Label2")->text(QAccessible::Name), QStringLiteral("文字色の見本: 赤 255、緑 0、青 128"));
+        // The colour chosen in the dialog is heard as the focus comes back to its button.
+        w.dialogs.colourAnswer = 0x00FF00;
+        QVERIFY(press(w.form, "Command3"));
+        QCOMPARE(w.of("Command3")->text(QAccessible::Description), QStringLiteral("文字色: 赤 0、緑 255、青 0"));
     }
 
     void preview_isAnImageNamingThePictureShown()
@@ -110,6 +114,8 @@ private Q_SLOTS:
         QCOMPARE(preview->text(QAccessible::Description), QStringLiteral("画像なし"));
         w.form.findChild<QListWidget*>(QStringLiteral("File1"))->setCurrentRow(0);
         QTRY_COMPARE(preview->text(QAccessible::Description), QStringLiteral("海.bmp"));
+        // Tabbing back into the list, the reader hears the picture chosen with the list's name.
+        QCOMPARE(w.of("File1")->text(QAccessible::Description), QStringLiteral("海.bmp"));
     }
 
     void folderTrees_headerReadsFolder_emptyFolderIsNotExpanded_data()

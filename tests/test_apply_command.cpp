@@ -301,8 +301,9 @@ private Q_SLOTS:
         if (c.takenWhileAsking)
             QCOMPARE(readFile(folders.target + QStringLiteral("/sea.jpg")), QByteArray("theirs"));
 
-        // What the folder now holds, said once.
+        // What the folder now holds, said once, and not as a failure.
         QCOMPARE(dialogs.messages.size(), 1);
+        QVERIFY(dialogs.warnings.isEmpty());
         const QString message = dialogs.messages.front();
         const QString shown = QDir(folders.target).filePath(written.contains(QLatin1Char('\\')) ? QString::fromUtf16(c.picture) : written);
         for (const QString& part : {folders.target, shown, QStringLiteral("0x000000FF"), QStringLiteral("次に開いたとき")})
@@ -355,6 +356,8 @@ private Q_SLOTS:
 
         QVERIFY(!applied);
         QCOMPARE(dialogs.messages.size(), 1);
+        QCOMPARE(dialogs.warnings, dialogs.messages);
+        QCOMPARE(dialogs.titles.back(), QStringLiteral("背景の設定"));
         const QString message = dialogs.messages.front();
         QVERIFY2(message.contains(QDir::toNativeSeparators(target)), qPrintable(message));
         QVERIFY2(message.contains(QString::fromUtf8(c.reason)), qPrintable(message));
@@ -471,7 +474,7 @@ private Q_SLOTS:
         QVERIFY(form.findChild<FolderList*>(QStringLiteral("Dir2"))->setPath(target));
         QVERIFY(QDir(target).removeRecursively());
         QVERIFY(press(form, "Command2"));
-        QCOMPARE(dialogs.messages, QStringList{QStringLiteral("失敗しました\nフォルダまたはファイルが見つかりません。")});
+        QCOMPARE(dialogs.warnings, QStringList{QStringLiteral("失敗しました\nフォルダまたはファイルが見つかりません。")});
     }
 };
 

@@ -36,23 +36,25 @@ private Q_SLOTS:
         std::promise<void> volume; // answers when the test says so
         std::shared_future<void> answers = volume.get_future().share();
         std::atomic<bool> agreed = false;
-        QVERIFY(commands->start([answers, &agreed](UserDialogs& asked) {
+        QVERIFY(commands->start(QStringLiteral("背景の設定"), [answers, &agreed](UserDialogs& asked) {
             // Run on the window's thread, the command would wait for an answer that cannot come.
             if (answers.wait_for(5s) == std::future_status::ready)
-                agreed = asked.ask(nullptr, QStringLiteral("置き換えますか?"), UserDialogs::Default::No);
+                agreed = asked.ask(nullptr, QStringLiteral("置き換え"), QStringLiteral("置き換えますか?"), UserDialogs::Default::No);
         }));
 
         bool answering = false;
         QTimer::singleShot(0, &window, [&] { answering = true; });
         QTRY_VERIFY(answering);
         QVERIFY(commands->busy());
-        QVERIFY(!commands->start([](UserDialogs&) { QFAIL("a second command ran beside the first"); }));
-        QCOMPARE(dialogs.messages.size(), 1);
+        QVERIFY(!commands->start(QStringLiteral("背景を外す"), [](UserDialogs&) { QFAIL("a second command ran beside the first"); }));
+        QCOMPARE(dialogs.warnings.size(), 1);
 
         volume.set_value();
         QTRY_COMPARE(finished.size(), 1);
         QVERIFY(!commands->busy());
         QVERIFY(agreed);
+        // The refusal names what the user asked for; the question keeps its own title.
+        QCOMPARE(dialogs.titles, (QStringList{QStringLiteral("背景を外す"), QStringLiteral("置き換え")}));
         QCOMPARE(askedOn, QThread::currentThreadId());
     }
 
@@ -74,10 +76,10 @@ private Q_SLOTS:
         std::shared_future<void> answers = volume.get_future().share();
         auto asking = std::make_shared<std::atomic<bool>>(false);
         auto answer = std::make_shared<std::promise<bool>>();
-        QVERIFY(commands->start([answers, asking, answer](UserDialogs& asked) {
+        QVERIFY(commands->start(QStringLiteral("背景の設定"), [answers, asking, answer](UserDialogs& asked) {
             answers.wait();
             *asking = true;
-            answer->set_value(asked.ask(nullptr, QStringLiteral("置き換えますか?"), UserDialogs::Default::Yes));
+            answer->set_value(asked.ask(nullptr, QStringLiteral("置き換え"), QStringLiteral("置き換えますか?"), UserDialogs::Default::Yes));
         }));
         std::future<bool> answered = answer->get_future();
 

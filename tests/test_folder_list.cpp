@@ -316,7 +316,7 @@ private Q_SLOTS:
         std::atomic<int> asked = 0;
         tree.setMarkReader([&](const QString& folder) {
             ++asked;
-            return FolderMark{FolderMark::State::Decorated, folder};
+            return FolderMark{FolderMark::State::Decorated, folder, {}};
         });
         QVERIFY(tree.setPath(drive.path()));
         int measuresThen = -1, askedThen = -1, columnThen = -1;
@@ -376,7 +376,7 @@ void FolderListTest::marks_readForRowsShownOnWorkers_onceUntilForgotten()
         const std::lock_guard lock(mutex);
         asked << folder;
         onWindowThread = onWindowThread || QThread::currentThread() == qApp->thread();
-        return FolderMark{FolderMark::State::Decorated, folder};
+        return FolderMark{FolderMark::State::Decorated, folder, {}};
     });
     const auto askedNow = [&] {
         const std::lock_guard lock(mutex);

@@ -9,6 +9,7 @@
 #include "platform/widgets/folder_list.h"
 #include "posix_support.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
@@ -135,6 +136,19 @@ void TakeOffTest::dir2_marksDecoratedFoldersAndTheirPictures()
     QVERIFY(window.row(QStringLiteral("other")).data(Qt::ToolTipRole).toString().isEmpty());
     const QString rowTip = window.row(QStringLiteral("target")).data(Qt::ToolTipRole).toString();
 
+    // A screen reader hears the emblem with the row's name, and the tooltip as its description.
+    QAccessibleInterface* tree = QAccessible::queryAccessibleInterface(window.dir2);
+    QAccessibleInterface* targetRow = nullptr;
+    for (int i = 0; i < tree->childCount() && !targetRow; ++i) {
+        QAccessibleInterface* item = tree->child(i);
+        if (item && item->role() == QAccessible::TreeItem && item->text(QAccessible::Name).section(u'、', 0, 0) == QStringLiteral("target"))
+            targetRow = item;
+    }
+    QVERIFY(targetRow);
+    const QString said[] = {QStringLiteral("target"), QStringLiteral("target、背景あり"), QStringLiteral("target、背景画像が見つかりません")};
+    QCOMPARE(targetRow->text(QAccessible::Name), said[static_cast<int>(c.state)]);
+    QCOMPARE(targetRow->text(QAccessible::Description), rowTip);
+
     // Label4 says it once the target is selected; the menu offers the take-off for it alone.
     auto* label4 = window.form->findChild<QLabel*>(QStringLiteral("Label4"));
     QVERIFY(label4->toolTip().isEmpty());
@@ -143,6 +157,16 @@ void TakeOffTest::dir2_marksDecoratedFoldersAndTheirPictures()
     QCOMPARE(menu->actions().at(1)->text(), QStringLiteral("背景と文字色を外す"));
     QCOMPARE(menu->actions().at(1)->isEnabled(), c.state != FolderMark::State::Plain);
     QCOMPARE(label4->accessibleDescription(), label4->toolTip());
+    // Tabbing into the list, the reader hears the selected folder with its state.
+    QCOMPARE(tree->text(QAccessible::Description), QString(said[static_cast<int>(c.state)]).replace(0, 6, window.target));
+    // The menu opens on its first item, and Down reaches the take-off even when it is off,
+    // which then says why.
+    QCOMPARE(menu->activeAction(), menu->actions().at(0));
+    QTest::keyClick(menu, Qt::Key_Down);
+    QCOMPARE(menu->activeAction(), menu->actions().at(1));
+    QAccessibleInterface* takeOff = QAccessible::queryAccessibleInterface(menu)->child(1);
+    QCOMPARE(takeOff->state().disabled, c.state == FolderMark::State::Plain);
+    QCOMPARE(takeOff->text(QAccessible::Description), c.state == FolderMark::State::Plain ? QStringLiteral("背景が設定されていません") : QString());
     for (const QString& tip : {rowTip, label4->toolTip()}) {
         QCOMPARE(tip.isEmpty(), c.tip.isEmpty());
         for (const QString& part : c.tip)
@@ -187,6 +211,8 @@ void TakeOffTest::takeOff_leavesExactlyTheOtherSettings()
     QVERIFY(!markedAsItEnded);
     QCOMPARE(window.dialogs.messages.size(), 1);
     QVERIFY2(window.dialogs.messages.front().contains(QStringLiteral("外しました")), qPrintable(window.dialogs.messages.front()));
+    QVERIFY(window.dialogs.warnings.isEmpty());
+    QCOMPARE(window.dialogs.titles, QStringList(2, QStringLiteral("背景を外す"))); // the question and the message
     QCOMPARE(QFileInfo::exists(window.ini), !after.isEmpty());
     QCOMPARE(readFile(window.ini), after);
     // The folder keeps its System mark; desktop.ini, where it stays, its Hidden and System.

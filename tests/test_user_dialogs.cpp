@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QColorDialog>
+#include <QDialogButtonBox>
 #include <QDirIterator>
 #include <QMessageBox>
 #include <QPushButton>
@@ -65,8 +66,10 @@ os::CustomColours customOf(std::initializer_list<os::ColourRef> colours)
 }
 
 // `key` is pressed on the focused button; 0: Yes is clicked. Questions may replace a file.
+// A screen reader hears a question as a dialog, a failure as an alert.
 enum class Box { Ask, AskYes, Inform, Warn };
-struct BoxCase { const char* name; Box box; int key; bool expected; QMessageBox::Icon icon = QMessageBox::Question; };
+struct BoxCase { const char* name; Box box; int key; bool expected; QMessageBox::Icon icon = QMessageBox::Question;
+                 QAccessible::Role role = QAccessible::Dialog; };
 const BoxCase boxCases[] = {
     {"Enter keeps the file", Box::Ask, Qt::Key_Return, false},
     {"keypad Enter keeps the file", Box::Ask, Qt::Key_Enter, false},
@@ -75,7 +78,7 @@ const BoxCase boxCases[] = {
     {"default Yes: Enter says Yes", Box::AskYes, Qt::Key_Return, true},
     {"default Yes: Escape still says No", Box::AskYes, Qt::Key_Escape, false},
     {"inform", Box::Inform, Qt::Key_Return, false, QMessageBox::Information},
-    {"warn", Box::Warn, Qt::Key_Return, false, QMessageBox::Warning},
+    {"warn", Box::Warn, Qt::Key_Return, false, QMessageBox::Warning, QAccessible::AlertMessage},
 };
 
 } // namespace
@@ -84,26 +87,30 @@ class UserDialogsTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void box_enterGivesTheDefault_escapeSaysNo_iconsAndAlertRole_data() { rows(boxCases); }
-    void box_enterGivesTheDefault_escapeSaysNo_iconsAndAlertRole()
+    void box_enterGivesTheDefault_escapeSaysNo_iconsRolesAndTitle_data() { rows(boxCases); }
+    void box_enterGivesTheDefault_escapeSaysNo_iconsRolesAndTitle()
     {
         QFETCH(int, row);
         const BoxCase& c = boxCases[row];
         QWidget owner;
+        owner.setGeometry(40, 40, 699, 503);
+        owner.show();
         QtUserDialogs dialogs;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
+        bool belowTheMiddle = false; // where the apply button's caption is
         QAccessible::Role role = QAccessible::NoRole;
-        QString text;
+        QString text, title;
         bool answer = false;
         const QString asked = QStringLiteral("置き換えますか?");
         const Played played = play(
             [&] {
+                const QString about = QStringLiteral("背景の設定");
                 if (c.box == Box::Inform)
-                    dialogs.inform(&owner, asked);
+                    dialogs.inform(&owner, about, asked);
                 else if (c.box == Box::Warn)
-                    dialogs.warn(&owner, asked);
+                    dialogs.warn(&owner, about, asked);
                 else
-                    answer = dialogs.ask(&owner, asked, c.box == Box::AskYes ? UserDialogs::Default::Yes : UserDialogs::Default::No);
+                    answer = dialogs.ask(&owner, about, asked, c.box == Box::AskYes ? UserDialogs::Default::Yes : UserDialogs::Default::No);
             },
             [&](QWidget* modal) {
                 auto* box = qobject_cast<QMessageBox*>(modal);
@@ -112,6 +119,8 @@ private Q_SLOTS:
                 icon = box->icon();
                 role = QAccessible::queryAccessibleInterface(box)->role();
                 text = box->text();
+                title = box->windowTitle();
+                belowTheMiddle = box->frameGeometry().top() > owner.frameGeometry().center().y();
                 if (c.key)
                     QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, static_cast<Qt::Key>(c.key));
                 else
@@ -120,12 +129,15 @@ private Q_SLOTS:
         QVERIFY(played.acted && !played.timedOut);
         QCOMPARE(answer, c.expected);
         QCOMPARE(icon, c.icon);
-        QCOMPARE(role, QAccessible::AlertMessage);
+        QCOMPARE(role, c.role);
         QCOMPARE(text, asked);
+        QCOMPARE(title, QStringLiteral("背景の設定"));
+        QVERIFY(belowTheMiddle);
     }
 
     // The box starts as asked (off) under a question that defaults to No, and comes back as the
-    // user left it, whichever the answer.
+    // user left it, whichever the answer. The question's text tells of it, and Tab reaches it
+    // before the buttons.
     void askWithCheck_boxStartsAsGivenAndComesBackAsLeft()
     {
         QWidget owner;
@@ -133,17 +145,35 @@ private Q_SLOTS:
         for (const bool yes : {false, true}) {
             bool checked = false, answer = !yes;
             QStringList seen;
-            const Played played = play([&] { answer = dialogs.askWithCheck(&owner, QStringLiteral("外しますか?"), QStringLiteral("画像も削除する"), checked); },
+            const Played played = play([&] { answer = dialogs.askWithCheck(&owner, QStringLiteral("背景を外す"), QStringLiteral("外しますか?"), QStringLiteral("画像も削除する"), checked); },
                 [&](QWidget* modal) {
                     auto* box = qobject_cast<QMessageBox*>(modal);
                     if (!box || !box->checkBox())
                         return;
                     seen << box->checkBox()->text() << QString::number(box->checkBox()->isChecked()) << QString::number(box->standardButton(box->defaultButton()));
+                    seen << QString::number(box->text().contains(QStringLiteral("チェック ボックス「画像も削除する」は、今はオフです")));
+                    QWidget* last = nullptr;
+                    for (QWidget* stop = box->nextInFocusChain(); stop != box; stop = stop->nextInFocusChain()) {
+                        if ((stop->focusPolicy() & Qt::TabFocus) && stop->isVisible())
+                            seen << QString::fromLatin1((last = stop)->metaObject()->className());
+                    }
+                    // Tab from the last button goes round to it.
+                    box->activateWindow();
+                    if (!QTest::qWaitForWindowActive(box))
+                        return;
+                    last->setFocus();
+                    QTest::keyClick(last, Qt::Key_Tab);
+                    seen << QString::number(QApplication::focusWidget() == box->checkBox());
+                    QAccessibleInterface* read = QAccessible::queryAccessibleInterface(box);
+                    seen << QString::number(read->indexOfChild(QAccessible::queryAccessibleInterface(box->checkBox()))
+                                            < read->indexOfChild(QAccessible::queryAccessibleInterface(box->findChild<QDialogButtonBox*>())));
                     box->checkBox()->setChecked(true);
                     box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
                 });
             QVERIFY(played.acted && !played.timedOut);
-            QCOMPARE(seen, (QStringList{QStringLiteral("画像も削除する"), QStringLiteral("0"), QString::number(QMessageBox::No)}));
+            QCOMPARE(seen, (QStringList{QStringLiteral("画像も削除する"), QStringLiteral("0"), QString::number(QMessageBox::No), QStringLiteral("1"),
+                                        QStringLiteral("QCheckBox"), QStringLiteral("QPushButton"), QStringLiteral("QPushButton"), QStringLiteral("1"),
+                                        QStringLiteral("1")}));
             QCOMPARE(answer, yes);
             QVERIFY(checked);
         }
@@ -156,6 +186,7 @@ private Q_SLOTS:
         QtUserDialogs dialogs;
         os::CustomColours custom = customOf({0x00FF00, 0x123456});
         QColor opened, offered;
+        QStringList cells; // what a screen reader reads of the grids, and what a click there picks
         std::optional<os::ColourRef> chosen;
         Played played = play([&] { chosen = dialogs.chooseColour(&owner, 0x0000FF, custom); }, [&](QWidget* modal) {
             auto* dialog = qobject_cast<QColorDialog*>(modal);
@@ -163,12 +194,30 @@ private Q_SLOTS:
                 return;
             opened = dialog->currentColor();
             offered = QColorDialog::customColor(1);
+            dialog->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(dialog));
+            for (QWidget* grid : dialog->findChildren<QWidget*>()) {
+                QAccessibleInterface* read = QAccessible::queryAccessibleInterface(grid);
+                if (read->role() != QAccessible::List || read->childCount() < 10)
+                    continue;
+                QAccessibleInterface* cell = read->child(9);
+                QTest::mouseClick(grid, Qt::LeftButton, {}, grid->mapFromGlobal(cell->rect().center()));
+                const QColor picked = dialog->currentColor();
+                cells << QString::number(read->childCount()) << cell->text(QAccessible::Name)
+                      << QStringLiteral("赤 %1、緑 %2、青 %3").arg(picked.red()).arg(picked.green()).arg(picked.blue())
+                      << QString::number(cell->state().focused);
+            }
             QColorDialog::setCustomColor(2, QColor(0, 0, 255)); // the user adds a custom colour
             dialog->setCurrentColor(QColor(0, 255, 0));
             dialog->accept();
         });
         QVERIFY(played.acted && !played.timedOut);
         QCOMPARE(opened, QColor(255, 0, 0));
+        QCOMPARE(cells.size(), 8);
+        QCOMPARE(cells.at(0), QStringLiteral("48"));
+        QCOMPARE(cells.at(1), cells.at(2));
+        QCOMPARE(cells.mid(3, 4), (QStringList{QStringLiteral("1"), QStringLiteral("16"), QStringLiteral("赤 0、緑 0、青 0"), QStringLiteral("赤 0、緑 0、青 0")}));
+        QCOMPARE(cells.at(7), QStringLiteral("1"));
         QCOMPARE(chosen, std::optional<os::ColourRef>(0x00FF00));
         QCOMPARE(offered, QColor(0x56, 0x34, 0x12));
         QCOMPARE(custom, customOf({0x00FF00, 0x123456, 0xFF0000}));

@@ -50,34 +50,34 @@ class BackgroundCommand::DialogsFromWorker final : public UserDialogs {
 public:
     explicit DialogsFromWorker(std::shared_ptr<Link> link) : m_link(std::move(link)) {}
 
-    void inform(QWidget*, const QString& text) override
+    void inform(QWidget*, const QString& title, const QString& text) override
     {
-        onWindowThread(false, [text](BackgroundCommand& owner) {
-            owner.m_dialogs.inform(owner.m_window, text);
+        onWindowThread(false, [title, text](BackgroundCommand& owner) {
+            owner.m_dialogs.inform(owner.m_window, title, text);
             return true;
         });
     }
 
-    void warn(QWidget*, const QString& text) override
+    void warn(QWidget*, const QString& title, const QString& text) override
     {
-        onWindowThread(false, [text](BackgroundCommand& owner) {
-            owner.m_dialogs.warn(owner.m_window, text);
+        onWindowThread(false, [title, text](BackgroundCommand& owner) {
+            owner.m_dialogs.warn(owner.m_window, title, text);
             return true;
         });
     }
 
-    bool ask(QWidget*, const QString& text, Default answer) override
+    bool ask(QWidget*, const QString& title, const QString& text, Default answer) override
     {
-        return onWindowThread(false, [text, answer](BackgroundCommand& owner) {
-            return owner.m_dialogs.ask(owner.m_window, text, answer);
+        return onWindowThread(false, [title, text, answer](BackgroundCommand& owner) {
+            return owner.m_dialogs.ask(owner.m_window, title, text, answer);
         });
     }
 
-    bool askWithCheck(QWidget*, const QString& text, const QString& check, bool& checked, Default answer) override
+    bool askWithCheck(QWidget*, const QString& title, const QString& text, const QString& check, bool& checked, Default answer) override
     {
-        const std::pair<bool, bool> answered = onWindowThread(std::pair(false, checked), [text, check, checked, answer](BackgroundCommand& owner) {
+        const std::pair<bool, bool> answered = onWindowThread(std::pair(false, checked), [title, text, check, checked, answer](BackgroundCommand& owner) {
             bool ticked = checked;
-            const bool yes = owner.m_dialogs.askWithCheck(owner.m_window, text, check, ticked, answer);
+            const bool yes = owner.m_dialogs.askWithCheck(owner.m_window, title, text, check, ticked, answer);
             return std::pair(yes, ticked);
         });
         checked = answered.second;
@@ -133,23 +133,23 @@ BackgroundCommand::~BackgroundCommand()
         QGuiApplication::restoreOverrideCursor();
 }
 
-bool BackgroundCommand::start(Command command)
+bool BackgroundCommand::start(const QString& title, Command command)
 {
     if (m_busy) {
-        m_dialogs.inform(m_window, tr("前の操作がまだ終わっていません。\nフォルダのあるドライブが応答していない可能性があります。"));
+        m_dialogs.warn(m_window, title, tr("前の操作がまだ終わっていません。\nフォルダのあるドライブが応答していない可能性があります。"));
         return false;
     }
     m_busy = true;
     m_running = std::make_unique<QEventLoopLocker>();
     // The window still answers: the cursor says that work goes on behind it.
     QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
-    folderReaderPool()->start([command = std::move(command), link = m_link] {
+    folderReaderPool()->start([title, command = std::move(command), link = m_link] {
         DialogsFromWorker dialogs(link);
         try {
             command(dialogs);
         } catch (...) {
             // Out of memory, as a rule: the user hears that it failed, and the window that it ended.
-            dialogs.warn(nullptr, tr("失敗しました"));
+            dialogs.warn(nullptr, title, tr("失敗しました"));
         }
         link->post([](BackgroundCommand& owner) { owner.end(); });
     });

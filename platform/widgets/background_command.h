@@ -28,9 +28,10 @@ public:
     BackgroundCommand(UserDialogs& dialogs, QWidget* window);
     ~BackgroundCommand() override;
 
-    // Starts `command` unless one still runs, which the user is told instead: one change of
-    // the user's folders at a time. False when it was not started.
-    bool start(Command command);
+    // Starts `command` unless one still runs, which the user is told instead under `title`,
+    // the command's name: one change of the user's folders at a time. False when it was not
+    // started.
+    bool start(const QString& title, Command command);
 
     bool busy() const { return m_busy; }
 

@@ -178,7 +178,7 @@ void DriveList::userActivated(int index)
     const Drive& chosen = *m_drives[static_cast<std::size_t>(index)];
     if (chosen.state == Drive::State::NotReady || chosen.state == Drive::State::Unanswered) {
         setCurrentIndex(m_current);
-        m_dialogs.inform(this, (chosen.state == Drive::State::NotReady ? tr("ドライブ %1 の準備ができていません。")
+        m_dialogs.warn(this, tr("ドライブ"), (chosen.state == Drive::State::NotReady ? tr("ドライブ %1 の準備ができていません。")
                                                                        : tr("ドライブ %1 は応答がありません。")).arg(nameOf(chosen)));
         return;
     }

@@ -22,6 +22,9 @@ struct FolderNode {
 
 namespace {
 
+// What a folder's mark changes of its row.
+const QList<int> MarkRoles = {Qt::DecorationRole, Qt::ToolTipRole, Qt::AccessibleTextRole, Qt::AccessibleDescriptionRole};
+
 // Windows' filesystems take names that differ only in case for one; Linux's mostly do not.
 constexpr bool FoldsCase = std::is_same_v<std::filesystem::path::value_type, wchar_t>;
 
@@ -268,7 +271,7 @@ void FolderModel::setMark(const QString& path, FolderMark mark)
 {
     m_marks.insert(path, std::move(mark));
     if (const QModelIndex index = find(path); index.isValid())
-        Q_EMIT dataChanged(index, index, {Qt::DecorationRole, Qt::ToolTipRole});
+        Q_EMIT dataChanged(index, index, MarkRoles);
 }
 
 void FolderModel::forgetMark(const QString& path)
@@ -276,7 +279,7 @@ void FolderModel::forgetMark(const QString& path)
     if (m_marks.remove(path) == 0)
         return;
     if (const QModelIndex index = find(path); index.isValid())
-        Q_EMIT dataChanged(index, index, {Qt::DecorationRole, Qt::ToolTipRole});
+        Q_EMIT dataChanged(index, index, MarkRoles);
 }
 
 const FolderMark* FolderModel::mark(const QString& path) const
@@ -380,17 +383,18 @@ QVariant FolderModel::data(const QModelIndex& index, int role) const
         return {};
     if (role == Qt::DisplayRole)
         return node->name;
-    if (role != Qt::DecorationRole && role != Qt::ToolTipRole)
+    if (!MarkRoles.contains(role))
         return {};
     const FolderMark* mark = m_marks.isEmpty() ? nullptr : this->mark(pathOf(node));
     const FolderMark::State state = mark ? mark->state : FolderMark::State::Plain;
-    if (role == Qt::ToolTipRole)
-        return mark && state != FolderMark::State::Plain ? QVariant(mark->description) : QVariant();
-    if (state == FolderMark::State::Decorated)
-        return m_decoratedIcon;
-    if (state == FolderMark::State::Broken)
-        return m_brokenIcon;
-    return m_folderIcon;
+    if (role == Qt::DecorationRole)
+        return state == FolderMark::State::Decorated ? m_decoratedIcon : state == FolderMark::State::Broken ? m_brokenIcon : m_folderIcon;
+    if (state == FolderMark::State::Plain)
+        return {};
+    // The emblem exists only as pixels: a screen reader hears it with the name (旅行、背景あり).
+    if (role == Qt::AccessibleTextRole)
+        return mark->summary.isEmpty() ? QVariant() : QVariant(tr("%1、%2").arg(node->name, mark->summary));
+    return mark->description;
 }
 
 // The header is hidden, but a screen reader reads it out: "フォルダ", not the column's number.

@@ -16,10 +16,12 @@ namespace tessaro {
 struct FolderNode;
 
 // What a list shows of one folder beyond its name: an emblem over its icon and a tooltip.
+// A screen reader reads the summary with the name, and the tooltip as the row's description.
 struct FolderMark {
     enum class State { Plain, Decorated, Broken }; // Broken: the decoration cannot work as it is
     State state = State::Plain;
     QString description; // the tooltip; empty for a plain folder
+    QString summary;     // a few words on the state (背景あり); empty for a plain folder
 };
 
 // The way from a tree's root down to one folder, and what a worker read on it for the tree.
@@ -69,7 +71,8 @@ public:
     QModelIndex takeWay(FolderWay& way);
 
     // The marks of folders by path, as far as they are known; the rows show them, with
-    // these icons in the place of the folder icon for a folder marked Decorated or Broken.
+    // these icons in the place of the folder icon for a folder marked Decorated or Broken,
+    // and say them to a screen reader.
     void setMarkIcons(QIcon decorated, QIcon broken);
     void setMark(const QString& path, FolderMark mark);
     void forgetMark(const QString& path);

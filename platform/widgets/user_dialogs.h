@@ -16,24 +16,27 @@ class UserDialogs {
 public:
     virtual ~UserDialogs() = default;
 
-    // A message with an OK button only, under the program's name.
-    virtual void inform(QWidget* parent, const QString& text) = 0;
+    // Each box is titled `title`, what it is about (the command it belongs to), and shows
+    // the system's icon for its kind, which a screen reader announces as well.
 
-    // The same for a failure: the system shows it with its warning icon.
-    virtual void warn(QWidget* parent, const QString& text) { inform(parent, text); }
+    // A message with an OK button only: something done, or worth knowing.
+    virtual void inform(QWidget* parent, const QString& title, const QString& text) = 0;
+
+    // The same for a failure: the warning icon, an alert to a screen reader.
+    virtual void warn(QWidget* parent, const QString& title, const QString& text) = 0;
 
     // Which answer Enter gives. A question that changes the user's files defaults to the
     // answer that leaves them as they are.
     enum class Default { No, Yes };
 
     // A yes-or-no question; true for Yes. Escape and closing the box always answer No.
-    virtual bool ask(QWidget* parent, const QString& text, Default answer = Default::No) = 0;
+    virtual bool ask(QWidget* parent, const QString& title, const QString& text, Default answer = Default::No) = 0;
 
     // The same question with a check box labelled `check` beneath it, for a further change
     // the user may ask for with the same answer. `checked` goes in as the box starts (off,
     // for anything that deletes) and comes out as the user left it; the caller heeds it only
     // after a Yes.
-    virtual bool askWithCheck(QWidget* parent, const QString& text, const QString& check, bool& checked,
+    virtual bool askWithCheck(QWidget* parent, const QString& title, const QString& text, const QString& check, bool& checked,
                               Default answer = Default::No) = 0;
 
     // The colour dialog, open at `initial` and offering `custom` as its custom colours. On OK
@@ -46,10 +49,10 @@ public:
 // The real dialogs.
 class QtUserDialogs final : public UserDialogs {
 public:
-    void inform(QWidget* parent, const QString& text) override;
-    void warn(QWidget* parent, const QString& text) override;
-    bool ask(QWidget* parent, const QString& text, Default answer = Default::No) override;
-    bool askWithCheck(QWidget* parent, const QString& text, const QString& check, bool& checked,
+    void inform(QWidget* parent, const QString& title, const QString& text) override;
+    void warn(QWidget* parent, const QString& title, const QString& text) override;
+    bool ask(QWidget* parent, const QString& title, const QString& text, Default answer = Default::No) override;
+    bool askWithCheck(QWidget* parent, const QString& title, const QString& text, const QString& check, bool& checked,
                       Default answer = Default::No) override;
     std::optional<os::ColourRef> chooseColour(QWidget* parent, os::ColourRef initial, os::CustomColours& custom) override;
 };
