@@ -54,6 +54,11 @@ QString StagingFolder::path() const
     return m_folder->path();
 }
 
+bool StagingFolder::held() const
+{
+    return m_hold->held() && QFileInfo(path()).isDir();
+}
+
 namespace {
 
 // The staging folders' names, six letters or digits after it.
@@ -78,7 +83,7 @@ std::unique_ptr<StagingFolder> stagingFolder(const QString& base)
             if (!staging->isValid())
                 break;
             auto held = std::make_unique<StagingFolder>(std::move(staging));
-            if (QFileInfo(held->path()).isDir())
+            if (held->held())
                 return held;
         }
     }

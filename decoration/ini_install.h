@@ -34,6 +34,8 @@ public:
     explicit StagingFolder(std::unique_ptr<QTemporaryDir> folder);
     ~StagingFolder();
     QString path() const;
+    // False when it could not be held, or another run's start took it for a leftover first.
+    bool held() const;
 
 private:
     std::unique_ptr<QTemporaryDir> m_folder;

@@ -108,10 +108,13 @@ void removeLeftovers(const Path& folder, const std::function<bool(const Path& na
 FolderHold::FolderHold(const Path& folder)
     : m_handle(openRetrying(AT_FDCWD, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
 {
-    // A clean-up that took the folder for a leftover just before it was held has removed it.
+    // A filesystem that keeps no locks lets it pass: a clean-up cannot lock it either, and
+    // leaves it. A clean-up that took the folder for a leftover just before it was held holds
+    // it, or has removed it.
+    const int fd = static_cast<int>(m_handle);
     struct stat named {}, open {};
-    m_held = m_handle >= 0 && ::flock(static_cast<int>(m_handle), LOCK_EX | LOCK_NB) == 0 && ::stat(folder.c_str(), &named) == 0
-        && ::fstat(static_cast<int>(m_handle), &open) == 0 && named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+    m_held = fd >= 0 && (::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) && ::stat(folder.c_str(), &named) == 0
+        && ::fstat(fd, &open) == 0 && named.st_dev == open.st_dev && named.st_ino == open.st_ino;
 }
 
 FolderHold::~FolderHold()
