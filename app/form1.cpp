@@ -9,7 +9,9 @@
 #include "platform/widgets/drive_list.h"
 #include "platform/widgets/file_list.h"
 #include "platform/widgets/folder_list.h"
+#include "platform/widgets/known_folders.h"
 #include "platform/widgets/picture_box.h"
+#include "platform/widgets/shown_name.h"
 #include "platform/widgets/twips.h"
 #include "platform/widgets/user_dialogs.h"
 #include "shell/mod_com.h"
@@ -256,16 +258,16 @@ void Form1::Form_Load()
     // The target pane starts where Tessaro was started from.
     Dir2->setPath(QDir::currentPath());
 
-    const std::optional<os::Path> documents = os::documentsFolder();
+    const KnownFolders folders = knownFolders();
+    const std::optional<os::Path>& documents = folders.documents;
     if (documents && Dir1->setPath(joinPath(toQString(*documents), QStringLiteral("My Pictures"))))
         return;
     // No "My Pictures": the nearest thing the desktop has, without troubling the user.
-    const std::optional<os::Path> pictures = os::picturesFolder();
-    if (pictures && Dir1->setPath(toQString(*pictures)))
+    if (folders.pictures && Dir1->setPath(toQString(*folders.pictures)))
         return;
     if (documents && Dir1->setPath(toQString(*documents)))
         return;
-    Dir1->setPath(QDir::homePath());
+    Dir1->setPath(toQString(folders.home));
 }
 
 void Form1::Drive1_Change()
@@ -279,7 +281,7 @@ void Form1::Drive1_Change()
 
 void Form1::Dir1_Change()
 {
-    Dir1->setToolTip(Dir1->path());
+    Dir1->setToolTip(shownName(Dir1->path()));
     File1->setPath(Dir1->path());
 }
 
@@ -344,9 +346,9 @@ void Form1::showTargetMark()
     Dir2->setAccessibleDescription(marked ? tr("%1、%2").arg(Dir2->path(), mark->summary) : Dir2->path());
     QString text;
     if (mark && mark->state == FolderMark::State::Decorated)
-        text = tr("選んだフォルダ %1 には背景が設定されています。\n%2").arg(Dir2->path(), mark->description);
+        text = tr("選んだフォルダ %1 には背景が設定されています。\n%2").arg(shownName(Dir2->path()), mark->description);
     else if (mark && mark->state == FolderMark::State::Broken)
-        text = tr("選んだフォルダ %1 には背景が設定されていますが、このままでは表示されません。\n%2").arg(Dir2->path(), mark->description);
+        text = tr("選んだフォルダ %1 には背景が設定されていますが、このままでは表示されません。\n%2").arg(shownName(Dir2->path()), mark->description);
     Label4->setToolTip(text);
     Label4->setAccessibleDescription(text);
 }

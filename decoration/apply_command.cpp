@@ -1,9 +1,11 @@
 #include "decoration/apply_command.h"
 
+#include "decoration/folder_decoration.h"
 #include "decoration/ini_install.h"
 #include "decoration/picture_reference.h"
 #include "platform/os/native_path.h"
 #include "platform/widgets/error_text.h"
+#include "platform/widgets/shown_name.h"
 #include "platform/widgets/user_dialogs.h"
 
 #include <QDir>
@@ -19,9 +21,10 @@ namespace {
 // Tried before giving up on a free name for the copied picture.
 constexpr int NameAttempts = 1000;
 
+// A path as a message shows it.
 QString native(const QString& path)
 {
-    return QDir::toNativeSeparators(path);
+    return shownName(QDir::toNativeSeparators(path));
 }
 
 // A name in `folder`: free, taken by a file with the source's bytes (named `actual`, which may
@@ -233,13 +236,62 @@ bool ApplyCommand::askFirst(const Picture& picture, const os::Entry& existing)
             return false;
         }
     }
-    if (existing.kind == Kind::RegularFile)
-        return m_dialogs.ask(m_window, title(), tr("フォルダ %1 には既に desktop.ini があります。\nほかの設定はそのまま残し、背景画像と文字色だけを書き換えます。よろしいですか?")
-                                           .arg(native(m_target)));
+    if (existing.kind == Kind::RegularFile) {
+        bool readOnly = false;
+        const bool known = !os::readOnly(toPath(joinPath(m_target, IniName)), readOnly);
+        return askAboutExisting(tr("フォルダ %1 には既に desktop.ini があります。%2\nほかの設定はそのまま残し、背景画像と文字色だけを書き換えます。よろしいですか?")
+                                    .arg(native(m_target), known && readOnly ? tr("\ndesktop.ini は読み取り専用です。") : QString()),
+                                earlierPicture(picture, existing));
+    }
     if (existing.kind == Kind::Other)
         return m_dialogs.ask(m_window, title(), tr("フォルダ %1 の desktop.ini はふつうのファイルではありません (リンクなど)。\n新しい desktop.ini に置き換えますか? リンク先は変更しません。")
                                            .arg(native(m_target)));
     return true;
+}
+
+// The picture the decoration names now, when apply replaces it, it lies inside the folder and
+// nothing else in desktop.ini names it: most likely copied there by an apply before, and left
+// behind by this one unless the user asks for it to go.
+QString ApplyCommand::earlierPicture(const Picture& picture, const os::Entry& existing) const
+{
+    const ini::Result<ini::Values> values = ini::read(existing.bytes, readerCodec());
+    if (!values || !values.value->image || values.value->image->empty())
+        return {};
+    const QString earlier = placePicture(m_target, QString::fromStdU16String(*values.value->image)).path;
+    std::optional<QStringList> inside;
+    os::Entry entry;
+    if (earlier.isEmpty() || pathInside(earlier, m_target, inside) || !inside || inside->isEmpty()
+        || os::inspect(toPath(earlier), false, 0, entry) || entry.kind != os::Entry::Kind::RegularFile)
+        return {};
+    const QString now = picture.copy ? joinPath(m_target, picture.value) : picture.source;
+    if (QFileInfo(earlier).canonicalFilePath() == QFileInfo(now).canonicalFilePath())
+        return {};
+    // Named once, by our own key; a text that cannot be read whole may name it anywhere.
+    const std::optional<std::u16string> text = ini::decodeFile(existing.bytes, readerCodec());
+    if (!text || QString::fromStdU16String(*text).count(QFileInfo(earlier).fileName(), Qt::CaseInsensitive) != 1)
+        return {};
+    return earlier;
+}
+
+bool ApplyCommand::askAboutExisting(const QString& question, const QString& earlier)
+{
+    m_earlier = earlier;
+    m_deleteEarlier = false;
+    if (earlier.isEmpty())
+        return m_dialogs.ask(m_window, title(), question);
+    return m_dialogs.askWithCheck(m_window, title(), question, tr("以前の背景画像 %1 を削除する").arg(QFileInfo(earlier).fileName()), m_deleteEarlier);
+}
+
+// Once the new decoration is in place: what became of the earlier picture, for the message.
+QString ApplyCommand::removeEarlier()
+{
+    if (!m_deleteEarlier || m_earlier.isEmpty())
+        return {};
+    std::error_code error;
+    std::filesystem::remove(toPath(m_earlier), error);
+    if (!error)
+        return tr("\n以前の背景画像 %1 を削除しました。").arg(native(m_earlier));
+    return tr("\n以前の背景画像 %1 は削除できませんでした。\n%2").arg(native(m_earlier), describeError(error));
 }
 
 bool ApplyCommand::install(Picture picture, const QString& colour, const os::Entry& existing)
@@ -260,8 +312,8 @@ bool ApplyCommand::install(Picture picture, const QString& colour, const os::Ent
     const std::optional<QByteArray> bytes = settingsFor(picture.value, colour, existing);
     if (!bytes)
         return false;
-    const IniInstalled installed = installIni(joinPath(native(staging->path()), IniName), *bytes, m_target, existing, m_window,
-                                              m_dialogs, [this](const QString& reason) { fail(reason); });
+    const IniInstalled installed = installIni(joinPath(QDir::toNativeSeparators(staging->path()), IniName), *bytes, m_target, existing,
+                                              m_window, m_dialogs, [this](const QString& reason) { fail(reason); });
     if (!installed.installed)
         return false;
     copied.keep();
@@ -279,14 +331,15 @@ bool ApplyCommand::install(Picture picture, const QString& colour, const os::Ent
     if (const std::error_code error = os::markSystem(toPath(m_target)))
         problems << tr("フォルダに属性 (システム) を付けられませんでした。このままでは Windows はこのフォルダの背景を表示しません。\n%1")
                         .arg(describeError(error));
+    const QString earlier = removeEarlier();
     os::notifyFolderChanged(toPath(m_target));
     if (!problems.isEmpty()) {
-        m_dialogs.warn(m_window, title(), tr("フォルダ %1 に desktop.ini を書き込みました (背景画像: %2、文字色: %3)。ただし、次の問題がありました。\n%4")
-                                       .arg(native(m_target), picture.shown, colour, problems.join(QLatin1Char('\n'))));
+        m_dialogs.warn(m_window, title(), tr("フォルダ %1 に desktop.ini を書き込みました (背景画像: %2、文字色: %3)。%4\nただし、次の問題がありました。\n%5")
+                                       .arg(native(m_target), picture.shown, colour, earlier, problems.join(QLatin1Char('\n'))));
         return false;
     }
-    m_dialogs.inform(m_window, title(), tr("フォルダ %1 に背景を設定しました。\n背景画像: %2\n文字色: %3\nファイルマネージャでこのフォルダを次に開いたときに表示されます。")
-                                   .arg(native(m_target), picture.shown, colour));
+    m_dialogs.inform(m_window, title(), tr("フォルダ %1 に背景を設定しました。\n背景画像: %2\n文字色: %3\nファイルマネージャでこのフォルダを次に開いたときに表示されます。%4")
+                                   .arg(native(m_target), picture.shown, colour, earlier));
     return true;
 }
 
@@ -346,8 +399,8 @@ std::optional<QByteArray> ApplyCommand::settingsFor(const QString& image, const 
     if (!file) {
         fail(existing.kind == os::Entry::Kind::RegularFile
                  ? tr("既にある desktop.ini を、ほかの設定を確実に残したまま書き換えることができないため、変更しませんでした。\n%1")
-                       .arg(refusalText(file.refusal))
-                 : refusalText(file.refusal));
+                       .arg(refusalText(file))
+                 : refusalText(file));
         return std::nullopt;
     }
     // Checked on what would be written: a bigger file could not be read back, nor taken off.

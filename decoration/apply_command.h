@@ -51,7 +51,10 @@ private:
     bool apply(const DecorationChoice& choice);
     std::optional<Picture> planPicture(const DecorationChoice& choice);
     std::optional<os::Entry> lookAtExisting(const Picture& picture, const QString& colour);
+    QString earlierPicture(const Picture& picture, const os::Entry& existing) const;
     bool askFirst(const Picture& picture, const os::Entry& existing);
+    bool askAboutExisting(const QString& question, const QString& earlier);
+    QString removeEarlier();
     bool install(Picture picture, const QString& colour, const os::Entry& existing);
     bool targetIsFolder();
     std::optional<QString> copyPicture(const Picture& picture, CopiedPicture& copied);
@@ -66,6 +69,8 @@ private:
     QString m_target;
     QString m_failure;
     QString m_pictureLeft;
+    QString m_earlier;            // the picture the decoration named before, offered for deletion
+    bool m_deleteEarlier = false; // as the user left the offer
 };
 
 } // namespace tessaro

@@ -1,13 +1,18 @@
 #include "decoration/folder_decoration.h"
 
 #include "decoration/ini_install.h"
+#include "decoration/picture_reference.h"
 #include "decoration/settings_file.h"
 #include "platform/os/native_path.h"
+#include "platform/widgets/shown_name.h"
+#include "platform/widgets/volume_service.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+
+#include <algorithm>
 
 namespace tessaro {
 namespace {
@@ -20,27 +25,88 @@ QString colourText(const std::optional<QString>& colour)
 {
     if (!colour)
         return Text::tr("指定なし");
+    const QString shown = shownName(*colour);
     const std::optional<os::ColourRef> value = readerColour(*colour);
     if (!value)
-        return Text::tr("%1 (読めません)").arg(*colour);
-    return Text::tr("%1 (赤 %2、緑 %3、青 %4)").arg(*colour).arg(*value & 0xFF).arg((*value >> 8) & 0xFF).arg((*value >> 16) & 0xFF);
+        return Text::tr("%1 (読めません)").arg(shown);
+    return Text::tr("%1 (赤 %2、緑 %3、青 %4)").arg(shown).arg(*value & 0xFF).arg((*value >> 8) & 0xFF).arg((*value >> 16) & 0xFF);
+}
+
+// A name as Windows opens it: the last of a path loses its trailing dots and spaces, another
+// one trailing dot.
+QString win32Name(QString name, bool last)
+{
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        return name;
+    if (!last)
+        return name.endsWith(QLatin1Char('.')) ? name.chopped(1) : name;
+    while (name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' ')))
+        name.chop(1);
+    return name;
+}
+
+// `name` in `folder` as a file system that ignores case finds it: the name itself when it is
+// there, else the first entry that differs from it in case alone.
+QString lookUp(const QString& folder, const QString& name)
+{
+    if (name.isEmpty() || QFileInfo::exists(folder + QLatin1Char('/') + name))
+        return name;
+    const QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& entry : entries)
+        if (entry.compare(name, Qt::CaseInsensitive) == 0)
+            return entry;
+    return name;
+}
+
+// Whether `path` lies at `root` or below it, both clean and with slashes.
+bool within(const QString& path, const QString& root)
+{
+    return path == root || path.startsWith(root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/'));
 }
 
 } // namespace
 
-QString resolvePicture(const QString& folder, const QString& image)
+PicturePlace placePicture(const QString& folder, const QString& image)
 {
     QString path = image;
     path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    // \\.\ and \\?\ name devices and the system's own namespace.
+    if (path.startsWith(QLatin1String("//./")) || path.startsWith(QLatin1String("//?/")))
+        return {{}, Text::tr("背景画像のパスがデバイスを指しています: %1").arg(shownName(image))};
+    QStringList names = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (qsizetype i = 0; i < names.size(); ++i)
+        names[i] = win32Name(names[i], i + 1 == names.size());
+    if (!names.isEmpty() && deviceName(names.back()))
+        return {{}, Text::tr("背景画像のパスがデバイス (%1) を指しています。").arg(shownName(names.back()))};
+
     static const QRegularExpression drive(QStringLiteral("^[A-Za-z]:"));
     if (path.startsWith(QStringLiteral("//")) || drive.match(path).hasMatch()) {
         // On Windows a full path; elsewhere a place on another machine.
-        return QDir::isAbsolutePath(path) ? QDir::toNativeSeparators(QDir::cleanPath(path)) : QString();
+        return {QDir::isAbsolutePath(path) ? QDir::toNativeSeparators(QDir::cleanPath(path)) : QString(), {}};
     }
-    // The reader takes even a leading separator as relative to the folder.
-    while (path.startsWith(QLatin1Char('/')))
-        path.remove(0, 1);
-    return QDir::toNativeSeparators(QDir::cleanPath(QDir::fromNativeSeparators(folder) + QLatin1Char('/') + path));
+    // The reader takes even a leading separator as relative to the folder, and its ".." stops
+    // at the root of the drive it reads: a path that would climb higher is not the one here.
+    const QString base = QDir::cleanPath(QDir::fromNativeSeparators(folder));
+    QString root = QDir::cleanPath(QDir::fromNativeSeparators(toQString(volumeService().rootOf(toPath(folder)))));
+    if (!within(base, root))
+        root = base;
+    QStringList at = base.mid(root.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    qsizetype own = at.size(); // the folder's own names, still on the way
+    for (const QString& name : std::as_const(names)) {
+        if (name == QLatin1String("..")) {
+            if (at.isEmpty())
+                return {{}, Text::tr("背景画像のパスが、フォルダのあるドライブの外を指しています: %1").arg(shownName(image))};
+            at.removeLast();
+            own = std::min(own, at.size());
+        } else if (!name.isEmpty() && name != QLatin1String(".")) {
+            at.append(name);
+        }
+    }
+    // The folder's own names are as they are; below, each is found as Windows finds it.
+    QString found = root;
+    for (qsizetype i = 0; i < at.size(); ++i)
+        found = QDir::cleanPath(found + QLatin1Char('/') + (i < own ? at[i] : lookUp(found, at[i])));
+    return {QDir::toNativeSeparators(found), {}};
 }
 
 std::optional<os::ColourRef> readerColour(const QString& text)
@@ -78,8 +144,8 @@ std::optional<FolderDecoration> readDecoration(const QString& folder)
         return std::nullopt;
     FolderDecoration decoration;
     decoration.image = QString::fromStdU16String(*values.value->image);
-    decoration.picture = resolvePicture(folder, decoration.image);
-    decoration.found = !decoration.picture.isEmpty() && QFileInfo(decoration.picture).isFile();
+    decoration.place = placePicture(folder, decoration.image);
+    decoration.found = !decoration.place.path.isEmpty() && QFileInfo(decoration.place.path).isFile();
     if (values.value->text)
         decoration.colour = QString::fromStdU16String(*values.value->text);
     return decoration;
@@ -94,11 +160,22 @@ FolderMark folderMark(const QString& folder)
         return {FolderMark::State::Broken, Text::tr("背景が設定されていますが、desktop.ini の背景画像と文字色をこのパソコンでは正確に読めません。"),
                 Text::tr("背景を読めません")};
     const QString colour = Text::tr("文字色: %1").arg(colourText(decoration->colour));
-    if (!decoration->found) {
-        const QString where = decoration->picture.isEmpty() ? decoration->image : decoration->picture;
-        return {FolderMark::State::Broken, Text::tr("背景画像が見つかりません: %1\n%2").arg(where, colour), Text::tr("背景画像が見つかりません")};
+    const PicturePlace& place = decoration->place;
+    if (!place.problem.isEmpty())
+        return {FolderMark::State::Broken, place.problem + QLatin1Char('\n') + colour, Text::tr("背景画像が見つかりません")};
+    // The nearest folder that is there on the way to the picture: what changes when it comes or goes.
+    QString watch;
+    for (QFileInfo at(place.path); !place.path.isEmpty() && watch.isEmpty() && !at.filePath().isEmpty(); at = QFileInfo(at.path())) {
+        if (at.path() == at.filePath())
+            break;
+        if (QFileInfo(at.path()).isDir())
+            watch = QDir::toNativeSeparators(at.path());
     }
-    return {FolderMark::State::Decorated, Text::tr("背景画像: %1\n%2").arg(decoration->picture, colour), Text::tr("背景あり")};
+    if (!decoration->found) {
+        const QString where = place.path.isEmpty() ? decoration->image : place.path;
+        return {FolderMark::State::Broken, Text::tr("背景画像が見つかりません: %1\n%2").arg(shownName(where), colour), Text::tr("背景画像が見つかりません"), watch};
+    }
+    return {FolderMark::State::Decorated, Text::tr("背景画像: %1\n%2").arg(shownName(place.path), colour), Text::tr("背景あり"), watch};
 }
 
 } // namespace tessaro

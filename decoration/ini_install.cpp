@@ -21,18 +21,25 @@ struct Text {
 
 } // namespace
 
-QString refusalText(ini::Refusal refusal)
+QString refusalText(ini::Refusal refusal, std::size_t line, const std::u16string& name)
 {
+    const QString where = line == 0 ? QString()
+        : name.empty()              ? Text::tr("%1 行目").arg(line)
+                                    : Text::tr("%1 行目 (%2)").arg(line).arg(QString::fromStdU16String(name));
+    const QString at = where.isEmpty() ? QString() : Text::tr("\n場所: %1").arg(where);
     switch (refusal) {
     case ini::Refusal::Utf16OddLength: return Text::tr("UTF-16 のファイルが文字の途中で終わっています。");
     case ini::Refusal::Utf16BigEndian: return Text::tr("UTF-16 (ビッグエンディアン) で書かれています。");
     case ini::Refusal::Utf8Mark: return Text::tr("UTF-8 のバイト順マーク付きで書かれています。Windows はこの形式を正しく読みません。");
     case ini::Refusal::NulCharacter: return Text::tr("テキストファイルではありません (NUL 文字を含んでいます)。");
-    case ini::Refusal::CarriageReturnInLine: return Text::tr("行の途中に CR (復帰) 文字があり、読み手によって行の区切りが変わります。");
-    case ini::Refusal::UnreadableName: return Text::tr("セクション名またはキー名に、このパソコンでは正確に読めない文字があります。");
-    case ini::Refusal::AmbiguousName: return Text::tr("読み手によって背景の設定と読まれたり読まれなかったりする名前があります。");
+    case ini::Refusal::CarriageReturnInLine: return Text::tr("行の途中に CR (復帰) 文字があり、読み手によって行の区切りが変わります。") + at;
+    case ini::Refusal::SplitCharacter: return Text::tr("行が 2 バイト文字の途中で終わっていて、読み手によって行の区切りが変わります。") + at;
+    case ini::Refusal::AmbiguousName: return Text::tr("読み手によって背景の設定と読まれたり読まれなかったりする名前があります。") + at;
     case ini::Refusal::UnreadableValue: return Text::tr("背景の設定に、このパソコンでは正確に読めない文字があります。");
-    case ini::Refusal::NotConvertible: return Text::tr("画像の名前を書くには UTF-16 に変える必要がありますが、ほかの設定の文字を正確に変換できません。");
+    case ini::Refusal::NotConvertible:
+        return (where.isEmpty() ? Text::tr("この画像の名前を書き込むには desktop.ini 全体の文字の形式を変える必要がありますが、ほかの設定の文字を正確に移せません。")
+                                : Text::tr("この画像の名前を書き込むには desktop.ini 全体の文字の形式を変える必要がありますが、%1 の文字を正確に移せません。").arg(where))
+            + Text::tr("\n画像のファイル名を半角の英数字だけにすれば、desktop.ini の形式を変えずに書き込めます。");
     case ini::Refusal::ValueHasLineBreak: return Text::tr("画像のパスに改行が含まれています。");
     }
     return {};
@@ -110,7 +117,7 @@ bool namesPicture(const QString& folder, const QString& name)
         return values.refusal == ini::Refusal::UnreadableValue;
     if (!values.value->image)
         return false;
-    const QString named = QDir::fromNativeSeparators(resolvePicture(folder, QString::fromStdU16String(*values.value->image)));
+    const QString named = QDir::fromNativeSeparators(placePicture(folder, QString::fromStdU16String(*values.value->image)).path);
     const QString file = QDir::cleanPath(QDir::fromNativeSeparators(joinPath(folder, name)));
     // Windows opens a name whatever its case.
     return !named.isEmpty() && named.compare(file, Qt::CaseInsensitive) == 0;

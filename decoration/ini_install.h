@@ -24,8 +24,15 @@ inline const QString IniName = QStringLiteral("desktop.ini");
 // More than any folder's settings: a bigger file is not one to edit by hand here.
 inline constexpr std::size_t IniLimit = 1 << 20;
 
-// Why the file cannot be changed (or read) exactly, in the user's words.
-QString refusalText(ini::Refusal refusal);
+// Why the file cannot be changed (or read) exactly, in the user's words, with the line (counted
+// from 1) and the name of the setting there when they are known.
+QString refusalText(ini::Refusal refusal, std::size_t line = 0, const std::u16string& name = {});
+
+template <typename T>
+QString refusalText(const ini::Result<T>& result)
+{
+    return refusalText(result.refusal, result.line, result.name);
+}
 
 // A folder of its own for one run, removed when it ends, and held as in use meanwhile so that
 // no other run's start takes it for a leftover.

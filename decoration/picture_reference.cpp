@@ -19,6 +19,8 @@ bool forbidden(QChar c)
     return c.unicode() < 0x20 || QStringView(u"<>:\"/\\|?*").contains(c);
 }
 
+} // namespace
+
 // The part before the first dot, which is what Windows compares with its devices' names.
 bool deviceName(const QString& name)
 {
@@ -26,8 +28,6 @@ bool deviceName(const QString& name)
                                             QRegularExpression::CaseInsensitiveOption);
     return devices.match(name.section(QLatin1Char('.'), 0, 0)).hasMatch();
 }
-
-} // namespace
 
 bool windowsCanOpen(const QString& name)
 {

@@ -18,6 +18,10 @@ namespace tessaro {
 // name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without an extension).
 bool windowsCanOpen(const QString& name);
 
+// Whether Windows opens a device for a file of this name (CON, PRN, AUX, NUL, COM1-9, LPT1-9,
+// with or without an extension).
+bool deviceName(const QString& name);
+
 // `name` changed only as far as Windows needs: each forbidden character becomes '_', dots
 // and spaces at the end go, and a device's name gets a '_' in front.
 QString windowsName(const QString& name);

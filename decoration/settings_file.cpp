@@ -52,15 +52,4 @@ QString colourValue(const DecorationChoice& choice)
     return QStringLiteral("0x") + (QStringLiteral("00000000") + colourTextOf(choice)).right(8);
 }
 
-ini::Codec readerCodec()
-{
-    const std::optional<std::string> encoding = os::readerEncoding();
-    if (!encoding)
-        return ini::asciiCodec();
-    return {
-        [encoding = *encoding](std::string_view bytes) { return os::decodeExactly(bytes, encoding); },
-        [encoding = *encoding](std::u16string_view text) { return os::encodeExactly(text, encoding); },
-    };
-}
-
 } // namespace tessaro

@@ -4,6 +4,7 @@
 // colour of its icon captions.
 
 #include "decoration/desktop_ini.h"
+#include "decoration/reader_codec.h"
 
 #include <QString>
 #include <optional>
@@ -28,9 +29,5 @@ std::optional<QString> checkChoice(const DecorationChoice& choice);
 
 // The value of iconarea_text: "0x" and the colour text padded with zeros to eight digits.
 QString colourValue(const DecorationChoice& choice);
-
-// The code page of desktop.ini's reader, for the ini functions: the ANSI code page on
-// Windows; on Linux, where the reader's is unknown, ASCII, which reads the same in all.
-ini::Codec readerCodec();
 
 } // namespace tessaro

@@ -6,6 +6,7 @@
 #include "decoration/settings_file.h"
 #include "platform/os/native_path.h"
 #include "platform/widgets/error_text.h"
+#include "platform/widgets/shown_name.h"
 #include "platform/widgets/user_dialogs.h"
 
 #include <QDir>
@@ -16,9 +17,10 @@
 namespace tessaro {
 namespace {
 
+// A path as a message shows it.
 QString native(const QString& path)
 {
-    return QDir::toNativeSeparators(path);
+    return shownName(QDir::toNativeSeparators(path));
 }
 
 // The picture the decoration names when it lies inside `folder` (links resolved on both
@@ -29,7 +31,7 @@ QString pictureInside(const QString& folder, const os::Entry& ini)
     const ini::Result<ini::Values> values = ini::read(ini.bytes, readerCodec());
     if (!values || !values.value->image)
         return {};
-    const QString picture = resolvePicture(folder, QString::fromStdU16String(*values.value->image));
+    const QString picture = placePicture(folder, QString::fromStdU16String(*values.value->image)).path;
     std::optional<QStringList> inside;
     if (picture.isEmpty() || pathInside(picture, folder, inside) || !inside || inside->isEmpty())
         return {};
@@ -55,8 +57,10 @@ bool TakeOffCommand::run(const QString& folder)
     if (!planned)
         return false;
     bool deletePicture = false;
-    const QString question = tr("フォルダ %1 の背景画像と文字色の設定を外しますか?\ndesktop.ini のほかの設定はそのまま残します。")
-                                 .arg(native(m_folder));
+    bool readOnly = false;
+    const bool known = planned->existing.kind == os::Entry::Kind::RegularFile && !os::readOnly(toPath(joinPath(m_folder, IniName)), readOnly);
+    const QString question = tr("フォルダ %1 の背景画像と文字色の設定を外しますか?%2\ndesktop.ini のほかの設定はそのまま残します。")
+                                 .arg(native(m_folder), known && readOnly ? tr("\ndesktop.ini は読み取り専用です。") : QString());
     const bool yes = planned->picture.isEmpty()
         ? m_dialogs.ask(m_window, title(), question)
         : m_dialogs.askWithCheck(m_window, title(), question,
@@ -106,7 +110,7 @@ std::optional<TakeOffCommand::Plan> TakeOffCommand::plan()
         : ini::Result<ini::Removal>{ini::Removal{{plan.existing.bytes, ini::Encoding::Ansi}, false}, {}};
     if (!removal) {
         fail(tr("desktop.ini を、ほかの設定を確実に残したまま書き換えることができないため、変更しませんでした。\n%1")
-                 .arg(refusalText(removal.refusal)));
+                 .arg(refusalText(removal)));
         return std::nullopt;
     }
     if (plan.existing.kind == os::Entry::Kind::Absent || removal.value->file.bytes == plan.existing.bytes) {
@@ -129,8 +133,8 @@ IniInstalled TakeOffCommand::write(const Plan& plan)
         return {};
     }
     // The new file takes the old one's place Hidden and System, as the file manager keeps it.
-    return installIni(joinPath(native(staging->path()), IniName), QByteArray::fromStdString(plan.bytes), m_folder, plan.existing,
-                      m_window, m_dialogs, [this](const QString& reason) { fail(reason); });
+    return installIni(joinPath(QDir::toNativeSeparators(staging->path()), IniName), QByteArray::fromStdString(plan.bytes), m_folder,
+                      plan.existing, m_window, m_dialogs, [this](const QString& reason) { fail(reason); });
 }
 
 bool TakeOffCommand::removeIni(const os::Entry& existing)

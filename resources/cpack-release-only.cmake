@@ -5,3 +5,7 @@ if(NOT CPACK_TESSARO_BUILD_TYPE STREQUAL "Release")
     message(FATAL_ERROR "This folder is a \"${CPACK_TESSARO_BUILD_TYPE}\" build; a package is made from "
         "a Release build: cmake --build <this folder> --target deb")
 endif()
+# The installer is named apart from the zip beside it.
+if(CPACK_GENERATOR STREQUAL "NSIS")
+    set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_FILE_NAME}-setup")
+endif()

@@ -22,8 +22,8 @@
 
 namespace tessaro::test {
 
-// Makes a folder unchangeable while it lives. Permission bits do not stop root, so root
-// gets the immutable flag instead, where the filesystem has one.
+// Makes a folder (or a file) unchangeable while it lives. Permission bits do not stop root, so
+// root gets the immutable flag instead, where the filesystem has one.
 class ReadOnlyFolder {
 public:
     explicit ReadOnlyFolder(const QString& path)
@@ -33,7 +33,7 @@ public:
             m_chmodded = ::chmod(m_path.constData(), 0555) == 0;
             return;
         }
-        m_fd = ::open(m_path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        m_fd = ::open(m_path.constData(), O_RDONLY | O_CLOEXEC);
         if (m_fd < 0 || ::ioctl(m_fd, FS_IOC_GETFLAGS, &m_flags) != 0)
             return;
         int flags = m_flags | FS_IMMUTABLE_FL;

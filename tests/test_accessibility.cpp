@@ -135,6 +135,7 @@ private Q_SLOTS:
         Window w(home);
         auto* dir1 = w.form.findChild<FolderList*>(QStringLiteral("Dir1"));
         QVERIFY(dir1->setPath(empty));
+        QTRY_COMPARE(dir1->path(), empty);
         QAccessibleInterface* tree = w.of("Dir1");
         QCOMPARE(childrenOf(tree, QAccessible::ColumnHeader).keys(), QStringList{QStringLiteral("フォルダ")});
         // The rows may arrive from a background read.

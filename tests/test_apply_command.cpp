@@ -11,6 +11,7 @@
 #include "platform/widgets/file_list.h"
 #include "platform/widgets/folder_list.h"
 #include "platform/widgets/picture_box.h"
+#include "platform/widgets/shown_name.h"
 #include "posix_support.h"
 
 #include <QDirIterator>
@@ -58,6 +59,7 @@ QStringList kinds(const QStringList& questions)
     QStringList result;
     for (const QString& q : questions) {
         result << (q.contains(QStringLiteral("コピーしますか")) ? QStringLiteral("copy")
+                   : q.contains(QStringLiteral("読み取り専用です")) ? QStringLiteral("merge-read-only")
                    : q.contains(QStringLiteral("ほかの設定はそのまま残し")) ? QStringLiteral("merge")
                    : q.contains(QStringLiteral("ふつうのファイルではありません")) ? QStringLiteral("replace")
                    : q.contains(QStringLiteral("は既にあります。\n置き換えますか")) ? QStringLiteral("appeared")
@@ -111,7 +113,7 @@ void verifyMarked(const Folders& folders)
     QVERIFY(folder && (*folder & dos::System));
 }
 
-enum class Setup { Nothing, OldFile, LinkToNotes };
+enum class Setup { Nothing, OldFile, LinkToNotes, ReadOnlyMark, ReadOnlyFile };
 enum class Meanwhile { Nothing, IniAppears, IniChanges, IniNamingTheCopyAppears };
 
 // `answers`: the user's, in turn. `asked`: the questions, in order; `defaults`: "Y" or "N" each.
@@ -124,6 +126,8 @@ const NoCase noCases[] = {
     {"merge declined, staging below the target", true, Setup::OldFile, Meanwhile::Nothing, {true, false}, "copy merge", "YN", 0, true},
     {"copy accepted, merge declined: the picture is not copied", true, Setup::OldFile, Meanwhile::Nothing, {true, false}, "copy merge", "YN", 0},
     {"a link in desktop.ini's place kept", false, Setup::LinkToNotes, Meanwhile::Nothing, {false}, "replace", "N", 0},
+    {"desktop.ini marked Read-only: said so, declined", false, Setup::ReadOnlyMark, Meanwhile::Nothing, {false}, "merge-read-only", "N", 0},
+    {"desktop.ini the user may not write: said so, declined", false, Setup::ReadOnlyFile, Meanwhile::Nothing, {false}, "merge-read-only", "N", 0},
     {"desktop.ini appears while asking, declined: the copied picture goes again", true, Setup::Nothing, Meanwhile::IniAppears,
      {true, false}, "copy appeared", "YN", 0},
     {"desktop.ini changes after the merge was agreed, declined", false, Setup::OldFile, Meanwhile::IniChanges, {true, false},
@@ -135,6 +139,8 @@ const NoCase noCases[] = {
 
 struct MergeCase { const char* name; QByteArray existing; const char16_t* picture; QByteArray merged; const char* refusal = nullptr; };
 const QByteArray TipSjis = "[.ShellClassInfo]\r\nInfoTip=\x93\xfa\x96\x7b\r\nIconResource=C:\\x.dll,3\r\n";
+// "; 背景の設定" and "[日本語]" as Japanese Windows writes them.
+const QByteArray Sjis932 = "; \x94\x77\x8c\x69\x82\xcc\x90\xdd\x92\xe8\r\n[\x93\xfa\x96\x7b\x8c\xea]\r\nk=v\r\n";
 const MergeCase mergeCases[] = {
     {"ANSI with Shift_JIS elsewhere, our section's values replaced", TipSjis + lines(QStringLiteral("old.bmp"), QStringLiteral("0x00FFFFFF")) + "IconArea_TextBackground=0x1\r\n",
      u"sea.jpg", TipSjis + lines(QStringLiteral("sea.jpg")) + "IconArea_TextBackground=0x1\r\n"},
@@ -144,7 +150,12 @@ const MergeCase mergeCases[] = {
      utf16(QStringLiteral("[.ShellClassInfo]\r\nLocalizedResourceName=写真\r\n") + linesText(QStringLiteral("海.jpg")))},
     {"ASCII, a Japanese picture: the whole file becomes UTF-16LE", "[.ShellClassInfo]\r\nInfoTip=x\r\n", u"海.jpg",
      utf16(QStringLiteral("[.ShellClassInfo]\r\nInfoTip=x\r\n") + linesText(QStringLiteral("海.jpg")))},
-    {"Shift_JIS cannot come over exactly: refused", TipSjis, u"海.jpg", TipSjis, "正確に変換できません"},
+    {"code page 932 text in our section and out: every byte kept", Sjis932 + lines(QStringLiteral("old.jpg")).replace("}]\r\n", "}]\r\n\x83\x81\x83\x82=\x8a\x43\r\n"),
+     u"sea.jpg", Sjis932 + lines(QStringLiteral("sea.jpg")).replace("}]\r\n", "}]\r\n\x83\x81\x83\x82=\x8a\x43\r\n")},
+    {"code page 932, a Japanese picture: the whole file becomes UTF-16LE, its text identical", TipSjis, u"海.jpg",
+     utf16(QStringLiteral("[.ShellClassInfo]\r\nInfoTip=日本\r\nIconResource=C:\\x.dll,3\r\n") + linesText(QStringLiteral("海.jpg")))},
+    {"a byte that is no code page 932 text: refused, naming its line, in plain words", "[.ShellClassInfo]\r\nInfoTip=\xff\r\n", u"海.jpg",
+     "[.ShellClassInfo]\r\nInfoTip=\xff\r\n", "2 行目 (InfoTip) の文字を正確に移せません。\n画像のファイル名を半角の英数字だけにすれば"},
     {"UTF-8 mark: refused", "\xEF\xBB\xBF[.ShellClassInfo]\r\n", u"sea.jpg", "\xEF\xBB\xBF[.ShellClassInfo]\r\n", "UTF-8"},
 };
 
@@ -164,6 +175,18 @@ const NameCase nameCases[] = {
     {"a name Windows cannot open: copied under one it can", u"12:30?.jpg", true, {}, u"12_30_.jpg", true, true},
     {"inside under such a name: copied to the folder itself", u"写真/a|b.jpg", false, {}, u"a_b.jpg", true, true},
     {"the name taken while asking: the next one", u"sea.jpg", true, {}, u"sea (2).jpg", true, true, true},
+};
+
+// desktop.ini names `named` (relative to the folder) and the user applies forest.jpg from
+// elsewhere; `offered`: the earlier picture is offered for deletion; `gone`: it is deleted.
+struct EarlierCase { const char* name; const char* named; QByteArray more; bool tick; bool declineAgain; bool offered; bool gone; };
+const EarlierCase earlierCases[] = {
+    {"an earlier copy, ticked: deleted", "sea.jpg", {}, true, false, true, true},
+    {"an earlier copy in a subfolder, ticked: deleted", "pics\\sea.jpg", {}, true, false, true, true},
+    {"an earlier copy, left off: kept", "sea.jpg", {}, false, false, true, false},
+    {"ticked, but the new decoration never goes in: kept", "sea.jpg", {}, true, true, true, false},
+    {"named elsewhere in desktop.ini: not offered", "sea.jpg", "[.ShellClassInfo]\r\nIconResource=SEA.JPG,0\r\n", true, false, false, false},
+    {"outside the folder: not offered", "..\\sea.jpg", {}, true, false, false, false},
 };
 
 enum class Fault { TargetMissing, TargetPathTooLong, TargetIsAFile, IniIsAFolder, IniTooBig, MergedTooBig, ReadOnlyTarget,
@@ -201,12 +224,17 @@ private Q_SLOTS:
         writeFile(notes, "my notes");
         QVERIFY(QDir(folders.target).mkdir(QStringLiteral("写真")));
         writeFile(folders.target + QStringLiteral("/写真/sea.jpg"), Folders::Picture);
-        if (c.setup == Setup::OldFile) {
+        if (c.setup == Setup::OldFile || c.setup == Setup::ReadOnlyMark || c.setup == Setup::ReadOnlyFile) {
             writeFile(folders.ini, "[.ShellClassInfo]\r\nInfoTip=mine\r\n");
-            QCOMPARE(::setxattr(QFile::encodeName(folders.ini), "user.DOSATTRIB", "0x26", 4, 0), 0);
+            if (!folders.marksKept() && c.setup != Setup::ReadOnlyFile)
+                QSKIP("this filesystem keeps no user.* attributes");
+            QCOMPARE(::setxattr(QFile::encodeName(folders.ini), "user.DOSATTRIB", c.setup == Setup::ReadOnlyMark ? "0x21" : "0x26", 4, 0), 0);
         }
         if (c.setup == Setup::LinkToNotes)
             QVERIFY(QFile::link(notes, folders.ini));
+        std::optional<ReadOnlyFolder> locked;
+        if (c.setup == Setup::ReadOnlyFile && !locked.emplace(folders.ini).active())
+            QSKIP("this filesystem cannot make a file unchangeable");
 
         QStringList before = snapshot(folders.path(QString()));
         FakeDialogs dialogs;
@@ -246,6 +274,9 @@ private Q_SLOTS:
         const QString picture = QString::fromUtf16(c.picture);
         writeFile(folders.target + QLatin1Char('/') + picture, Folders::Picture);
         writeFile(folders.ini, c.existing);
+        // The replaced file's Archive mark and permissions go to the new one.
+        QCOMPARE(::chmod(QFile::encodeName(folders.ini), 0640), 0);
+        const bool marks = folders.marksKept() && ::setxattr(QFile::encodeName(folders.ini), "user.DOSATTRIB", "0x20", 4, 0) == 0;
         FakeDialogs dialogs;
         dialogs.answers = {true};
         const bool applied = apply(dialogs, folders, folders.target, picture);
@@ -256,13 +287,16 @@ private Q_SLOTS:
         if (c.refusal) {
             QCOMPARE(dialogs.questions.size(), 0); // refused before asking
             QVERIFY2(dialogs.messages.front().contains(QString::fromUtf8(c.refusal)), qPrintable(dialogs.messages.front()));
-            QVERIFY(!dosAttrib(folders.ini) && !dosAttrib(folders.target));
+            QCOMPARE(dosAttrib(folders.ini), marks ? std::optional<std::string>("0x20") : std::nullopt);
+            QVERIFY(!dosAttrib(folders.target));
             return;
         }
         QCOMPARE(kinds(dialogs.questions), QStringList{QStringLiteral("merge")});
-        if (!folders.marksKept())
+        QCOMPARE(QFileInfo(folders.ini).permissions(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
+        if (!marks)
             QSKIP("this filesystem keeps no user.* attributes");
         verifyMarked(folders);
+        QVERIFY(*dos::attributesOf(*dosAttrib(folders.ini)) & dos::Archive);
     }
 
     void picture_referredToOrCopiedIn_data() { rows(nameCases); }
@@ -312,6 +346,36 @@ private Q_SLOTS:
             verifyMarked(folders);
     }
 
+    void earlierPicture_offeredAndDeletedOnlyWhenTickedOnceTheNewIsIn_data() { rows(earlierCases); }
+
+    void earlierPicture_offeredAndDeletedOnlyWhenTickedOnceTheNewIsIn()
+    {
+        QFETCH(int, row);
+        const EarlierCase& c = earlierCases[row];
+        const Folders folders;
+        const QString earlier = QDir::cleanPath(folders.target + QLatin1Char('/') + QString::fromLatin1(c.named).replace(QLatin1Char('\\'), QLatin1Char('/')));
+        QVERIFY(QDir().mkpath(QFileInfo(earlier).path()));
+        writeFile(earlier, "the earlier picture");
+        writeFile(folders.pictures + QStringLiteral("/forest.jpg"), "the forest");
+        writeFile(folders.ini, c.more + lines(QString::fromLatin1(c.named)));
+        FakeDialogs dialogs;
+        dialogs.answers = {true, true, false};
+        dialogs.checkAnswer = c.tick;
+        dialogs.whileAsking = [&](const QString& question) {
+            if (c.declineAgain && question.contains(QStringLiteral("ほかの設定はそのまま残し")))
+                writeFile(folders.ini, "theirs");
+        };
+        QCOMPARE(apply(dialogs, folders, folders.pictures, QStringLiteral("forest.jpg")), !c.declineAgain);
+
+        QCOMPARE(dialogs.offeredChecked, c.offered ? QList{false} : QList<bool>());
+        if (c.offered)
+            QVERIFY2(dialogs.checks.front().contains(QFileInfo(earlier).fileName()), qPrintable(dialogs.checks.front()));
+        QCOMPARE(QFileInfo::exists(earlier), !c.gone);
+        QCOMPARE(imageOf(folders.ini), c.declineAgain ? QStringLiteral("<none>") : QStringLiteral("forest.jpg"));
+        if (c.gone)
+            QVERIFY2(dialogs.messages.back().contains(QStringLiteral("以前の背景画像")), qPrintable(dialogs.messages.back()));
+    }
+
     void failure_oneJapaneseMessageNamingTheFolder_data() { rows(failureCases); }
 
     void failure_oneJapaneseMessageNamingTheFolder()
@@ -359,12 +423,14 @@ private Q_SLOTS:
         QCOMPARE(dialogs.warnings, dialogs.messages);
         QCOMPARE(dialogs.titles.back(), QStringLiteral("背景の設定"));
         const QString message = dialogs.messages.front();
-        QVERIFY2(message.contains(QDir::toNativeSeparators(target)), qPrintable(message));
+        // A path too long for a message is shown elided in the middle.
+        const QString shownTarget = shownName(QDir::toNativeSeparators(target));
+        QVERIFY2(message.contains(shownTarget), qPrintable(message));
         QVERIFY2(message.contains(QString::fromUtf8(c.reason)), qPrintable(message));
         QVERIFY2(!message.contains(folders.staging), qPrintable(message));
         // Not the system's English: no word of four or more Latin letters once the paths are gone.
         static const QRegularExpression english(QStringLiteral("\\b(?!desktop\\b|Windows\\b)[A-Za-z]{4,}"));
-        const QString words = QString(message).remove(pictures + QLatin1Char('/') + name).remove(target);
+        const QString words = QString(message).remove(pictures + QLatin1Char('/') + name).remove(shownTarget);
         QVERIFY2(!english.match(words).hasMatch(), qPrintable(message));
         if (!c.changes)
             QCOMPARE(snapshot(folders.path(QString())), before);

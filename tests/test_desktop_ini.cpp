@@ -118,6 +118,34 @@ private Q_SLOTS:
         QTest::newRow("a ']' inside a double-byte character does not end the section name")
             << ours + "\x81]\r\nfoo=1\r\n" << int(DoubleByte) << sea
             << ours + "\x81]\r\nfoo=1\r\niconarea_image=sea.jpg\r\niconarea_text=0x000000FF\r\n";
+        // Windows ends a section's name at its first ']' and reads a '[' line without one as a
+        // section named by the rest of the line; Wine takes the last ']' and ignores such a line.
+        QTest::newRow("the first ']' ends the name: ours, though a note after it holds another")
+            << ours + " ; note ] here\r\niconarea_image=old.jpg\r\n" << int(Ascii) << sea
+            << ours + " ; note ] here\r\niconarea_image=sea.jpg\r\niconarea_text=0x000000FF\r\n";
+        QTest::newRow("our section without its ']'") << QByteArray("[{BE098140-A513-11D0-A3A4-00C04FD706EC}\r\niconarea_image=old.jpg\r\n")
+                                                     << int(Ascii) << sea
+                                                     << QByteArray("[{BE098140-A513-11D0-A3A4-00C04FD706EC}\r\niconarea_image=sea.jpg\r\n"
+                                                                   "iconarea_text=0x000000FF\r\n");
+        // Only what can change the two values refuses a file.
+        QTest::newRow("names outside the codec are not ours: a section, a comment, a key in our section")
+            << "[\x93\xFA]\r\n;\x93\xFA\r\n" + ours + "\r\n\x93\xFA=1\r\n" << int(Ascii) << sea
+            << "[\x93\xFA]\r\n;\x93\xFA\r\n" + ours + "\r\n\x93\xFA=1\r\niconarea_image=sea.jpg\r\niconarea_text=0x000000FF\r\n";
+        QTest::newRow("a look-alike section after ours is never read")
+            << ours + "\r\n[\x81\x40{BE098140-A513-11D0-A3A4-00C04FD706EC}]\r\n" << int(DoubleByte) << sea
+            << ours + "\r\niconarea_image=sea.jpg\r\niconarea_text=0x000000FF\r\n[\x81\x40{BE098140-A513-11D0-A3A4-00C04FD706EC}]\r\n";
+        QTest::newRow("a CR, or a line ending in a lead byte, after our section")
+            << ours + "\n[x]\na=\x81\nb=1\r[y]\n" << int(DoubleByte) << sea
+            << ours + "\niconarea_image=sea.jpg\niconarea_text=0x000000FF\n[x]\na=\x81\nb=1\r[y]\n";
+        QTest::newRow("a line ending in a double-byte character whose second byte could lead one")
+            << "x=\x81\x81\n" + ours + "\n" << int(DoubleByte) << sea << "x=\x81\x81\n" + ours + "\niconarea_image=sea.jpg\niconarea_text=0x000000FF\n";
+        QTest::newRow("a CR before our section in a line that holds no section") << QByteArray("a=1\rb=2\r\n") << int(Ascii) << sea
+                                                                             << "a=1\rb=2\r\n" + decoration("sea.jpg");
+        QTest::newRow("double-byte text in our section and out comes over whole")
+            << "[\x81\x41]\r\n;\x81\x42\r\n" + ours + "\r\n\x81\x43=\x81\x5D\r\niconarea_image=old.jpg\r\n" << int(DoubleByte)
+            << QStringLiteral("海.jpg")
+            << utf16(QStringLiteral("[\u4E41]\r\n;\u4E42\r\n") + oursText
+                     + QStringLiteral("\r\n\u4E43=\u4E5D\r\niconarea_image=海.jpg\r\niconarea_text=0x000000FF\r\n"));
     }
 
     void merge_changesOnlyOurValues()
@@ -138,27 +166,31 @@ private Q_SLOTS:
         QTest::addColumn<int>("codecId");
         QTest::addColumn<QString>("image");
         QTest::addColumn<ini::Refusal>("refusal");
+        QTest::addColumn<int>("line"); // where the refusal says it arises
 
         const QString sea = QStringLiteral("sea.jpg");
-        QTest::newRow("UTF-16LE of odd length") << utf16(QStringLiteral("a=1")) + "\n" << int(Ascii) << sea << ini::Refusal::Utf16OddLength;
-        QTest::newRow("UTF-16BE") << QByteArray("\xFE\xFF\0a", 4) << int(Ascii) << sea << ini::Refusal::Utf16BigEndian;
-        QTest::newRow("UTF-8 byte-order mark") << QByteArray("\xEF\xBB\xBF[x]\r\n") << int(Ascii) << sea << ini::Refusal::Utf8Mark;
-        QTest::newRow("NUL in an ANSI file") << QByteArray("a=1\r\n\0\r\n", 8) << int(Ascii) << sea << ini::Refusal::NulCharacter;
+        QTest::newRow("UTF-16LE of odd length") << utf16(QStringLiteral("a=1")) + "\n" << int(Ascii) << sea << ini::Refusal::Utf16OddLength << 0;
+        QTest::newRow("UTF-16BE") << QByteArray("\xFE\xFF\0a", 4) << int(Ascii) << sea << ini::Refusal::Utf16BigEndian << 0;
+        QTest::newRow("UTF-8 byte-order mark") << QByteArray("\xEF\xBB\xBF[x]\r\n") << int(Ascii) << sea << ini::Refusal::Utf8Mark << 0;
+        QTest::newRow("NUL in an ANSI file") << QByteArray("a=1\r\n\0\r\n", 8) << int(Ascii) << sea << ini::Refusal::NulCharacter << 0;
         QTest::newRow("NUL in a UTF-16LE file") << utf16(QStringLiteral("a=1")) + QByteArray(2, '\0') << int(Ascii) << sea
-                                                << ini::Refusal::NulCharacter;
-        QTest::newRow("CR inside a line") << ours + "\r\nfoo=1\riconarea_image=x.jpg\r\n" << int(Ascii) << sea
-                                          << ini::Refusal::CarriageReturnInLine;
-        QTest::newRow("section name outside the codec") << QByteArray("[\x93\xFA]\r\na=1\r\n") << int(Ascii) << sea
-                                                        << ini::Refusal::UnreadableName;
-        QTest::newRow("key name in our section outside the codec") << ours + "\r\n\x93\xFA=1\r\n" << int(Ascii) << sea
-                                                                   << ini::Refusal::UnreadableName;
+                                                << ini::Refusal::NulCharacter << 0;
+        QTest::newRow("CR inside a line of our section") << ours + "\r\nfoo=1\riconarea_image=x.jpg\r\n" << int(Ascii) << sea
+                                                         << ini::Refusal::CarriageReturnInLine << 2;
+        QTest::newRow("CR before a section, before ours") << QByteArray("a=1\r[x]\r\n") + ours << int(Ascii) << sea
+                                                         << ini::Refusal::CarriageReturnInLine << 1;
+        QTest::newRow("a line before ours ends in a lead byte") << "a=1\nb=\x81\n" + ours + "\n" << int(DoubleByte) << sea
+                                                                << ini::Refusal::SplitCharacter << 2;
         QTest::newRow("dotted capital I: ours to some readers")
-            << utf16(oursText + QStringLiteral("\r\n\u0130conarea_image=x.jpg\r\n")) << int(Ascii) << sea << ini::Refusal::AmbiguousName;
+            << utf16(oursText + QStringLiteral("\r\n\u0130conarea_image=x.jpg\r\n")) << int(Ascii) << sea << ini::Refusal::AmbiguousName << 2;
         QTest::newRow("ideographic space in a section name: ours to some readers")
-            << utf16(QStringLiteral("[\u3000{BE098140-A513-11D0-A3A4-00C04FD706EC}]\r\n")) << int(Ascii) << sea << ini::Refusal::AmbiguousName;
-        QTest::newRow("value needs UTF-16LE, file not in the codec") << QByteArray("InfoTip=\x93\xFA\r\n") << int(Ascii)
-                                                                     << QStringLiteral("海.jpg") << ini::Refusal::NotConvertible;
-        QTest::newRow("line feed in the value") << QByteArray() << int(Ascii) << QStringLiteral("sea\n.jpg") << ini::Refusal::ValueHasLineBreak;
+            << utf16(QStringLiteral("[\u3000{BE098140-A513-11D0-A3A4-00C04FD706EC}]\r\n")) << int(Ascii) << sea << ini::Refusal::AmbiguousName << 1;
+        QTest::newRow("the same in a double-byte file, before ours")
+            << "[x]\r\n[ \x81\x40{be098140-a513-11d0-a3a4-00c04fd706ec}\x81\x40]\r\n" + ours << int(DoubleByte) << sea
+            << ini::Refusal::AmbiguousName << 2;
+        QTest::newRow("value needs UTF-16LE, a line not in the codec") << QByteArray("[.ShellClassInfo]\r\n\r\nInfoTip=\x93\xFA\r\n") << int(Ascii)
+                                                                      << QStringLiteral("海.jpg") << ini::Refusal::NotConvertible << 3;
+        QTest::newRow("line feed in the value") << QByteArray() << int(Ascii) << QStringLiteral("sea\n.jpg") << ini::Refusal::ValueHasLineBreak << 0;
     }
 
     void merge_refusesWhatItCannotKeepExactly()
@@ -167,9 +199,11 @@ private Q_SLOTS:
         QFETCH(int, codecId);
         QFETCH(QString, image);
         QFETCH(ini::Refusal, refusal);
+        QFETCH(int, line);
         const auto merged = ini::merge(viewOf(existing), viewOf(image), u"0x000000FF", codec(codecId));
         QVERIFY(!merged);
         QCOMPARE(merged.refusal, refusal);
+        QCOMPARE(merged.line, std::size_t(line));
     }
 
     void read_returnsWhatTheProfileApiReturns_data()
@@ -186,7 +220,13 @@ private Q_SLOTS:
         QTest::newRow("a second section of our name is not read") << ours + "\r\nfoo=1\r\n" + decoration("a.jpg") << absent << absent;
         QTest::newRow("a key before any section is not ours") << "iconarea_image=a.jpg\r\n" + ours + "\r\niconarea_text=1\r\n" << absent
                                                               << QStringLiteral("1");
-        QTest::newRow("a section line without ']' is a key") << ours + "\r\n[x\r\niconarea_image=a.jpg\r\n" << QStringLiteral("a.jpg") << absent;
+        // Windows' rules for section lines; Wine reads a.jpg in both.
+        QTest::newRow("a '[' line without ']' is a section: ours ends there") << ours + "\r\n[x\r\niconarea_image=a.jpg\r\n" << absent << absent;
+        QTest::newRow("the first ']' ends the name") << ours + "]\r\niconarea_image=a.jpg\r\n" + ours + "\r\niconarea_image=b.jpg\r\n"
+                                                     << QStringLiteral("a.jpg") << absent;
+        QTest::newRow("a value of 65,535 characters is read, one longer reads as nothing")
+            << ours + "\r\niconarea_image=" + QByteArray(65535, 'x') + "\r\niconarea_text=" + QByteArray(65536, '1') << QString(65535, u'x')
+            << QStringLiteral("");
     }
 
     void read_returnsWhatTheProfileApiReturns()
@@ -215,6 +255,8 @@ private Q_SLOTS:
         QTest::newRow("every duplicate key and section goes") << decoration("a.jpg") + "iconarea_image=b.jpg\r\n[x]\r\n" + decoration("c.jpg")
                                                               << QByteArray("[x]\r\n") << false;
         QTest::newRow("a key without '=' goes too") << ours + "\r\niconarea_image\r\n\r\n" << QByteArray() << true;
+        QTest::newRow("a '[' line without ']' ends our section") << ours + "\r\niconarea_image=a.jpg\r\n[x\r\niconarea_image=b.jpg\r\n"
+                                                               << QByteArray("[x\r\niconarea_image=b.jpg\r\n") << false;
         QTest::newRow("UTF-16LE: the mark stays, nothing else") << utf16(decorationText(QStringLiteral("海.jpg"))) << QByteArray("\xFF\xFE")
                                                                 << true;
     }

@@ -25,7 +25,9 @@ const ErrnoCase errnoCases[] = {
     {"EACCES", EACCES, "アクセスが拒否されました。"},
     {"EROFS", EROFS, "読み取り専用のドライブです。"},
     {"ENOSPC", ENOSPC, "ディスクに空きがありません。"},
+#ifdef EDQUOT // Windows' C runtime has neither this nor the two marked below
     {"EDQUOT", EDQUOT, "ディスクの使用量の上限に達しています。"},
+#endif
     {"EFBIG", EFBIG, "ファイルが大きすぎます。"},
     {"ENOTSUP", ENOTSUP, "このドライブのファイルシステムはこの操作に対応していません。"},
     {"EIO", EIO, "ディスクの読み書きに失敗しました。"},
@@ -33,8 +35,10 @@ const ErrnoCase errnoCases[] = {
     {"EEXIST", EEXIST, "同じ名前のファイルまたはフォルダが既にあります。"},
     {"EINVAL", EINVAL, "この場所またはこのファイルには、この操作を行えません。"},
     {"ENODATA", ENODATA, "ファイルシステムに必要な属性がありません。"},
+#ifdef ESTALE
     {"ESTALE", ESTALE, "ネットワークの接続に問題があります。"},
     {"ENOMEDIUM", ENOMEDIUM, "ドライブにディスクがないか、装置が見つかりません。"},
+#endif
     {"unknown: its number only", 199, "エラー 199"},
     {"no file manager", -int(os::Failure::NoFileManager), "フォルダを開くファイルマネージャが設定されていません。"},
     {"the opener failed", -int(os::Failure::OpenerFailed), "ファイルマネージャがフォルダを開けませんでした。"},
@@ -58,8 +62,10 @@ private Q_SLOTS:
             QCOMPARE(describeError(os::make_error_code(static_cast<os::Failure>(-c.value))), QString::fromUtf8(c.text));
             return;
         }
-        QCOMPARE(describeError({c.value, std::system_category()}), QString::fromUtf8(c.text));
         QCOMPARE(describeError({c.value, std::generic_category()}), QString::fromUtf8(c.text));
+        // The system's own numbers are errno values on Linux; Windows' codes are another table.
+        if (!windowsBuild)
+            QCOMPARE(describeError({c.value, std::system_category()}), QString::fromUtf8(c.text));
     }
 
     // Whatever the number, the system's English never reaches the user.

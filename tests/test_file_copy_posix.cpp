@@ -111,7 +111,7 @@ const CopyCase copyCases[] = {
     {"dangling link, accepted", Existing::DanglingLink, true, Replaced},
     {"link to a folder, accepted", Existing::LinkToFolder, true, Replaced},
     {"appears meanwhile, declined", Existing::Nothing, false, "sync file, rename if absent", 0, Obstacle::AppearsMeanwhile},
-    {"appears meanwhile, accepted", Existing::Nothing, true, "sync file, rename if absent, rename, sync folder", 0,
+    {"appears meanwhile, accepted", Existing::Nothing, true, "sync file, rename if absent, sync file, rename, sync folder", 0,
      Obstacle::AppearsMeanwhile},
     {"missing folder", Existing::Nothing, true, "", ENOENT, Obstacle::None, "desktop.ini", "missing"},
     {"folder is a file", Existing::Nothing, true, "", ENOTDIR, Obstacle::None, "desktop.ini", "desktop.ini"},

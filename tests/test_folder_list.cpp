@@ -17,6 +17,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -119,6 +120,7 @@ class FolderListTest : public QObject {
 private Q_SLOTS:
     void initTestCase() { m_big.make(); }
     void marks_readForRowsShownOnWorkers_onceUntilForgotten();
+    void marks_aFolderThatDoesNotAnswerKeepsNoneOfItsSiblings_andIsAskedAgainOnceItDoes();
 
     void setPath_aFolderIsHighlightedAndSignalledOnce_anythingElseChangesNothing()
     {
@@ -293,6 +295,24 @@ private Q_SLOTS:
         QCOMPARE(tree.model()->rowCount(tree.currentIndex()), 0); // "two" is no longer listed
     }
 
+    // Another program writes desktop.ini into the current folder: its mark is read again.
+    void currentFolderChangedOnDisk_itsMarkIsReadAgain()
+    {
+        Drive drive({QStringLiteral("one")});
+        const QString one = drive.path(QStringLiteral("one"));
+        FolderList tree;
+        show(tree);
+        QVERIFY(tree.setPath(one));
+        std::atomic<int> asked = 0;
+        tree.setMarkReader([&](const QString& folder) {
+            asked += folder == one;
+            return FolderMark{FolderMark::State::Decorated, folder};
+        });
+        QTRY_COMPARE(asked.load(), 1);
+        writeFile(QDir(one).filePath(QStringLiteral("desktop.ini")), "[.ShellClassInfo]\r\n");
+        QTRY_COMPARE(asked.load(), 2);
+    }
+
     void column_isMeasuredOncePerChange_andFitsTheNames()
     {
         Drive drive(numbered(QStringLiteral("a rather long folder name %1/inner/deepest"), 30));
@@ -399,6 +419,43 @@ void FolderListTest::marks_readForRowsShownOnWorkers_onceUntilForgotten()
     QVERIFY(!tree.mark(first));
     QTRY_VERIFY(tree.mark(first) && !tree.marksPending());
     QCOMPARE(askedNow().count(first), 2);
+}
+
+// A mount point whose volume stops answering while its mark is read: the rows read before and
+// after it get theirs; it shows plain, its volume is not asked meanwhile, and once the read
+// returns it is read again while shown.
+void FolderListTest::marks_aFolderThatDoesNotAnswerKeepsNoneOfItsSiblings_andIsAskedAgainOnceItDoes()
+{
+    Drive drive(numbered(QStringLiteral("f%1"), 6), {QStringLiteral("f02 mount")});
+    const QString mount = drive.path(QStringLiteral("f02 mount"));
+    FolderList tree;
+    show(tree);
+    QVERIFY(tree.setPath(drive.path()));
+    std::mutex mutex;
+    std::condition_variable released;
+    bool answering = false;
+    std::atomic<int> askedMount = 0;
+    tree.setMarkReader([&](const QString& folder) {
+        if (folder == mount) {
+            std::unique_lock lock(mutex);
+            if (askedMount++ == 0)
+                released.wait_for(lock, std::chrono::seconds(20), [&] { return answering; });
+        }
+        return FolderMark{FolderMark::State::Decorated, folder};
+    });
+    const auto state = [&](const QString& folder) { return tree.mark(folder) ? std::optional(tree.mark(folder)->state) : std::nullopt; };
+    QTRY_VERIFY_WITH_TIMEOUT(state(drive.path(QStringLiteral("f05"))) == FolderMark::State::Decorated && !tree.marksPending(), 10000);
+    QCOMPARE(state(drive.path(QStringLiteral("f00"))), FolderMark::State::Decorated);
+    QCOMPARE(state(mount), FolderMark::State::Plain);
+    QCOMPARE(askedMount.load(), 1);
+
+    {
+        const std::lock_guard lock(mutex);
+        answering = true;
+    }
+    released.notify_all();
+    QTRY_COMPARE_WITH_TIMEOUT(state(mount), FolderMark::State::Decorated, 10000);
+    QCOMPARE(askedMount.load(), 2);
 }
 
 QTEST_MAIN(FolderListTest)

@@ -2,42 +2,55 @@
 
 // Shared by the tests: a throw-away home folder, files written and read whole, tables.
 
+#include "platform/os/native_path.h"
+#include "platform/widgets/known_folders.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cstddef>
+#include <filesystem>
+#include <type_traits>
 
 namespace tessaro::test {
 
+// Built for Windows: names are UTF-16, errors come as Windows' codes, dialogs are the system's.
+inline constexpr bool windowsBuild = std::is_same_v<std::filesystem::path::value_type, wchar_t>;
+
 // A home folder of its own for one test, with the working directory in its "work" folder, so
-// that the program finds the documents and pictures folders the test made.
+// that the window finds the documents ("Documents") and pictures ("Pictures") folders the
+// test made. Paths in the system's own form.
 class TempHome {
 public:
     TempHome()
-        : m_oldHome(qgetenv("HOME"))
-        , m_oldCwd(QDir::currentPath())
+        : m_oldCwd(QDir::currentPath())
     {
         QVERIFY(m_dir.isValid());
-        qputenv("HOME", QFile::encodeName(m_dir.path()));
-        for (const char* variable : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DOCUMENTS_DIR", "XDG_PICTURES_DIR"})
-            qunsetenv(variable);
+        m_folders = {toPath(path(QStringLiteral("Documents"))), toPath(path(QStringLiteral("Pictures"))), toPath(path())};
+        m_replaced = replaceKnownFolders(&m_folders);
         QDir::setCurrent(mkpath(QStringLiteral("work")));
     }
     ~TempHome()
     {
         QDir::setCurrent(m_oldCwd);
-        qputenv("HOME", m_oldHome);
+        replaceKnownFolders(m_replaced);
     }
+    TempHome(const TempHome&) = delete;
+    TempHome& operator=(const TempHome&) = delete;
 
-    QString path(const QString& relative = {}) const { return relative.isEmpty() ? m_dir.path() : m_dir.filePath(relative); }
+    QString path(const QString& relative = {}) const
+    {
+        return QDir::toNativeSeparators(relative.isEmpty() ? m_dir.path() : m_dir.filePath(relative));
+    }
     QString mkpath(const QString& relative) const { return QDir(m_dir.path()).mkpath(relative) ? path(relative) : QString(); }
 
 private:
     QTemporaryDir m_dir;
-    QByteArray m_oldHome;
     QString m_oldCwd;
+    KnownFolders m_folders;
+    const KnownFolders* m_replaced = nullptr;
 };
 
 inline void writeFile(const QString& path, const QByteArray& bytes)

@@ -99,6 +99,14 @@ const MarkCase markCases[] = {
      {QStringLiteral("背景画像が見つかりません"), QStringLiteral("target/gone.jpg")}},
     {"another machine's drive", linesText(QStringLiteral("D:\\pics\\sea.jpg")).toLatin1(), {}, FolderMark::State::Broken,
      {QStringLiteral("背景画像が見つかりません: D:\\pics\\sea.jpg")}},
+    // Windows opens a name without regard to case, and without its trailing dots and spaces.
+    {"names in another case, a trailing dot: the picture Windows opens", linesText(QStringLiteral("PICS\\SEA.JPG.")).toLatin1(),
+     QStringLiteral("pics/sea.jpg"), FolderMark::State::Decorated, {QStringLiteral("target/pics/sea.jpg")}},
+    {"a path that climbs out of the folder's drive", linesText(QStringLiteral("..\\..\\..\\etc\\passwd")).toLatin1(), {},
+     FolderMark::State::Broken, {QStringLiteral("ドライブの外"), QStringLiteral("..\\..\\..\\etc\\passwd")}},
+    {"a device's name", linesText(QStringLiteral("pics\\nul.jpg")).toLatin1(), {}, FolderMark::State::Broken, {QStringLiteral("デバイス (nul.jpg)")}},
+    {"a path of 60,000 characters: a few hundred shown", linesText(QString(60000, QLatin1Char('x'))).toLatin1(), {},
+     FolderMark::State::Broken, {QStringLiteral("xxx\u2026xxx")}},
 };
 
 } // namespace
@@ -109,6 +117,7 @@ class TakeOffTest : public QObject {
 private Q_SLOTS:
     void dir2_marksDecoratedFoldersAndTheirPictures_data() { rows(markCases); }
     void dir2_marksDecoratedFoldersAndTheirPictures();
+    void dir2_emblemFollowsThePictureComingAndGoing();
     void takeOff_leavesExactlyTheOtherSettings_data();
     void takeOff_leavesExactlyTheOtherSettings();
     void takeOff_deletesTheCopiedPictureOnlyWhenTicked_data();
@@ -169,9 +178,46 @@ void TakeOffTest::dir2_marksDecoratedFoldersAndTheirPictures()
     QCOMPARE(takeOff->text(QAccessible::Description), c.state == FolderMark::State::Plain ? QStringLiteral("背景が設定されていません") : QString());
     for (const QString& tip : {rowTip, label4->toolTip()}) {
         QCOMPARE(tip.isEmpty(), c.tip.isEmpty());
+        QVERIFY(tip.size() < 1000);
         for (const QString& part : c.tip)
             QVERIFY2(tip.contains(part), qPrintable(tip));
     }
+}
+
+// The selected folder's picture is watched; another folder's is looked at again once its row is
+// shown again.
+void TakeOffTest::dir2_emblemFollowsThePictureComingAndGoing()
+{
+    Window window;
+    // Enough folders after them for the list to scroll them away.
+    for (int i = 0; i < 60; ++i)
+        window.home.mkpath(QStringLiteral("work/z%1").arg(i, 2, 10, QLatin1Char('0')));
+    for (const QString& folder : {window.target, window.other}) {
+        writeFile(folder + QStringLiteral("/desktop.ini"), linesText(QStringLiteral("pics\\sea.jpg")).toLatin1());
+        QDir(folder).mkpath(QStringLiteral("pics"));
+        writeFile(folder + QStringLiteral("/pics/sea.jpg"), "a picture");
+    }
+    window.show();
+    const auto state = [&](const QString& folder) {
+        const FolderMark* mark = window.dir2->mark(folder);
+        return mark ? mark->state : FolderMark::State::Plain;
+    };
+    QTRY_COMPARE(state(window.target), FolderMark::State::Decorated);
+    QVERIFY(window.menu(Qt::Key_F10));
+    window.form->findChild<QMenu*>(QStringLiteral("Dir2Menu"))->hide();
+
+    QVERIFY(QFile::remove(window.target + QStringLiteral("/pics/sea.jpg")));
+    QTRY_COMPARE(state(window.target), FolderMark::State::Broken);
+    writeFile(window.target + QStringLiteral("/pics/sea.jpg"), "a picture");
+    QTRY_COMPARE(state(window.target), FolderMark::State::Decorated);
+
+    QCOMPARE(state(window.other), FolderMark::State::Decorated);
+    QVERIFY(QDir(window.other + QStringLiteral("/pics")).removeRecursively());
+    window.dir2->scrollToBottom();
+    QTRY_VERIFY(!window.dir2->marksPending());
+    QCOMPARE(state(window.other), FolderMark::State::Decorated);
+    window.dir2->scrollToTop();
+    QTRY_COMPARE(state(window.other), FolderMark::State::Broken);
 }
 
 void TakeOffTest::takeOff_leavesExactlyTheOtherSettings_data()

@@ -80,6 +80,18 @@ private Q_SLOTS:
         const DecodeCase& c = decodeCases[row];
         QCOMPARE(shown(os::decodeExactly(c.bytes, c.encoding)), shown(c.expected));
     }
+
+    // Windows' lead bytes of 932, rows without a character (0x85, 0xEB) and a row whose first
+    // character has a second byte of 0x9F (0x88) among them; UTF-8 and single-byte pages none.
+    void leadBytes_areWindowsOwn()
+    {
+        std::bitset<256> windows;
+        for (int byte = 0x81; byte <= 0xFC; ++byte)
+            windows.set(static_cast<std::size_t>(byte), byte <= 0x9F || byte >= 0xE0);
+        QCOMPARE(os::leadBytes(os::readerEncoding()).to_string(), windows.to_string());
+        QVERIFY(os::leadBytes("UTF-8").none());
+        QVERIFY(os::leadBytes("CP1252").none());
+    }
 };
 
 QTEST_GUILESS_MAIN(TextEncodingTest)

@@ -1,6 +1,7 @@
 #include "platform/os/os_services.h"
 #include "platform/os/leftover_names.h"
 #include "platform/os/posix_fd.h"
+#include "platform/os/system_mark_posix.h"
 
 #include <atomic>
 #include <cerrno>
@@ -250,20 +251,51 @@ std::error_code openBoth(const Path& source, const Path& folder, const std::stri
     return {};
 }
 
-// The source's bytes in a temporary file beside `name`, prepared and on the disk. It stays
-// open, so that its lock holds until it has its name: close() then reports what a network
-// filesystem had still to say, after fsync() has made sure there is nothing left to write.
-std::error_code writeTemporary(int input, TemporaryFile& temporary, const std::string& name, const Path& folder,
-                               const PrepareCopy& prepare)
+// What the regular file `name` in `dir` has that its replacement open as `fd` should keep: its
+// permissions, its owner and group where the process may set them (a group it is in, at
+// least), and its DOS attributes, Read-only and Archive among them.
+std::error_code takeOver(int dir, const std::string& name, int fd)
+{
+    const Descriptor old(openRetrying(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (old.get() < 0)
+        return errno == ENOENT || errno == ELOOP ? std::error_code{} : lastError(); // gone, or a link
+    struct stat info {};
+    if (::fstat(old.get(), &info) != 0)
+        return lastError();
+    if (!S_ISREG(info.st_mode))
+        return {};
+    if (::fchown(fd, info.st_uid, info.st_gid) != 0 && errno == EPERM)
+        (void)::fchown(fd, static_cast<uid_t>(-1), info.st_gid);
+    if (::fchmod(fd, info.st_mode & 07777) != 0)
+        return lastError();
+    return copyAttributes(old.get(), fd);
+}
+
+// What the temporary file gets before it takes its name: what the file it replaces has, then
+// what the caller sets.
+std::error_code prepareTemporary(int dir, TemporaryFile& temporary, const std::string& name, bool replacing, const Path& folder,
+                                 const PrepareCopy& prepare)
+{
+    if (replacing) {
+        if (auto error = takeOver(dir, name, temporary.fd()))
+            return error;
+    }
+    return prepare ? prepare(folder / temporary.name()) : std::error_code{};
+}
+
+// The source's bytes in a temporary file beside `name`, prepared and on the disk; with what
+// the file of that name has, when `replacing` it. It stays open, so that its lock holds until
+// it has its name: close() then reports what a network filesystem had still to say, after
+// fsync() has made sure there is nothing left to write.
+std::error_code writeTemporary(int input, int dir, TemporaryFile& temporary, const std::string& name, bool replacing,
+                               const Path& folder, const PrepareCopy& prepare)
 {
     if (auto error = temporary.create(name))
         return error;
     if (auto error = copyContents(input, temporary.fd()))
         return error;
-    if (prepare) {
-        if (auto error = prepare(folder / temporary.name()))
-            return error;
-    }
+    if (auto error = prepareTemporary(dir, temporary, name, replacing, folder, prepare))
+        return error;
     return syncRetrying(temporary.fd());
 }
 
@@ -300,7 +332,7 @@ CopyOutcome copyInto(const Path& source, const Path& folder, const ConfirmReplac
         return notPlaced();
 
     TemporaryFile temporary(dir.get());
-    if (auto error = writeTemporary(input.get(), temporary, name, folder, prepare))
+    if (auto error = writeTemporary(input.get(), dir.get(), temporary, name, replaceAllowed, folder, prepare))
         return notPlaced(error);
 
     // rename() replaces the entry itself, a symbolic link included, and never writes
@@ -313,6 +345,11 @@ CopyOutcome copyInto(const Path& source, const Path& folder, const ConfirmReplac
         if (errno == EEXIST) {
             if (!askToReplace(confirm, destination))
                 return notPlaced();
+            // Written as a new file: now it replaces one, and takes over what that one has.
+            if (auto error = prepareTemporary(dir.get(), temporary, name, true, folder, prepare))
+                return notPlaced(error);
+            if (auto error = syncRetrying(temporary.fd()))
+                return notPlaced(error);
         } else if (errno != EINVAL && errno != ENOSYS) {
             // EINVAL and ENOSYS: the filesystem or kernel cannot refuse to replace, so fall
             // back to the plain rename that every filesystem has.
@@ -331,7 +368,7 @@ CopyOutcome copyNew(const Path& source, const Path& folder, const std::string& n
         return notPlaced(error);
 
     TemporaryFile temporary(dir.get());
-    if (auto error = writeTemporary(input.get(), temporary, name, folder, {}))
+    if (auto error = writeTemporary(input.get(), dir.get(), temporary, name, false, folder, {}))
         return notPlaced(error);
 
     if (::renameat2(dir.get(), temporary.name().c_str(), dir.get(), name.c_str(), RENAME_NOREPLACE) == 0)

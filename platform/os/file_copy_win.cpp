@@ -95,16 +95,25 @@ CopyOutcome copyToFolder(const Path& source, const Path& folder, const ConfirmRe
     // caller has already asked: one question, not two.
     const std::wstring from = shellPathList(fullPath(source));
     const std::wstring to = shellPathList(fullPath(folder));
+    const Path existing = fullPath(folder) / source.filename();
+    // The attributes of a file replaced, Read-only and Archive among them, go to its
+    // replacement; Read-only is off meanwhile, as the shell would not write over it.
+    constexpr DWORD settable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE
+        | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    DWORD kept = INVALID_FILE_ATTRIBUTES;
     if (question == ReplaceQuestion::AlreadyAnswered) {
         // The shell overwrites an existing file by opening it, which follows a link there to
         // whatever it points at: a link the user agreed to replace goes first, itself.
-        const Path existing = fullPath(folder) / source.filename();
         const DWORD attributes = ::GetFileAttributesW(existing.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
             if (attributes & FILE_ATTRIBUTE_DIRECTORY)
                 ::RemoveDirectoryW(existing.c_str());
             else
                 ::DeleteFileW(existing.c_str());
+        } else if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            kept = attributes & settable;
+            if (kept & FILE_ATTRIBUTE_READONLY)
+                ::SetFileAttributesW(existing.c_str(), (kept & ~FILE_ATTRIBUTE_READONLY) ? kept & ~FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
         }
     }
 
@@ -120,6 +129,11 @@ CopyOutcome copyToFolder(const Path& source, const Path& folder, const ConfirmRe
 
     // The shell has already shown the user any failure; there is nothing to add.
     ::SHFileOperationW(&operation);
+    if (kept != INVALID_FILE_ATTRIBUTES) {
+        const DWORD now = ::GetFileAttributesW(existing.c_str());
+        if (now != INVALID_FILE_ATTRIBUTES && !(now & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+            ::SetFileAttributesW(existing.c_str(), (now & settable) | kept);
+    }
     return {false, false, {}};
 }
 

@@ -6,6 +6,7 @@
 // mingw-w64 and Wine without Qt; the POSIX files may use Qt Core.
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -96,6 +97,9 @@ using PrepareCopy = std::function<std::error_code(const Path& file)>;
 // `prepare` is not called: the caller sets on the copy afterwards what it would have set.
 // Linux: `confirm` is asked before an existing file is replaced (a No is not an error),
 // the replacement is atomic, and a failure comes back for the caller to show.
+// A regular file replaced passes its DOS attributes on to its replacement, and on Linux its
+// permissions, and its owner and group where the process may set them; `prepare` is called
+// after that.
 CopyOutcome copyToFolder(const Path& source, const Path& folder, const ConfirmReplace& confirm,
                          ReplaceQuestion question = ReplaceQuestion::NotAsked, const PrepareCopy& prepare = {});
 
@@ -177,6 +181,11 @@ std::error_code markSystem(const Path& folder);
 // Linux: the same channels as markSystem(). A link is never followed.
 std::error_code markHiddenSystem(const Path& file);
 
+// Whether the user may not change the regular file `file` (a link at its end not followed): its
+// permissions deny writing it, or it has the DOS Read-only attribute, which Windows, Samba and
+// Wine heed.
+std::error_code readOnly(const Path& file, bool& readOnly);
+
 // Tells the file manager that `folder`'s contents changed, so that a window showing it reads
 // it again. Nothing to do on Linux: the file managers there watch folders themselves.
 void notifyFolderChanged(const Path& folder);
@@ -187,9 +196,19 @@ void notifyFolderChanged(const Path& folder);
 // drive or a network share, or its drive's type is unknown.
 bool readerMayBeElsewhere(const Path& folder);
 
-// The code page the reader of a desktop.ini decodes it with, named as encodeExactly() takes
-// it: the ANSI code page on Windows; empty on Linux, where the reader's is unknown.
-std::optional<std::string> readerEncoding();
+// The code page the reader of a desktop.ini decodes an ANSI file with, named as encodeExactly()
+// takes it: the ANSI code page on Windows; on Linux 932 ("CP932"), that of the Japanese
+// Windows the program serves, which reads a folder over a share, from a stick or from the disk.
+std::string readerEncoding();
+
+// Whether text may be written in readerEncoding(): on Windows, whose reader is this machine,
+// yes; on Linux no, as the reader may after all be a Windows of another code page, and ASCII
+// and UTF-16LE with a byte-order mark read the same to all of them.
+bool readerEncodingCertain();
+
+// The bytes that start a two-byte character in `encoding` (as systemEncoding() names them);
+// none for a single-byte page or UTF-8.
+std::bitset<256> leadBytes(const std::string& encoding);
 
 // Opens `folder` in the desktop's file manager. Linux: through xdg-open, which hands it to
 // the file manager the desktop has set up.

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 
 #include <fcntl.h>
@@ -182,6 +183,47 @@ bool notThere(const std::error_code& error)
         || error == std::errc::no_message_available;
 }
 
+std::error_code fatAttributes(int fd, std::uint32_t& attributes, AttributeCalls& calls)
+{
+    return calls.getFatAttributes(fd, attributes) == 0 ? std::error_code{} : lastError();
+}
+
+std::error_code wordAttributes(int fd, const char* name, bool bigEndian, std::uint32_t& attributes, AttributeCalls& calls)
+{
+    unsigned char bytes[4];
+    if (auto error = readWord(fd, name, bytes, calls))
+        return error;
+    if (bigEndian) {
+        attributes = static_cast<std::uint32_t>(bytes[0]) << 24 | static_cast<std::uint32_t>(bytes[1]) << 16
+            | static_cast<std::uint32_t>(bytes[2]) << 8 | bytes[3];
+    } else {
+        std::memcpy(&attributes, bytes, sizeof attributes);
+    }
+    return {};
+}
+
+std::error_code sambaAttributes(int fd, std::uint32_t& attributes, AttributeCalls& calls)
+{
+    std::optional<std::string> value;
+    if (auto error = readSambaValue(fd, value, calls))
+        return error;
+    const auto read = value ? dos::attributesOf(*value) : std::optional<std::uint32_t>(0);
+    if (!read)
+        return unknownFormat();
+    attributes = *read;
+    return {};
+}
+
+std::uint32_t filesystemOf(int fd)
+{
+    struct statfs info {};
+    int result;
+    do
+        result = ::fstatfs(fd, &info);
+    while (result != 0 && errno == EINTR);
+    return result == 0 ? static_cast<std::uint32_t>(static_cast<unsigned long>(info.f_type)) : 0;
+}
+
 } // namespace
 
 MarkChannel markChannel(std::uint32_t filesystemType)
@@ -247,6 +289,71 @@ std::error_code addThrough(int fd, MarkChannel channel, std::uint32_t bits, Attr
     }
 }
 
+std::error_code attributesThrough(int fd, MarkChannel channel, std::uint32_t& attributes, AttributeCalls& calls)
+{
+    attributes = 0;
+    try {
+        switch (channel) {
+        case MarkChannel::FatIoctl:
+            return fatAttributes(fd, attributes, calls);
+        case MarkChannel::NtfsXattr:
+            return wordAttributes(fd, NtfsAttribName, true, attributes, calls);
+        case MarkChannel::NtfsOrSamba: {
+            const auto error = wordAttributes(fd, NtfsAttribName, true, attributes, calls);
+            if (!notThere(error))
+                return error;
+            return sambaAttributes(fd, attributes, calls);
+        }
+        case MarkChannel::CifsXattr:
+            return wordAttributes(fd, CifsAttribName, false, attributes, calls);
+        case MarkChannel::SambaXattr:
+            break;
+        }
+        return sambaAttributes(fd, attributes, calls);
+    } catch (const std::bad_alloc&) {
+        return systemError(ENOMEM);
+    }
+}
+
+std::error_code copyAttributes(int from, int to)
+{
+    AttributeCalls calls;
+    const MarkChannel channel = markChannel(filesystemOf(to));
+    try {
+        if (channel == MarkChannel::FatIoctl) {
+            std::uint32_t attributes = 0;
+            if (auto error = fatAttributes(from, attributes, calls))
+                return error;
+            return calls.setFatAttributes(to, attributes) == 0 ? std::error_code{} : lastError();
+        }
+        const auto copyWord = [&](const char* name) {
+            unsigned char bytes[4];
+            if (auto error = readWord(from, name, bytes, calls))
+                return error;
+            return calls.setXattr(to, name, bytes, sizeof bytes) == 0 ? std::error_code{} : lastError();
+        };
+        if (channel == MarkChannel::NtfsXattr)
+            return copyWord(NtfsAttribName);
+        if (channel == MarkChannel::CifsXattr)
+            return copyWord(CifsAttribName);
+        if (channel == MarkChannel::NtfsOrSamba) {
+            const auto error = copyWord(NtfsAttribName);
+            if (!notThere(error))
+                return error;
+        }
+        // Samba's and Wine's attribute, as stored: a blob keeps the file's creation time, as
+        // Windows keeps it for a file replaced under the same name.
+        std::optional<std::string> value;
+        if (auto error = readSambaValue(from, value, calls))
+            return notThere(error) ? std::error_code{} : error;
+        if (!value)
+            return {};
+        return calls.setXattr(to, SambaAttribName, value->data(), value->size()) == 0 ? std::error_code{} : lastError();
+    } catch (const std::bad_alloc&) {
+        return systemError(ENOMEM);
+    }
+}
+
 namespace {
 
 std::error_code addTo(const Path& path, int openFlags, std::uint32_t bits)
@@ -280,6 +387,33 @@ std::error_code addTo(const Path& path, int openFlags, std::uint32_t bits)
 std::error_code markSystem(const Path& folder)
 {
     return addTo(folder, O_DIRECTORY, dos::System);
+}
+
+std::error_code readOnly(const Path& file, bool& readOnly)
+{
+    readOnly = false;
+    const Descriptor fd(openRetrying(file, O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+    if (fd.get() < 0)
+        return lastError();
+    // What the permissions say for this user; root may write any file, but Windows still
+    // heeds the attribute.
+    if (::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) != 0) {
+        // EPERM: an immutable file, which not even root may write.
+        if (errno == EACCES || errno == EPERM) {
+            readOnly = true;
+            return {};
+        }
+        // A read-only volume is no mark of the file's: writing will say so.
+        if (errno != EROFS)
+            return lastError();
+    }
+    std::uint32_t attributes = 0;
+    AttributeCalls calls;
+    const auto error = attributesThrough(fd.get(), markChannel(filesystemOf(fd.get())), attributes, calls);
+    if (error && !notThere(error))
+        return error;
+    readOnly = (attributes & dos::ReadOnly) != 0;
+    return {};
 }
 
 std::error_code markHiddenSystem(const Path& file)

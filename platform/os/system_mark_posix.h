@@ -35,6 +35,15 @@ public:
     virtual int setXattr(int fd, const char* name, const void* value, std::size_t size);
 };
 
+// The DOS attributes of the file or folder open as `fd` through `channel`; 0 where it keeps
+// none.
+std::error_code attributesThrough(int fd, MarkChannel channel, std::uint32_t& attributes, AttributeCalls& calls);
+
+// Gives the file open as `to` the DOS attributes of the one open as `from`, as stored (a
+// Samba blob with its creation time included), both on one filesystem: a file that replaces
+// another keeps its Read-only and Archive marks. Nothing to do where `from` has none.
+std::error_code copyAttributes(int from, int to);
+
 // Adds the DOS attributes `bits` (those of dos::withBits()) to the folder or file open as
 // `fd` through `channel`, keeping every other attribute it has.
 std::error_code addThrough(int fd, MarkChannel channel, std::uint32_t bits, AttributeCalls& calls);

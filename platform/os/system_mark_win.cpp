@@ -55,6 +55,15 @@ std::error_code markSystem(const Path& folder)
     return runHiddenAndWait(Path(system) / L"attrib.exe", attribCommandLine(folder));
 }
 
+std::error_code readOnly(const Path& file, bool& readOnly)
+{
+    const DWORD attributes = ::GetFileAttributesW(fullPath(file).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return lastError();
+    readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    return {};
+}
+
 std::error_code markHiddenSystem(const Path& file)
 {
     const Path full = fullPath(file);

@@ -1,6 +1,7 @@
 #include "platform/os/os_services.h"
 
 #include <cerrno>
+#include <string>
 
 #include <iconv.h>
 #include <langinfo.h>
@@ -89,11 +90,50 @@ std::optional<std::u16string> decodeExactly(std::string_view bytes, const std::s
     return fromUtf16Le(*wide);
 }
 
-std::optional<std::string> readerEncoding()
+std::string readerEncoding()
 {
     // Never the locale's: Windows reads the file in its own ANSI code page, whatever this
-    // machine uses.
-    return std::nullopt;
+    // machine uses. glibc's CP932 reads every byte sequence as Windows' code page 932 does,
+    // but 0x80, which it refuses.
+    return "CP932";
+}
+
+bool readerEncodingCertain()
+{
+    return false;
+}
+
+std::bitset<256> leadBytes(const std::string& encoding)
+{
+    std::bitset<256> leads;
+    iconv_t converter = iconv_open("UTF-16LE", encoding.c_str());
+    if (converter == reinterpret_cast<iconv_t>(-1))
+        return leads;
+    const auto converts = [converter](std::string bytes) {
+        char out[8];
+        char* inAt = bytes.data();
+        char* outAt = out;
+        std::size_t inLeft = bytes.size(), outLeft = sizeof out;
+        iconv(converter, nullptr, nullptr, nullptr, nullptr);
+        return iconv(converter, &inAt, &inLeft, &outAt, &outLeft) != static_cast<std::size_t>(-1) ? 0 : errno;
+    };
+    // A lead byte is an incomplete character on its own (EINVAL), whether or not its row holds
+    // any character (Windows takes the next byte with it all the same). UTF-8 has such bytes
+    // too, but none of its characters has a second byte below 0x80, as every double-byte
+    // page's have.
+    bool pairs = false;
+    for (int byte = 0x80; byte < 0x100; ++byte) {
+        const std::string lead(1, static_cast<char>(byte));
+        if (converts(lead) != EINVAL)
+            continue;
+        leads.set(static_cast<std::size_t>(byte));
+        for (char second = 0x40; second < 0x7F && !pairs; ++second)
+            pairs = converts(lead + second) == 0;
+    }
+    if (!pairs)
+        leads.reset();
+    iconv_close(converter);
+    return leads;
 }
 
 } // namespace tessaro::os

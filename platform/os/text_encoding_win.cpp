@@ -110,9 +110,28 @@ std::optional<std::u16string> decodeExactly(std::string_view bytes, const std::s
     return text;
 }
 
-std::optional<std::string> readerEncoding()
+std::string readerEncoding()
 {
     return systemEncoding();
+}
+
+bool readerEncodingCertain()
+{
+    return true;
+}
+
+std::bitset<256> leadBytes(const std::string& encoding)
+{
+    std::bitset<256> leads;
+    CPINFO info{};
+    const auto codePage = codePageOf(encoding);
+    if (!codePage || !::GetCPInfo(*codePage, &info) || info.MaxCharSize != 2)
+        return leads;
+    for (std::size_t range = 0; range + 1 < MAX_LEADBYTES && info.LeadByte[range] != 0; range += 2) {
+        for (unsigned byte = info.LeadByte[range]; byte <= info.LeadByte[range + 1]; ++byte)
+            leads.set(byte);
+    }
+    return leads;
 }
 
 } // namespace tessaro::os

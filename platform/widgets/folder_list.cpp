@@ -2,6 +2,7 @@
 
 #include "platform/os/native_path.h"
 #include "platform/widgets/folder_model.h"
+#include "platform/widgets/shown_name.h"
 #include "platform/widgets/volume_service.h"
 
 #include <QApplication>
@@ -14,6 +15,8 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTimer>
+
+#include <mutex>
 
 namespace tessaro {
 namespace {
@@ -87,7 +90,14 @@ FolderList::FolderList(QWidget* parent)
 
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &FolderList::userMoved);
     connect(&m_rest, &QTimer::timeout, this, &FolderList::rest);
-    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+    // The picture the current folder's decoration names may come or go.
+    connect(&m_pictureWatch, &FolderWatch::changed, this, [this] {
+        m_recheck.insert(m_path);
+        markShownLater();
+    });
+    m_silentCheck.setInterval(AnswerTimeLimit);
+    connect(&m_silentCheck, &QTimer::timeout, this, &FolderList::checkSilentVolumes);
+    connect(&m_watch, &FolderWatch::changed, this, [this] {
         // Its desktop.ini may be what changed.
         if (m_markReader)
             forgetMark(m_path);
@@ -299,9 +309,13 @@ void FolderList::rest()
 void FolderList::setCurrentPath(const QString& path)
 {
     m_path = path;
-    setToolTip(path);
-    if (m_markReader)
-        markShownLater();
+    setToolTip(shownName(path));
+    if (!m_markReader)
+        return;
+    // Selected, it is looked at again: its picture may have come or gone meanwhile.
+    m_recheck.insert(path);
+    watchPicture();
+    markShownLater();
 }
 
 void FolderList::setMarkReader(MarkReader reader)
@@ -330,6 +344,7 @@ void FolderList::forgetMark(const QString& path)
         m_markTask.cancel();
         m_markBatch.clear();
     }
+    m_recheck.remove(path);
     m_model->forgetMark(path);
     Q_EMIT markChanged(path);
     markShownLater();
@@ -349,21 +364,41 @@ void FolderList::markShownLater()
 void FolderList::markShown()
 {
     QStringList wanted;
-    const auto want = [&](const QString& path) {
-        if (!path.isEmpty() && !m_model->mark(path) && !m_markBatch.contains(path) && !wanted.contains(path))
+    QSet<QString> shown;
+    const auto want = [&](const QString& path, bool again) {
+        if (path.isEmpty() || m_markBatch.contains(path) || wanted.contains(path))
+            return;
+        if ((again || !m_model->mark(path)) && (m_silent.isEmpty() || !m_silent.contains(toQString(m_volumes.rootOf(toPath(path))))))
             wanted << path;
     };
-    want(m_path);
+    want(m_path, m_recheck.contains(m_path));
     const int bottom = viewport()->height();
     for (QModelIndex index = indexAt(QPoint(0, 0)); index.isValid() && visualRect(index).top() < bottom; index = indexBelow(index)) {
-        if (m_model->exact(index))
-            want(m_model->pathOf(index));
+        if (!m_model->exact(index))
+            continue;
+        const QString path = m_model->pathOf(index);
+        shown.insert(path);
+        // A row shown again is looked at again: its picture may have come or gone meanwhile.
+        want(path, !m_shown.contains(path) || m_recheck.contains(path));
     }
+    m_shown = shown;
     // Rows scrolled away meanwhile are no longer wanted.
     m_markQueue = wanted;
     if (!m_markTask.busy())
         readMarks();
 }
+
+namespace {
+
+// The marks of one batch as a worker reads them, for the window to take as far as they go
+// should a folder not answer.
+struct MarksRead {
+    std::mutex mutex;
+    std::vector<FolderMark> marks;
+    std::atomic<bool> returned = false; // the worker is done with the batch, answered or not
+};
+
+} // namespace
 
 void FolderList::readMarks()
 {
@@ -371,36 +406,87 @@ void FolderList::readMarks()
         return;
     m_markBatch = m_markQueue.mid(0, MarksPerBatch);
     m_markQueue.remove(0, m_markBatch.size());
-    auto marks = std::make_shared<std::vector<FolderMark>>();
+    auto read = std::make_shared<MarksRead>();
     m_markTask.start(
-        [reader = m_markReader, batch = m_markBatch, marks](VolumeTask::Control& control) {
+        [reader = m_markReader, batch = m_markBatch, read](VolumeTask::Control& control) {
             for (const QString& folder : batch) {
                 if (control.cancelled())
-                    return;
-                marks->push_back(reader(folder));
+                    break;
+                FolderMark mark = reader(folder);
+                {
+                    const std::lock_guard lock(read->mutex);
+                    read->marks.push_back(std::move(mark));
+                }
                 control.advance(1);
             }
+            read->returned = true;
         },
-        [this, marks] {
+        [this, read] {
             const QStringList batch = std::exchange(m_markBatch, {});
-            for (std::size_t i = 0; i < marks->size(); ++i)
-                setMark(batch[static_cast<qsizetype>(i)], std::move((*marks)[i]));
+            const std::lock_guard lock(read->mutex);
+            for (std::size_t i = 0; i < read->marks.size(); ++i)
+                setMark(batch[static_cast<qsizetype>(i)], std::move(read->marks[i]));
             readMarks();
         },
-        [this] {
-            // A volume that does not answer: its folders show plain, and are not asked again
-            // (each ask would hold a worker) until forgotten.
-            for (const QString& folder : std::exchange(m_markBatch, {}))
-                setMark(folder, {});
-            m_markQueue.clear();
+        [this, read] {
+            // The folders read in time keep their marks; the one that did not answer takes none
+            // of its siblings' with it, and those after it are asked again while shown.
+            const QStringList batch = std::exchange(m_markBatch, {});
+            std::vector<FolderMark> marks;
+            {
+                const std::lock_guard lock(read->mutex);
+                marks = read->marks;
+            }
+            for (std::size_t i = 0; i < marks.size(); ++i)
+                setMark(batch[static_cast<qsizetype>(i)], std::move(marks[i]));
+            if (marks.size() < static_cast<std::size_t>(batch.size()))
+                markUnanswered(batch[static_cast<qsizetype>(marks.size())], std::shared_ptr<const std::atomic<bool>>(read, &read->returned));
+            markShownLater();
         },
         VolumeTask::Wait::Never);
 }
 
 void FolderList::setMark(const QString& path, FolderMark mark)
 {
+    m_recheck.remove(path);
     m_model->setMark(path, std::move(mark));
     Q_EMIT markChanged(path);
+    if (path == m_path)
+        watchPicture();
+}
+
+// The folder shows plain, and its volume is not asked again until the read under way returns.
+void FolderList::markUnanswered(const QString& folder, const std::shared_ptr<const std::atomic<bool>>& returned)
+{
+    m_silent.insert(toQString(m_volumes.rootOf(toPath(folder))), returned);
+    m_unanswered << folder;
+    setMark(folder, {});
+    m_silentCheck.start();
+}
+
+// A volume whose read has returned answers again: its folders are read again while shown.
+void FolderList::checkSilentVolumes()
+{
+    m_silent.removeIf([](const auto& volume) { return volume.value()->load(); });
+    if (m_silent.isEmpty())
+        m_silentCheck.stop();
+    QStringList still;
+    for (const QString& folder : std::exchange(m_unanswered, {})) {
+        if (m_silent.contains(toQString(m_volumes.rootOf(toPath(folder)))))
+            still << folder;
+        else
+            forgetMark(folder);
+    }
+    m_unanswered = still;
+}
+
+// Watches the folder on the way to the picture the current folder's decoration names.
+void FolderList::watchPicture()
+{
+    const FolderMark* mark = m_model->mark(m_path);
+    const QStringList wanted = mark && !mark->watch.isEmpty() ? QStringList{mark->watch} : QStringList();
+    if (m_pictureWatch.folders() != wanted)
+        m_pictureWatch.setFolders(wanted);
 }
 
 void FolderList::centre()
@@ -489,9 +575,7 @@ void FolderList::collapseIfEmpty(const QModelIndex& index)
 
 void FolderList::watch(const QString& path)
 {
-    if (!m_watcher.directories().isEmpty())
-        m_watcher.removePaths(m_watcher.directories());
-    m_watcher.addPath(path);
+    m_watch.setFolders({path});
 }
 
 } // namespace tessaro

@@ -2,13 +2,18 @@
 
 #include "platform/widgets/folder_model.h"
 #include "platform/widgets/folder_reading.h"
+#include "platform/widgets/folder_watch.h"
 
-#include <QFileSystemWatcher>
 #include <QPersistentModelIndex>
 #include <QTimer>
 #include <QTreeView>
 
+#include <QHash>
+#include <QSet>
+
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace tessaro {
@@ -113,11 +118,14 @@ private:
     void markShown();
     void readMarks();
     void setMark(const QString& path, FolderMark mark);
+    void markUnanswered(const QString& folder, const std::shared_ptr<const std::atomic<bool>>& returned);
+    void checkSilentVolumes();
+    void watchPicture();
 
     FolderModel* m_model;
     const VolumeService& m_volumes;
     QString m_path;
-    QFileSystemWatcher m_watcher;
+    FolderWatch m_watch;     // the current folder
     VolumeTask m_walk;       // the volume asked on the way to a folder
     bool m_walkFound = false;
     bool m_onTheSpot = false;
@@ -133,6 +141,14 @@ private:
     VolumeTask m_markTask;   // reads the marks of m_markBatch
     QStringList m_markQueue, m_markBatch;
     bool m_marksQueued = false;
+    QSet<QString> m_shown;   // the rows on the screen when marks were last asked for
+    QSet<QString> m_recheck; // folders whose marks are read again, the old one shown meanwhile
+    // Volumes where reading a mark did not end in time, until that read returns: their
+    // folders show plain and are not asked, as each ask would hold a worker.
+    QHash<QString, std::shared_ptr<const std::atomic<bool>>> m_silent;
+    QStringList m_unanswered; // folders shown plain for that
+    QTimer m_silentCheck;
+    FolderWatch m_pictureWatch; // the folder of the picture the current folder's decoration names
 };
 
 } // namespace tessaro

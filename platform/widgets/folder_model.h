@@ -21,7 +21,8 @@ struct FolderMark {
     enum class State { Plain, Decorated, Broken }; // Broken: the decoration cannot work as it is
     State state = State::Plain;
     QString description; // the tooltip; empty for a plain folder
-    QString summary;     // a few words on the state (背景あり); empty for a plain folder
+    QString summary = {}; // a few words on the state (背景あり); empty for a plain folder
+    QString watch = {};  // a folder whose changes may change the mark (the picture's); empty for none
 };
 
 // The way from a tree's root down to one folder, and what a worker read on it for the tree.

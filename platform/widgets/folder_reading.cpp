@@ -10,7 +10,6 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
-#include <string_view>
 #include <utility>
 
 namespace tessaro {
@@ -35,15 +34,13 @@ using NativeString = std::filesystem::path::string_type;
 bool startsWithMark(const NativeString& name, NativeString& rest)
 {
     using Char = NativeString::value_type;
-    if constexpr (sizeof(Char) == 1) {
-        if (!std::string_view(name).starts_with("\xEF\xBB\xBF"))
-            return false;
-        rest = name.substr(3);
-    } else {
-        if (name.empty() || name.front() != Char(0xFEFF))
-            return false;
-        rest = name.substr(1);
-    }
+    // UTF-8's three bytes where names are bytes, the one UTF-16 unit where they are wide.
+    static const NativeString mark = sizeof(Char) == 1
+        ? NativeString{static_cast<Char>(0xEF), static_cast<Char>(0xBB), static_cast<Char>(0xBF)}
+        : NativeString{static_cast<Char>(0xFEFF)};
+    if (!name.starts_with(mark))
+        return false;
+    rest = name.substr(mark.size());
     return true;
 }
 

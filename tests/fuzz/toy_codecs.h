@@ -7,10 +7,13 @@
 
 namespace tessaro::test {
 
-// A double-byte page: 0x81 leads a character whose second byte is 0x40-0xFC (U+4E40-U+4EFC),
-// which may be ']' or '[' as in Shift_JIS; any other byte from 0x80 is not in the page.
+// A double-byte page: 0x81 leads a character whose second byte is 0x40-0xFC (U+4E41-U+4EFC, and
+// 0x40 the ideographic space U+3000, as in Shift_JIS), which may be ']' or '[' as in Shift_JIS;
+// any other byte from 0x80 is not in the page.
 inline ini::Codec doubleByteCodec()
 {
+    std::bitset<256> leads;
+    leads.set(0x81);
     return {
         [](std::string_view bytes) -> std::optional<std::u16string> {
             std::u16string text;
@@ -20,7 +23,7 @@ inline ini::Codec doubleByteCodec()
                 if (byte < 0x80) {
                     text += byte;
                 } else if (byte == 0x81 && second >= 0x40 && second <= 0xFC) {
-                    text += static_cast<char16_t>(0x4E00 + second);
+                    text += second == 0x40 ? u'\u3000' : static_cast<char16_t>(0x4E00 + second);
                     ++i;
                 } else {
                     return std::nullopt;
@@ -33,15 +36,16 @@ inline ini::Codec doubleByteCodec()
             for (char16_t c : text) {
                 if (c < 0x80) {
                     bytes += static_cast<char>(c);
-                } else if (c >= 0x4E40 && c <= 0x4EFC) {
+                } else if (c == 0x3000 || (c >= 0x4E41 && c <= 0x4EFC)) {
                     bytes += '\x81';
-                    bytes += static_cast<char>(c - 0x4E00);
+                    bytes += static_cast<char>(c == 0x3000 ? 0x40 : c - 0x4E00);
                 } else {
                     return std::nullopt;
                 }
             }
             return bytes;
         },
+        leads,
     };
 }
 

@@ -85,5 +85,62 @@ check "merged into a UTF-16LE desktop.ini, its other settings still read" \
     "image=sea.bmp path=$(shown "$dir")\\sea.bmp picture=loaded size=4x2 text=0x000000FF colour=0x0000ff $marked extra=夏の写真" \
     "$(read_folder "$dir" .ShellClassInfo LocalizedResourceName)"
 
+# Code page 932, as Japanese Windows writes desktop.ini: a Japanese picture turns the file into
+# UTF-16LE, every other setting read back as before.
+dir="$base/merged 932"
+mkdir "$dir"
+python3 -c 'import sys; open(sys.argv[1], "wb").write(("[.ShellClassInfo]\r\nLocalizedResourceName=夏の写真\r\n; 背景の設定\r\n" + sys.argv[2] + "\r\nメモ=海\r\nIconArea_Image=old.bmp\r\n").encode("cp932"))' \
+    "$dir/desktop.ini" "$section"
+decorate "$pictures/夏/海.bmp" "$dir" FF
+check "a Japanese picture merged into a code page 932 desktop.ini, its other settings read as before" \
+    "image=海.bmp path=$(shown "$dir")\\海.bmp picture=loaded size=4x2 text=0x000000FF colour=0x0000ff $marked extra=夏の写真" \
+    "$(read_folder "$dir" .ShellClassInfo LocalizedResourceName)"
+check "… the note in our section too" "extra=海" "$(read_folder "$dir" "$(tr -d '[]' <<<"$section")" メモ | field extra)"
+
+# A desktop.ini that a Windows client marked Read-only and Archive over a Samba share keeps both
+# through a merge on the server, as the client sees it through smbd.
+install_packages samba smbclient || true
+if command -v smbd >/dev/null && command -v smbclient >/dev/null; then
+    share="$base/share"
+    mkdir -p "$share/samba" "$share/folder"
+    cat >"$share/samba/smb.conf" <<CONF
+[global]
+    smb ports = 44545
+    interfaces = 127.0.0.1
+    bind interfaces only = yes
+    private dir = $share/samba
+    lock directory = $share/samba
+    state directory = $share/samba
+    cache directory = $share/samba
+    pid directory = $share/samba
+    ncalrpc dir = $share/samba/ncalrpc
+    log file = $share/samba/log
+    map to guest = Bad User
+    guest account = root
+    disable spoolss = yes
+    load printers = no
+[folder]
+    path = $share/folder
+    read only = no
+    guest ok = yes
+    force user = root
+CONF
+    # A session of its own: smbd, stopping, signals its whole process group.
+    setsid smbd --foreground --no-process-group --configfile="$share/samba/smb.conf" &
+    smbd_pid=$!
+    client() { smbclient --configfile="$share/samba/smb.conf" -p 44545 -N //127.0.0.1/folder -c "$1" 2>&1; }
+    for _ in $(seq 50); do client ls >/dev/null && break; sleep 0.2; done
+    printf '[.ShellClassInfo]\r\nInfoTip=mine\r\n' >"$share/folder/desktop.ini"
+    client 'setmode desktop.ini +ra' >/dev/null
+    attributes() { client 'allinfo desktop.ini' | sed -n 's/^attributes: \([A-Z]*\) .*/\1/p'; }
+    check "Samba: the client's Read-only and Archive set" "RA" "$(attributes)"
+    decorate "$pictures/sea.bmp" "$share/folder" FF
+    check "Samba: Read-only and Archive kept through the merge, Hidden and System added" "RHSA" "$(attributes)"
+    kill "$smbd_pid" 2>/dev/null || true
+    wait "$smbd_pid" 2>/dev/null || true
+else
+    echo "SKIPPED the attributes through Samba: smbd and smbclient are not installed (Debian: samba, smbclient)"
+fi
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -1,11 +1,13 @@
-// The desktop.ini functions on the command line (built for this machine, ASCII codec as on
-// Linux), so that reader.sh can hold them against the Windows reader under Wine:
+// The desktop.ini functions on the command line (built for this machine, with the reader's code
+// page as the program has it on Linux), so that reader.sh can hold them against the Windows
+// reader under Wine:
 //   ini_tool read FILE                 prints "image=<value> text=<value>" as reader.exe does
 //   ini_tool merge FILE IMAGE TEXT     writes the merged file to standard output
 //   ini_tool remove FILE               writes the file without the decoration to standard output
 // A file the functions refuse prints "refused <number>" on standard error and exits with 1.
 
 #include "decoration/desktop_ini.h"
+#include "decoration/reader_codec.h"
 #include "tests/win/result_line.h"
 
 #include <cstdio>
@@ -76,7 +78,7 @@ int main(int argc, char** argv)
     }
     std::ifstream in(argv[2], std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(in), {}};
-    const ini::Codec codec = ini::asciiCodec();
+    const ini::Codec& codec = tessaro::readerCodec();
     std::string out;
     if (command == "read") {
         const auto values = ini::read(bytes, codec);

@@ -13,11 +13,7 @@ extra=()
 command -v setfattr >/dev/null || extra+=(attr)
 command -v g++ >/dev/null || extra+=(g++)
 wine_install_tools "${extra[@]}" || { echo "$(basename "$0"): cannot install the tools" >&2; exit 2; }
-# Wine maps Windows names to this machine's, and picks its ANSI code page, from the locale.
-if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
-    [ "$(id -u)" -eq 0 ] || { echo "$(basename "$0"): the ja_JP.UTF-8 locale is missing; run as root" >&2; exit 2; }
-    localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
-fi
+wine_japanese_locale || exit 2
 
 work="$(mktemp -d)"
 # The folders must keep user.* extended attributes, where Wine reads DOS attributes: /var/tmp
@@ -36,7 +32,8 @@ trap cleanup EXIT
 warnings=(-Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion -Werror)
 x86_64-w64-mingw32-g++ -std=c++20 -O1 -municode "${warnings[@]}" "$here/reader.cpp" \
     -static -lshlwapi -lole32 -loleaut32 -luuid -o "$work/reader.exe"
-g++ -std=c++20 -O1 "${warnings[@]}" -I"$root" "$root/decoration/desktop_ini.cpp" "$here/ini_tool.cpp" -o "$work/ini_tool"
+g++ -std=c++20 -O1 "${warnings[@]}" -I"$root" "$root/decoration/desktop_ini.cpp" "$root/decoration/reader_codec.cpp" \
+    "$root/platform/os/text_encoding_posix.cpp" "$here/ini_tool.cpp" -o "$work/ini_tool"
 
 if [ -n "${TESSARO_WINE_PREFIX:-}" ]; then
     wine_use_prefix "$TESSARO_WINE_PREFIX"

@@ -16,8 +16,9 @@ wine_install_tools() {
 wine_use_prefix() {
     export WINEPREFIX="$1"
     export WINEDEBUG=-all
-    # No Mono or Gecko: their installers would ask through a dialog nobody can answer.
-    export WINEDLLOVERRIDES="mscoree,mshtml="
+    # No Mono or Gecko: their installers would ask through a dialog nobody can answer. No
+    # menu builder: it would copy a program's Start-menu entries into the desktop's menus.
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
     unset DISPLAY WAYLAND_DISPLAY
 }
 
@@ -36,4 +37,12 @@ WINE REGISTRY Version 2
 REG
     timeout 600 wineboot --init >"$2" 2>&1 || { cat "$2" >&2; echo "wineboot failed" >&2; return 1; }
     timeout 120 wineserver --wait || true
+}
+
+# Makes the ja_JP.UTF-8 locale when missing: Wine maps Windows names to this machine's, and
+# picks its ANSI code page (932), from the locale.
+wine_japanese_locale() {
+    locale -a 2>/dev/null | grep -qix 'ja_JP.utf8' && return 0
+    [ "$(id -u)" -eq 0 ] || { echo "the ja_JP.UTF-8 locale is missing; run as root" >&2; return 2; }
+    localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 }
