@@ -442,7 +442,6 @@ private Q_SLOTS:
     void twoRunsAtOnce_endWithOneWholeDecoration()
     {
         const Folders folders;
-        int succeeded = 0;
         for (int round = 0; round < 200; ++round) {
             QDir(folders.target).removeRecursively();
             QVERIFY(QDir().mkpath(folders.target));
@@ -466,9 +465,10 @@ private Q_SLOTS:
             for (int i : {0, 1}) {
                 QVERIFY2(messages[i].size() == 1, qPrintable(QStringLiteral("round %1: %2").arg(round).arg(messages[i].join(QLatin1Char('|')))));
                 QCOMPARE(messages[i].front().contains(QStringLiteral("背景を設定しました")), applied[i]);
-                succeeded += applied[i];
             }
-            QVERIFY(applied[0] || applied[1]);
+            // Neither has cause to fail: the copy the other made is the same picture, and the
+            // second to write is asked, and agrees, to replace the first's desktop.ini.
+            QVERIFY2(applied[0] && applied[1], qPrintable(QStringLiteral("round %1: %2").arg(round).arg(messages[0].join(QLatin1Char('|')) + QLatin1Char('|') + messages[1].join(QLatin1Char('|')))));
             const QString image = imageOf(folders.ini);
             QCOMPARE(readFile(folders.target + QLatin1Char('/') + image), Folders::Picture);
             // The file of a run that said so.
@@ -476,7 +476,6 @@ private Q_SLOTS:
                     || (ini == lines(image, QStringLiteral("0x0000FF00")) && applied[1]));
             QCOMPARE(entriesOf(folders.target).filter(QStringLiteral(".tessaro-")), QStringList());
         }
-        qInfo("%d of 400 runs reported success", succeeded);
     }
 
     // The old fixed staging path followed a link there and overwrote the file it pointed at.
