@@ -1,5 +1,6 @@
 #include "decoration/apply_command.h"
 
+#include "decoration/command_texts.h"
 #include "decoration/folder_decoration.h"
 #include "decoration/ini_install.h"
 #include "decoration/picture_reference.h"
@@ -89,6 +90,8 @@ public:
             takeBack();
     }
     void made(const QString& name) { m_name = name; }
+    // Whether a copy was made in this run.
+    bool madeOne() const { return !m_name.isEmpty(); }
     void keep() { m_name.clear(); }
 
 private:
@@ -145,9 +148,32 @@ bool ApplyCommand::apply(const DecorationChoice& choice)
     if (!picture)
         return false;
     const std::optional<os::Entry> existing = lookAtExisting(*picture, colour);
-    if (!existing || !askFirst(*picture, *existing))
+    if (!existing)
+        return false;
+    if (alreadyThere(*picture, colour, *existing))
+        return keepAsItIs();
+    if (!askFirst(*picture, *existing))
         return false;
     return install(*picture, colour, *existing);
+}
+
+// The folder's desktop.ini already says exactly what apply would write, and names a picture
+// that is there: nothing to ask, nothing to copy or write.
+bool ApplyCommand::alreadyThere(const Picture& picture, const QString& colour, const os::Entry& existing)
+{
+    if (picture.copy || existing.kind != os::Entry::Kind::RegularFile)
+        return false;
+    const std::optional<QByteArray> bytes = settingsFor(picture.value, colour, existing);
+    return bytes && bytes->toStdString() == existing.bytes;
+}
+
+// Only the attributes are made sure of, which marking leaves as they are when they are set.
+bool ApplyCommand::keepAsItIs()
+{
+    if (!mark())
+        return false;
+    m_dialogs.inform(m_window, title(), unchangedText(native(m_target)));
+    return true;
 }
 
 bool ApplyCommand::targetIsFolder()
@@ -316,6 +342,7 @@ bool ApplyCommand::install(Picture picture, const QString& colour, const os::Ent
                                               m_window, m_dialogs, [this](const QString& reason) { fail(reason); });
     if (!installed.installed)
         return false;
+    const QString copiedFrom = copied.madeOne() ? native(picture.source) : QString();
     copied.keep();
 
     // desktop.ini is in place: whatever fails from here on is told with what was done.
@@ -338,8 +365,7 @@ bool ApplyCommand::install(Picture picture, const QString& colour, const os::Ent
                                        .arg(native(m_target), picture.shown, colour, earlier, problems.join(QLatin1Char('\n'))));
         return false;
     }
-    m_dialogs.inform(m_window, title(), tr("フォルダ %1 に背景を設定しました。\n背景画像: %2\n文字色: %3\nファイルマネージャでこのフォルダを次に開いたときに表示されます。%4")
-                                   .arg(native(m_target), picture.shown, colour, earlier));
+    m_dialogs.inform(m_window, title(), appliedText({native(m_target), picture.shown, copiedFrom, colour, os::readerMayBeElsewhere(toPath(m_target)), earlier}));
     return true;
 }
 
@@ -411,6 +437,19 @@ std::optional<QByteArray> ApplyCommand::settingsFor(const QString& image, const 
         return std::nullopt;
     }
     return QByteArray::fromStdString(file.value->bytes);
+}
+
+// The file's and the folder's marks, made sure of where desktop.ini already says it all.
+bool ApplyCommand::mark()
+{
+    // Both are tried: the folder's mark is what makes the shell look for desktop.ini at all.
+    const std::error_code file = os::markHiddenSystem(toPath(joinPath(m_target, IniName)));
+    const std::error_code folder = os::markSystem(toPath(m_target));
+    if (!file && !folder)
+        return true;
+    m_dialogs.warn(m_window, title(), tr("フォルダ %1 の desktop.ini はそのままですが、属性を付けられませんでした。\n%2\nこのままでは Windows はこのフォルダの背景を表示しません。")
+                                   .arg(native(m_target), describeError(folder ? folder : file)));
+    return false;
 }
 
 void ApplyCommand::fail(const QString& reason)

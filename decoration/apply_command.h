@@ -51,6 +51,9 @@ private:
     bool apply(const DecorationChoice& choice);
     std::optional<Picture> planPicture(const DecorationChoice& choice);
     std::optional<os::Entry> lookAtExisting(const Picture& picture, const QString& colour);
+    bool alreadyThere(const Picture& picture, const QString& colour, const os::Entry& existing);
+    bool keepAsItIs();
+    bool mark();
     QString earlierPicture(const Picture& picture, const os::Entry& existing) const;
     bool askFirst(const Picture& picture, const os::Entry& existing);
     bool askAboutExisting(const QString& question, const QString& earlier);
