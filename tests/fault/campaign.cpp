@@ -276,7 +276,9 @@ private:
 
     static bool isSuccess(const QString& message)
     {
-        return (message.contains(QStringLiteral("に背景を設定しました")) || message.contains(QStringLiteral("の設定を外しました")))
+        // The second of two applies alike may find the first's decoration there, whole.
+        return (message.contains(QStringLiteral("に背景を設定しました")) || message.contains(QStringLiteral("の設定を外しました"))
+                || message.contains(QStringLiteral("書き換える必要はありませんでした")))
             && !message.contains(QStringLiteral("ただし"));
     }
 
