@@ -310,13 +310,16 @@ void Form1::File1_Click()
         return;
     }
     Image1->clear();
-    previewFailed(path, tr("ファイル名をこのシステムの文字コードで表せません。"));
+    previewFailed(path, tr("ファイル名をこのシステムの文字コードで表せません。"), false);
 }
 
-void Form1::previewFailed(const QString& path, const QString& reason)
+void Form1::previewFailed(const QString& path, const QString& reason, bool tooLarge)
 {
-    m_unreadablePicture = path;
-    m_unreadableReason = reason;
+    // A picture too big to show here may still be one the file manager can draw.
+    if (!tooLarge) {
+        m_unreadablePicture = path;
+        m_unreadableReason = reason;
+    }
     m_dialogs.warn(this, tr("プレビュー"), tr("画像を表示できません。\n%1\n%2").arg(path, reason));
 }
 
@@ -528,6 +531,13 @@ void Form1::showLegibility()
     Label5->setAccessibleDescription(told);
     const QString about = colourAbout(readColourText(Text1->text()));
     Text1->setAccessibleDescription(told.isEmpty() ? about : about + QLatin1Char('\n') + told);
+}
+
+// A command still running runs on behind the closed window; the program ends after it.
+void Form1::closeEvent(QCloseEvent* event)
+{
+    m_commands->windowClosed();
+    QWidget::closeEvent(event);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)

@@ -35,6 +35,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void createControls();
@@ -52,7 +53,7 @@ private:
     void showTargetMark();
     void pictureFolderChanged();
     void targetFolderChanged();
-    void previewFailed(const QString& path, const QString& reason);
+    void previewFailed(const QString& path, const QString& reason, bool tooLarge);
     void describeChoice();
     void showColour();
     void showSample();

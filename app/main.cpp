@@ -27,5 +27,6 @@ int main(int argc, char* argv[])
     tessaro::Form1 window(dialogs);
     tessaro::setIconAfterFirstPaint(window);
     window.show();
+    tessaro::removeStaleStagingInBackground();
     return QApplication::exec();
 }

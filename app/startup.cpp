@@ -1,9 +1,13 @@
 #include "app/startup.h"
 
+#include "decoration/ini_install.h"
+#include "platform/widgets/folder_reading.h"
+
 #include <QApplication>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QThreadPool>
 #include <QTimer>
 #include <QTranslator>
 #include <QWidget>
@@ -35,6 +39,11 @@ void prepareApplication(QApplication& app)
     QApplication::setApplicationName(QStringLiteral("Tessaro"));
     QApplication::setApplicationVersion(QStringLiteral(TESSARO_VERSION));
     installJapanese(app);
+}
+
+void removeStaleStagingInBackground()
+{
+    folderReaderPool()->start([] { removeStaleStaging(); });
 }
 
 void setIconAfterFirstPaint(QWidget& window)

@@ -14,6 +14,10 @@ void prepareApplication(QApplication& app);
 // take a decode each, and nothing needs them before the window is on the screen.
 void setIconAfterFirstPaint(QWidget& window);
 
+// Removes, off the window's thread, the staging folders that runs which ended before their
+// time (a crash, a kill) left in the temporary folder.
+void removeStaleStagingInBackground();
+
 // Makes the whole interface Japanese, the toolkit's own buttons and dialogs included,
 // whatever the system's language.
 void installJapanese(QCoreApplication& app);

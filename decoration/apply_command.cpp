@@ -82,33 +82,44 @@ std::error_code firstUsable(const QString& folder, const QString& preferred, con
 } // namespace
 
 // A picture copied into the folder for this run, taken back unless the decoration that names
-// it is installed: a declined or failed apply leaves the folder as it was.
+// it is installed: a declined or failed apply leaves the folder as it was. Only this run's
+// copy is taken back, and only while no desktop.ini names it: another run (or program) may
+// have found the same bytes there and named them meanwhile.
 class ApplyCommand::CopiedPicture {
 public:
-    CopiedPicture() = default;
-    CopiedPicture(QString copy, QString source) : m_copy(std::move(copy)), m_source(std::move(source)) {}
-    CopiedPicture& operator=(CopiedPicture&& other) noexcept
+    CopiedPicture(QString folder, QString source, QString& left)
+        : m_folder(std::move(folder))
+        , m_source(std::move(source))
+        , m_left(left)
     {
-        std::swap(m_copy, other.m_copy);
-        std::swap(m_source, other.m_source);
-        return *this;
     }
     CopiedPicture(const CopiedPicture&) = delete;
+    CopiedPicture& operator=(const CopiedPicture&) = delete;
     ~CopiedPicture()
     {
-        // Only while it is still the copy: whatever has taken its place is not ours.
-        bool same = false;
-        if (!m_copy.isEmpty() && !os::sameContents(toPath(m_copy), toPath(m_source), same) && same) {
-            std::error_code ignored;
-            std::filesystem::remove(toPath(m_copy), ignored);
-        }
+        if (!m_name.isEmpty())
+            takeBack();
     }
+    void made(const QString& name) { m_name = name; }
     // Whether a copy was made in this run.
-    bool made() const { return !m_copy.isEmpty(); }
-    void keep() { m_copy.clear(); }
+    bool madeOne() const { return !m_name.isEmpty(); }
+    void keep() { m_name.clear(); }
 
 private:
-    QString m_copy, m_source;
+    void takeBack()
+    {
+        bool removed = false;
+        const auto stillWanted = [this](const os::Path& aside) {
+            // Only while it is still the copy: whatever has taken its place is not ours.
+            bool same = false;
+            return os::sameContents(aside, toPath(m_source), same) || !same || namesPicture(m_folder, m_name);
+        };
+        if (os::takeBack(toPath(m_folder), toPath(m_name), stillWanted, removed))
+            m_left = native(joinPath(m_folder, m_name));
+    }
+
+    QString m_folder, m_source, m_name;
+    QString& m_left; // the copy's path when it could not be taken back, for the message
 };
 
 ApplyCommand::ApplyCommand(UserDialogs& dialogs, QWidget* window, QString stagingBase)
@@ -121,12 +132,28 @@ ApplyCommand::ApplyCommand(UserDialogs& dialogs, QWidget* window, QString stagin
 bool ApplyCommand::run(const DecorationChoice& choice, const QString& targetFolder)
 {
     m_target = targetFolder;
+    m_failure.clear();
+    m_pictureLeft.clear();
+    const bool applied = apply(choice);
+    // Said once the run has ended, so that it can tell what a failure, or a No, left behind.
+    const QString left = m_pictureLeft.isEmpty() ? QString() : tr("コピーした背景画像 %1 は削除できなかったため、残っています。").arg(m_pictureLeft);
+    if (!m_failure.isEmpty())
+        m_dialogs.warn(m_window, title(), left.isEmpty() ? m_failure : m_failure + QLatin1Char('\n') + left);
+    else if (!left.isEmpty())
+        m_dialogs.warn(m_window, title(), tr("フォルダ %1 の desktop.ini は変更しませんでした。\n%2").arg(native(m_target), left));
+    return applied;
+}
+
+bool ApplyCommand::apply(const DecorationChoice& choice)
+{
     if (const std::optional<QString> problem = checkChoice(choice)) {
         m_dialogs.warn(m_window, title(), *problem);
         return false;
     }
     if (!targetIsFolder())
         return false;
+    // Each run that reaches the folder clears what runs that ended early left in it.
+    removeLeftovers(m_target);
     const QString colour = colourValue(choice);
     const std::optional<Picture> picture = planPicture(choice);
     if (!picture)
@@ -162,10 +189,14 @@ bool ApplyCommand::keepAsItIs()
 
 bool ApplyCommand::targetIsFolder()
 {
-    const QFileInfo target(m_target);
-    if (target.isDir())
+    // The reason as the system gives it: a path too long to reach is not a missing folder.
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(toPath(m_target), error);
+    if (!error && !std::filesystem::is_directory(status))
+        error = std::make_error_code(std::errc::not_a_directory);
+    if (!error)
         return true;
-    fail(describeError(std::make_error_code(target.exists() ? std::errc::not_a_directory : std::errc::no_such_file_or_directory)));
+    fail(describeError(error));
     return false;
 }
 
@@ -173,6 +204,15 @@ std::optional<ApplyCommand::Picture> ApplyCommand::planPicture(const DecorationC
 {
     const QString source = picturePath(choice);
     Picture picture{source, source, native(source), false, true, {}};
+    // A pipe or a device under a picture's name would hold up whoever reads it.
+    std::error_code unusable;
+    const std::filesystem::file_status status = std::filesystem::status(toPath(source), unusable);
+    if (!unusable && !std::filesystem::is_regular_file(status))
+        unusable = os::make_error_code(os::Failure::NotAFile);
+    if (unusable) {
+        fail(tr("画像ファイル %1 を使えません。\n%2").arg(native(source), describeError(unusable)));
+        return std::nullopt;
+    }
     if (!os::readerMayBeElsewhere(toPath(m_target)))
         return picture;
 
@@ -293,12 +333,12 @@ QString ApplyCommand::removeEarlier()
 
 bool ApplyCommand::install(Picture picture, const QString& colour, const os::Entry& existing)
 {
-    const std::unique_ptr<QTemporaryDir> staging = stagingFolder(m_stagingBase);
+    const std::unique_ptr<StagingFolder> staging = stagingFolder(m_stagingBase);
     if (!staging) {
         fail(tr("作業用の一時フォルダを作れません。"));
         return false;
     }
-    CopiedPicture copied;
+    CopiedPicture copied(m_target, picture.source, m_pictureLeft);
     if (picture.copy) {
         const std::optional<QString> name = copyPicture(picture, copied);
         if (!name)
@@ -307,24 +347,62 @@ bool ApplyCommand::install(Picture picture, const QString& colour, const os::Ent
         picture.shown = native(joinPath(m_target, *name));
     }
     const std::optional<QByteArray> bytes = settingsFor(picture.value, colour, existing);
-    if (!bytes || !installIni(joinPath(QDir::toNativeSeparators(staging->path()), IniName), *bytes, m_target, existing, m_window, m_dialogs,
-                              [this](const QString& reason) { fail(reason); }))
+    if (!bytes)
         return false;
-    const QString copiedFrom = copied.made() ? native(picture.source) : QString();
+    const IniInstalled installed = installIni(joinPath(QDir::toNativeSeparators(staging->path()), IniName), *bytes, m_target, existing,
+                                              m_window, m_dialogs, [this](const QString& reason) { fail(reason); });
+    if (!installed.installed)
+        return false;
+    const QString copiedFrom = copied.madeOne() ? native(picture.source) : QString();
     copied.keep();
-    if (!mark())
-        return false;
+
+    // desktop.ini is in place: whatever fails from here on is told with what was done.
+    QStringList problems;
+    if (!installed.afterwards.isEmpty())
+        problems << installed.afterwards;
+    if (!picture.preferred.isEmpty()) {
+        if (const std::optional<QString> problem = pictureStillThere(picture))
+            problems << *problem;
+    }
+    // The folder's mark comes last: until it is there the reader does not look at desktop.ini,
+    // so that it never reads the new file before the file is whole and marked.
+    if (const std::error_code error = os::markSystem(toPath(m_target)))
+        problems << tr("フォルダに属性 (システム) を付けられませんでした。このままでは Windows はこのフォルダの背景を表示しません。\n%1")
+                        .arg(describeError(error));
     const QString earlier = removeEarlier();
     os::notifyFolderChanged(toPath(m_target));
+    if (!problems.isEmpty()) {
+        m_dialogs.warn(m_window, title(), tr("フォルダ %1 に desktop.ini を書き込みました (背景画像: %2、文字色: %3)。%4\nただし、次の問題がありました。\n%5")
+                                       .arg(native(m_target), picture.shown, colour, earlier, problems.join(QLatin1Char('\n'))));
+        return false;
+    }
     m_dialogs.inform(m_window, title(), appliedText({native(m_target), picture.shown, copiedFrom, colour, os::readerMayBeElsewhere(toPath(m_target)),
                                                      bigPictureLine(picture.source) + earlier}));
     return true;
 }
 
+// A copy found in the folder with the picture's bytes may be another run's, which takes it
+// back when that run fails: once desktop.ini names it, it is copied again if it has gone.
+std::optional<QString> ApplyCommand::pictureStillThere(const Picture& picture)
+{
+    os::Entry entry;
+    std::error_code error = os::inspect(toPath(joinPath(m_target, picture.value)), false, 0, entry);
+    if (!error && entry.kind != os::Entry::Kind::Absent)
+        return std::nullopt;
+    if (!error) {
+        const os::CopyOutcome copied = os::copyAsNew(toPath(picture.source), toPath(m_target), toPath(picture.value));
+        // Another copy of it may have come meanwhile.
+        if (copied.placed || os::errorKind(copied.error) == os::ErrorKind::NameTaken)
+            return std::nullopt;
+        error = copied.error;
+    }
+    return tr("背景画像 %1 がフォルダにありません。\n%2").arg(picture.shown, describeError(error));
+}
+
 std::optional<QString> ApplyCommand::copyPicture(const Picture& picture, CopiedPicture& copied)
 {
     std::error_code error;
-    for (int from = 1; !error;) {
+    for (int from = 1, attempt = 0; !error && attempt < NameAttempts; ++attempt) {
         int n = 0;
         NameState state = NameState::Free;
         QString name;
@@ -332,16 +410,20 @@ std::optional<QString> ApplyCommand::copyPicture(const Picture& picture, CopiedP
             break;
         if (state == NameState::SameFile)
             return name;
-        error = os::copyAsNew(toPath(picture.source), toPath(m_target), toPath(name));
-        if (!error) {
-            copied = CopiedPicture(joinPath(m_target, name), picture.source);
+        const os::CopyOutcome outcome = os::copyAsNew(toPath(picture.source), toPath(m_target), toPath(name));
+        if (outcome.placed)
+            copied.made(name);
+        error = outcome.error;
+        if (!error)
             return name;
-        }
-        // Taken since it was looked at: the next name.
-        if (os::errorKind(error) == os::ErrorKind::NameTaken)
+        // Taken since it was looked at, perhaps by another run's copy of the same bytes: looked
+        // at again.
+        if (!outcome.placed && os::errorKind(error) == os::ErrorKind::NameTaken)
             error.clear();
-        from = n + 1;
+        from = n;
     }
+    if (!error)
+        error = std::make_error_code(std::errc::file_exists);
     fail(tr("画像ファイル %1 をフォルダにコピーできません。\n%2").arg(native(picture.source), describeError(error)));
     return std::nullopt;
 }
@@ -359,9 +441,17 @@ std::optional<QByteArray> ApplyCommand::settingsFor(const QString& image, const 
                  : refusalText(file));
         return std::nullopt;
     }
+    // Checked on what would be written: a bigger file could not be read back, nor taken off.
+    if (file.value->bytes.size() > IniLimit) {
+        fail(tr("書き換えた desktop.ini は %L1 バイトになり、このプログラムが扱える %L2 バイトを超えるため、変更しませんでした。")
+                 .arg(static_cast<qulonglong>(file.value->bytes.size()))
+                 .arg(static_cast<qulonglong>(IniLimit)));
+        return std::nullopt;
+    }
     return QByteArray::fromStdString(file.value->bytes);
 }
 
+// The file's and the folder's marks, made sure of where desktop.ini already says it all.
 bool ApplyCommand::mark()
 {
     // Both are tried: the folder's mark is what makes the shell look for desktop.ini at all.
@@ -369,14 +459,14 @@ bool ApplyCommand::mark()
     const std::error_code folder = os::markSystem(toPath(m_target));
     if (!file && !folder)
         return true;
-    m_dialogs.warn(m_window, title(), tr("フォルダ %1 に desktop.ini を書き込みましたが、属性を付けられませんでした。\n%2\nこのままでは Windows はこのフォルダの背景を表示しません。")
+    m_dialogs.warn(m_window, title(), tr("フォルダ %1 の desktop.ini はそのままですが、属性を付けられませんでした。\n%2\nこのままでは Windows はこのフォルダの背景を表示しません。")
                                    .arg(native(m_target), describeError(folder ? folder : file)));
     return false;
 }
 
 void ApplyCommand::fail(const QString& reason)
 {
-    m_dialogs.warn(m_window, title(), tr("フォルダ %1 に背景を設定できませんでした。\n%2").arg(native(m_target), reason));
+    m_failure = tr("フォルダ %1 に背景を設定できませんでした。\n%2").arg(native(m_target), reason);
 }
 
 } // namespace tessaro

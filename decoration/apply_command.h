@@ -27,8 +27,9 @@ public:
     // empty) and removes it when it ends.
     explicit ApplyCommand(UserDialogs& dialogs, QWidget* window, QString stagingBase = {});
 
-    // True when the folder holds the decoration afterwards; every outcome but a No has told
-    // the user.
+    // True when the folder holds the whole decoration afterwards; every outcome but a No has
+    // told the user, in one message: that nothing changed and why, or what changed and what
+    // failed after it.
     bool run(const DecorationChoice& choice, const QString& targetFolder);
 
     // What its questions and messages are titled: what they are about.
@@ -42,15 +43,17 @@ private:
         QString shown;       // the picture the folder uses, as the user is told
         bool copy = false;   // copied into the folder first, as `value`
         bool outside = true; // why a copy: it lies outside the folder, or has a name Windows cannot open
-        QString preferred;   // the copy's name before a number is added to make it free
+        QString preferred;   // the copy's name before a number is added to make it free; empty when not a copy
     };
 
     class CopiedPicture;
 
+    bool apply(const DecorationChoice& choice);
     std::optional<Picture> planPicture(const DecorationChoice& choice);
     std::optional<os::Entry> lookAtExisting(const Picture& picture, const QString& colour);
     bool alreadyThere(const Picture& picture, const QString& colour, const os::Entry& existing);
     bool keepAsItIs();
+    bool mark();
     QString earlierPicture(const Picture& picture, const os::Entry& existing) const;
     bool askFirst(const Picture& picture, const os::Entry& existing);
     bool askAboutExisting(const QString& question, const QString& earlier);
@@ -58,14 +61,17 @@ private:
     bool install(Picture picture, const QString& colour, const os::Entry& existing);
     bool targetIsFolder();
     std::optional<QString> copyPicture(const Picture& picture, CopiedPicture& copied);
+    std::optional<QString> pictureStillThere(const Picture& picture);
     std::optional<QByteArray> settingsFor(const QString& image, const QString& colour, const os::Entry& existing);
-    bool mark();
+    // Keeps the failure to be told once the run has ended.
     void fail(const QString& reason);
 
     UserDialogs& m_dialogs;
     QWidget* m_window;
     QString m_stagingBase;
     QString m_target;
+    QString m_failure;
+    QString m_pictureLeft;
     QString m_earlier;            // the picture the decoration named before, offered for deletion
     bool m_deleteEarlier = false; // as the user left the offer
 };

@@ -11,6 +11,9 @@
 namespace tessaro {
 namespace {
 
+// The longest name a folder holds: 255 bytes on Linux, 255 UTF-16 units on Windows.
+constexpr std::size_t LongestName = 255;
+
 bool forbidden(QChar c)
 {
     return c.unicode() < 0x20 || QStringView(u"<>:\"/\\|?*").contains(c);
@@ -56,7 +59,12 @@ QString numberedName(const QString& name, int n)
     // "sea.jpg" -> "sea (2).jpg"; a name whose only dot starts it has no extension.
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     const qsizetype at = dot > 0 ? dot : name.size();
-    return name.left(at) + QStringLiteral(" (%1)").arg(n) + name.mid(at);
+    QString stem = name.left(at);
+    const QString rest = QStringLiteral(" (%1)").arg(n) + name.mid(at);
+    // A name the filesystem cannot hold could never be made: the stem gives way to the number.
+    while (!stem.isEmpty() && toPath(stem + rest).native().size() > LongestName)
+        stem.chop(stem.size() > 1 && stem.back().isLowSurrogate() ? 2 : 1);
+    return stem + rest;
 }
 
 std::error_code pathInside(const QString& picture, const QString& folder, std::optional<QStringList>& names)
@@ -73,8 +81,12 @@ std::error_code pathInside(const QString& picture, const QString& folder, std::o
     // Compared as files, not as text: the same folder may have names that differ in case
     // (Windows) or lie on a second mount of the same filesystem.
     for (fs::path at = file.parent_path();; at = at.parent_path()) {
-        std::error_code ignored;
-        if (fs::equivalent(at, root, ignored)) {
+        // A folder on the way that cannot be looked at may be the folder itself: it is not
+        // taken for one elsewhere.
+        const bool same = fs::equivalent(at, root, error);
+        if (error)
+            return error;
+        if (same) {
             QStringList parts;
             for (const fs::path& part : file.lexically_relative(at))
                 parts << toQString(part);

@@ -27,11 +27,13 @@ bool deviceName(const QString& name);
 QString windowsName(const QString& name);
 
 // The n-th name to try for a copy of `name`: the name itself for 1, then "sea (2).jpg",
-// "sea (3).jpg", ...
+// "sea (3).jpg", ..., the part before the extension shortened where the number would make
+// the name longer than a folder can hold.
 QString numberedName(const QString& name, int n);
 
 // Where `picture` lies below `folder`, as the names of the folders on the way and the file's
-// own, both paths taken with every link resolved; empty when it lies elsewhere.
+// own, both paths taken with every link resolved; empty when it lies elsewhere. A folder on
+// the way that cannot be looked at is a failure, not a sign that it lies elsewhere.
 std::error_code pathInside(const QString& picture, const QString& folder, std::optional<QStringList>& names);
 
 } // namespace tessaro

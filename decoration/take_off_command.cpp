@@ -12,7 +12,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <filesystem>
 
@@ -67,10 +66,18 @@ bool TakeOffCommand::run(const QString& folder)
         : m_dialogs.askWithCheck(m_window, title(), question,
                                  tr("フォルダ内の背景画像 %1 も削除する").arg(QFileInfo(planned->picture).fileName()),
                                  deletePicture);
-    if (!yes || !write(*planned))
+    if (!yes)
+        return false;
+    const IniInstalled written = write(*planned);
+    if (!written.installed)
         return false;
     const QString pictureNote = deletePicture ? removePicture(planned->picture) : QString();
     os::notifyFolderChanged(toPath(m_folder));
+    if (!written.afterwards.isEmpty()) {
+        m_dialogs.warn(m_window, title(), tr("フォルダ %1 の背景画像と文字色の設定を外しました。%2\nただし、次の問題がありました。\n%3")
+                                       .arg(native(m_folder), pictureNote, written.afterwards));
+        return false;
+    }
     m_dialogs.inform(m_window, title(), tr("フォルダ %1 の背景画像と文字色の設定を外しました。%2\nファイルマネージャでこのフォルダを次に開いたときに反映されます。")
                                    .arg(native(m_folder), pictureNote));
     return true;
@@ -78,10 +85,17 @@ bool TakeOffCommand::run(const QString& folder)
 
 std::optional<TakeOffCommand::Plan> TakeOffCommand::plan()
 {
-    if (!QFileInfo(m_folder).isDir()) {
-        fail(describeError(std::make_error_code(std::errc::no_such_file_or_directory)));
+    // The reason as the system gives it: a path too long to reach is not a missing folder.
+    std::error_code unreachable;
+    const std::filesystem::file_status status = std::filesystem::status(toPath(m_folder), unreachable);
+    if (!unreachable && !std::filesystem::is_directory(status))
+        unreachable = std::make_error_code(std::errc::not_a_directory);
+    if (unreachable) {
+        fail(describeError(unreachable));
         return std::nullopt;
     }
+    // Each run that reaches the folder clears what runs that ended early left in it.
+    removeLeftovers(m_folder);
     Plan plan;
     if (const auto error = os::inspect(toPath(joinPath(m_folder, IniName)), true, IniLimit, plan.existing)) {
         fail(tr("desktop.ini を読めません。\n%1").arg(describeError(error)));
@@ -109,23 +123,18 @@ std::optional<TakeOffCommand::Plan> TakeOffCommand::plan()
     return plan;
 }
 
-bool TakeOffCommand::write(const Plan& plan)
+IniInstalled TakeOffCommand::write(const Plan& plan)
 {
     if (plan.nothingLeft)
-        return removeIni(plan.existing);
-    const std::unique_ptr<QTemporaryDir> staging = stagingFolder(m_stagingBase);
+        return {removeIni(plan.existing), {}};
+    const std::unique_ptr<StagingFolder> staging = stagingFolder(m_stagingBase);
     if (!staging) {
         fail(tr("作業用の一時フォルダを作れません。"));
-        return false;
+        return {};
     }
-    const QByteArray bytes = QByteArray::fromStdString(plan.bytes);
-    if (!installIni(joinPath(QDir::toNativeSeparators(staging->path()), IniName), bytes, m_folder, plan.existing, m_window, m_dialogs,
-                    [this](const QString& reason) { fail(reason); }))
-        return false;
-    // The new file takes the old one's place, and the file manager keeps it Hidden and System.
-    if (const auto error = os::markHiddenSystem(toPath(joinPath(m_folder, IniName))))
-        m_dialogs.warn(m_window, title(), tr("フォルダ %1 の desktop.ini に属性を付けられませんでした。\n%2").arg(native(m_folder), describeError(error)));
-    return true;
+    // The new file takes the old one's place Hidden and System, as the file manager keeps it.
+    return installIni(joinPath(QDir::toNativeSeparators(staging->path()), IniName), QByteArray::fromStdString(plan.bytes), m_folder,
+                      plan.existing, m_window, m_dialogs, [this](const QString& reason) { fail(reason); });
 }
 
 bool TakeOffCommand::removeIni(const os::Entry& existing)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "decoration/ini_install.h"
 #include "platform/os/os_services.h"
 
 #include <QCoreApplication>
@@ -27,8 +28,8 @@ public:
     // empty) and removes it when it ends.
     explicit TakeOffCommand(UserDialogs& dialogs, QWidget* window, QString stagingBase = {});
 
-    // True when the folder's decoration is off afterwards; every outcome but a No has told
-    // the user.
+    // True when the folder's decoration is off afterwards, and all went well; every outcome but
+    // a No has told the user, in one message.
     bool run(const QString& folder);
 
     // What its questions and messages are titled: what they are about.
@@ -43,7 +44,7 @@ private:
     };
 
     std::optional<Plan> plan();
-    bool write(const Plan& plan);
+    IniInstalled write(const Plan& plan);
     bool removeIni(const os::Entry& existing);
     QString removePicture(const QString& picture);
     void fail(const QString& reason);

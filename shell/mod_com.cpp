@@ -18,8 +18,8 @@ struct Text {
 
 } // namespace
 
-std::error_code CopyToFolder(const QString& source, const QString& destination, QWidget* window, UserDialogs& dialogs,
-                             const AlreadyAgreed& agreed)
+os::CopyOutcome CopyToFolder(const QString& source, const QString& destination, QWidget* window, UserDialogs& dialogs,
+                             const AlreadyAgreed& agreed, const os::PrepareCopy& prepare)
 {
     const auto confirm = [&](const os::Path& existing) {
         const QString shown = toQString(existing);
@@ -28,7 +28,7 @@ std::error_code CopyToFolder(const QString& source, const QString& destination, 
         return dialogs.ask(window, Text::tr("ファイルの置き換え"), Text::tr("%1 は既にあります。\n置き換えますか?").arg(shown));
     };
     return os::copyToFolder(toPath(source), toPath(destination), confirm,
-                            agreed ? os::ReplaceQuestion::AlreadyAnswered : os::ReplaceQuestion::NotAsked);
+                            agreed ? os::ReplaceQuestion::AlreadyAnswered : os::ReplaceQuestion::NotAsked, prepare);
 }
 
 void OpenFolder(const QString& folder, QWidget* window, UserDialogs& dialogs)

@@ -127,6 +127,24 @@ inline QByteArray encoded(const QImage& image, const char* format)
     return buffer.open(QIODevice::WriteOnly) && image.save(&buffer, format) ? bytes : QByteArray();
 }
 
+// An uncompressed 24-bit BMP, left half red and right half blue, made row by row: Qt's own
+// encoder would need the picture in memory first. `rows` of it: fewer are a file cut short.
+inline QByteArray bmpFile(int width, int height, int rows)
+{
+    const auto u32 = [](quint32 v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); };
+    const int stride = (width * 3 + 3) / 4 * 4;
+    QByteArray row(stride, '\0');
+    for (int x = 0; x < width; ++x)
+        row.replace(x * 3, 3, x < width / 2 ? QByteArray("\x00\x00\xFF", 3) : QByteArray("\xFF\x00\x00", 3)); // B G R
+    const quint32 data = quint32(stride) * quint32(height);
+    QByteArray bmp = "BM" + u32(54 + data) + u32(0) + u32(54) + u32(40) + u32(quint32(width)) + u32(quint32(height))
+        + QByteArray("\x01\x00\x18\x00", 4) + u32(0) + u32(data) + u32(2835) + u32(2835) + u32(0) + u32(0);
+    bmp.reserve(54 + qsizetype(data));
+    for (int y = 0; y < rows; ++y)
+        bmp += row;
+    return bmp;
+}
+
 // Qt reads GIF but cannot write it. Each frame is one colour; the LZW data restarts the
 // code table before every pixel, which any decoder reads and needs no real compressor.
 inline QByteArray makeGif(QSize size, const QList<QColor>& frames)

@@ -8,11 +8,17 @@
 #include "gui_support.h"
 #include "ini_support.h"
 #include "platform/os/dos_attributes.h"
+#include "platform/widgets/file_list.h"
 #include "platform/widgets/folder_list.h"
+#include "platform/widgets/picture_box.h"
+#include "platform/widgets/shown_name.h"
 #include "posix_support.h"
 
 #include <QDirIterator>
 #include <QtTest>
+
+#include <latch>
+#include <thread>
 
 #include <sys/stat.h>
 
@@ -108,7 +114,7 @@ void verifyMarked(const Folders& folders)
 }
 
 enum class Setup { Nothing, OldFile, LinkToNotes, ReadOnlyMark, ReadOnlyFile };
-enum class Meanwhile { Nothing, IniAppears, IniChanges };
+enum class Meanwhile { Nothing, IniAppears, IniChanges, IniNamingTheCopyAppears };
 
 // `answers`: the user's, in turn. `asked`: the questions, in order; `defaults`: "Y" or "N" each.
 struct NoCase { const char* name; bool elsewhere; Setup setup; Meanwhile meanwhile; QList<bool> answers; const char* asked;
@@ -126,6 +132,9 @@ const NoCase noCases[] = {
      {true, false}, "copy appeared", "YN", 0},
     {"desktop.ini changes after the merge was agreed, declined", false, Setup::OldFile, Meanwhile::IniChanges, {true, false},
      "merge appeared", "NN", 0},
+    // Another run has found the copy and named it: it is no longer this run's to take back.
+    {"desktop.ini naming the copy appears, declined: the copy stays", true, Setup::Nothing, Meanwhile::IniNamingTheCopyAppears,
+     {true, false}, "copy appeared", "YN", 0},
 };
 
 struct MergeCase { const char* name; QByteArray existing; const char16_t* picture; QByteArray merged; const char* refusal = nullptr; };
@@ -180,17 +189,20 @@ const EarlierCase earlierCases[] = {
     {"outside the folder: not offered", "..\\sea.jpg", {}, true, false, false, false},
 };
 
-enum class Fault { TargetMissing, TargetIsAFile, IniIsAFolder, IniTooBig, ReadOnlyTarget, NowhereToStage, PictureIsAPipe,
-                   PictureGone, UnknownAttributeFormat };
+enum class Fault { TargetMissing, TargetPathTooLong, TargetIsAFile, IniIsAFolder, IniTooBig, MergedTooBig, ReadOnlyTarget,
+                   NowhereToStage, PictureIsAPipe, PictureGone, UnknownAttributeFormat };
 struct FailureCase { const char* name; Fault fault; const char* reason; bool changes = false; };
 const FailureCase failureCases[] = {
     {"target missing", Fault::TargetMissing, "見つかりません"},
+    {"target path too long", Fault::TargetPathTooLong, "長すぎます"},
     {"target is a file", Fault::TargetIsAFile, "フォルダではありません"},
     {"desktop.ini is a folder", Fault::IniIsAFolder, "同じ名前のフォルダがあります"},
     {"desktop.ini too big to be settings", Fault::IniTooBig, "大きすぎます"},
+    // Within the limit before, over it once merged: refused before anything is written.
+    {"desktop.ini over the limit once merged", Fault::MergedTooBig, "1,048,576 バイトを超える"},
     {"read-only folder", Fault::ReadOnlyTarget, "アクセスが拒否されました"},
     {"nowhere to stage", Fault::NowhereToStage, "一時フォルダを作れません"},
-    {"the picture is a pipe", Fault::PictureIsAPipe, "この操作を行えません"},
+    {"the picture a pipe inside the folder", Fault::PictureIsAPipe, "ふつうのファイルではありません"},
     {"the picture has gone", Fault::PictureGone, "見つかりません"},
     {"the folder's attributes in a form unknown here", Fault::UnknownAttributeFormat, "知らない形式", true},
 };
@@ -231,6 +243,12 @@ private Q_SLOTS:
             if (c.meanwhile != Meanwhile::Nothing && dialogs.questions.size() == 1) {
                 writeFile(folders.ini, "theirs");
                 before = snapshot(folders.path(QString()));
+            }
+            if (c.meanwhile == Meanwhile::IniNamingTheCopyAppears && dialogs.questions.size() == 2) {
+                writeFile(folders.ini, lines(QStringLiteral("sea.jpg")));
+                // All but the run's own staging folder, which goes with the run.
+                before = snapshot(folders.path(QString()));
+                before.removeIf([](const QString& entry) { return entry.startsWith(QLatin1String("/staging/tessaro-")); });
             }
         };
         const QString pictures = c.elsewhere ? folders.pictures : folders.target + QStringLiteral("/写真");
@@ -393,12 +411,17 @@ private Q_SLOTS:
         QString target = folders.target, pictures = folders.pictures, staging = folders.staging;
         switch (c.fault) {
         case Fault::TargetMissing: target += QStringLiteral("/gone"); break;
+        case Fault::TargetPathTooLong: target += QStringLiteral("/a").repeated(2600); break;
         case Fault::TargetIsAFile: target = pictures + QStringLiteral("/sea.jpg"); break;
         case Fault::IniIsAFolder: QVERIFY(QDir().mkdir(folders.ini)); break;
         case Fault::IniTooBig: writeFile(folders.ini, QByteArray((1 << 20) + 1, ';')); break;
+        case Fault::MergedTooBig: writeFile(folders.ini, QByteArray((1 << 20) - 22, ';')); break;
         case Fault::ReadOnlyTarget: break;
         case Fault::NowhereToStage: staging = pictures + QStringLiteral("/sea.jpg"); break;
-        case Fault::PictureIsAPipe: QCOMPARE(::mkfifo(QFile::encodeName(pictures + QStringLiteral("/pipe.jpg")), 0600), 0); break;
+        case Fault::PictureIsAPipe:
+            pictures = target;
+            QCOMPARE(::mkfifo(QFile::encodeName(pictures + QStringLiteral("/pipe.jpg")), 0600), 0);
+            break;
         case Fault::PictureGone: break;
         case Fault::UnknownAttributeFormat:
             if (!folders.marksKept())
@@ -425,16 +448,61 @@ private Q_SLOTS:
         QCOMPARE(dialogs.warnings, dialogs.messages);
         QCOMPARE(dialogs.titles.back(), QStringLiteral("背景の設定"));
         const QString message = dialogs.messages.front();
-        QVERIFY2(message.contains(QDir::toNativeSeparators(target)), qPrintable(message));
+        // A path too long for a message is shown elided in the middle.
+        const QString shownTarget = shownName(QDir::toNativeSeparators(target));
+        QVERIFY2(message.contains(shownTarget), qPrintable(message));
         QVERIFY2(message.contains(QString::fromUtf8(c.reason)), qPrintable(message));
         QVERIFY2(!message.contains(folders.staging), qPrintable(message));
         // Not the system's English: no word of four or more Latin letters once the paths are gone.
         static const QRegularExpression english(QStringLiteral("\\b(?!desktop\\b|Windows\\b)[A-Za-z]{4,}"));
-        const QString words = QString(message).remove(pictures + QLatin1Char('/') + name).remove(target);
+        const QString words = QString(message).remove(pictures + QLatin1Char('/') + name).remove(shownTarget);
         QVERIFY2(!english.match(words).hasMatch(), qPrintable(message));
         if (!c.changes)
             QCOMPARE(snapshot(folders.path(QString())), before);
         QCOMPARE(QDir(folders.staging).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    // Two applies of the same picture to one folder at once (two windows, or two programs),
+    // 200 times: one decoration ends whole, each run shows one message, and a success is true.
+    void twoRunsAtOnce_endWithOneWholeDecoration()
+    {
+        const Folders folders;
+        for (int round = 0; round < 200; ++round) {
+            QDir(folders.target).removeRecursively();
+            QVERIFY(QDir().mkpath(folders.target));
+            // Every other round the colours differ, so that the second to write asks to replace.
+            const QString colours[] = {QStringLiteral("FF"), round % 2 ? QStringLiteral("FF00") : QStringLiteral("FF")};
+            bool applied[2] = {false, false};
+            QStringList messages[2];
+            std::latch start(2);
+            const auto run = [&](int i) {
+                FakeDialogs dialogs;
+                dialogs.answers = QList<bool>(8, true);
+                start.arrive_and_wait();
+                applied[i] = ApplyCommand(dialogs, nullptr, folders.staging).run({folders.pictures, QStringLiteral("sea.jpg"), true, colours[i]}, folders.target);
+                messages[i] = dialogs.messages;
+            };
+            std::thread first(run, 0), second(run, 1);
+            first.join();
+            second.join();
+
+            const QByteArray ini = readFile(folders.ini);
+            for (int i : {0, 1}) {
+                QVERIFY2(messages[i].size() == 1, qPrintable(QStringLiteral("round %1: %2").arg(round).arg(messages[i].join(QLatin1Char('|')))));
+                // The second of two alike may find the first's decoration already there.
+                const QString& said = messages[i].front();
+                QCOMPARE(said.contains(QStringLiteral("背景を設定しました")) || said.contains(QStringLiteral("必要はありませんでした")), applied[i]);
+            }
+            // Neither has cause to fail: the copy the other made is the same picture, and the
+            // second to write is asked, and agrees, to replace the first's desktop.ini.
+            QVERIFY2(applied[0] && applied[1], qPrintable(QStringLiteral("round %1: %2").arg(round).arg(messages[0].join(QLatin1Char('|')) + QLatin1Char('|') + messages[1].join(QLatin1Char('|')))));
+            const QString image = imageOf(folders.ini);
+            QCOMPARE(readFile(folders.target + QLatin1Char('/') + image), Folders::Picture);
+            // The file of a run that said so.
+            QVERIFY((ini == lines(image, QStringLiteral("0x000000FF")) && (applied[0] || colours[1] == colours[0]))
+                    || (ini == lines(image, QStringLiteral("0x0000FF00")) && applied[1]));
+            QCOMPARE(entriesOf(folders.target).filter(QStringLiteral(".tessaro-")), QStringList());
+        }
     }
 
     // Applying again what the folder has: no question (not even about the desktop.ini there),
@@ -468,6 +536,42 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(link).symLinkTarget(), notes);
         QCOMPARE(entriesOf(folders.staging), QStringList{QStringLiteral("desktop.ini")});
         QCOMPARE(readFile(folders.ini), lines(QStringLiteral("sea.jpg")));
+    }
+
+    // Closing the window while apply runs lets it run to its end: cut off, it could leave the
+    // folder half changed. A question still to come is answered No, and nothing more shows.
+    void window_closedWhileApplying_runsToItsEnd_data()
+    {
+        QTest::addColumn<bool>("iniThere");
+        QTest::newRow("closed while asked to copy the picture, Yes: applied") << false;
+        QTest::newRow("closed before the merge question: No, nothing changes") << true;
+    }
+
+    void window_closedWhileApplying_runsToItsEnd()
+    {
+        QFETCH(bool, iniThere);
+        TempHome home;
+        const QString ini = home.path(QStringLiteral("work/desktop.ini")), copy = home.path(QStringLiteral("work/sea.jpg"));
+        const QByteArray picture = encoded(twoColourImage(QSize(40, 30), Qt::red, Qt::blue), "JPG");
+        writeFile(home.mkpath(QStringLiteral("pics")) + QStringLiteral("/sea.jpg"), picture);
+        if (iniThere)
+            writeFile(ini, "[.ShellClassInfo]\r\nInfoTip=mine\r\n");
+        FakeDialogs dialogs;
+        dialogs.answers = {true, true};
+        Form1 form(dialogs);
+        form.show();
+        QVERIFY(form.findChild<FolderList*>(QStringLiteral("Dir1"))->setPath(home.path(QStringLiteral("pics"))));
+        form.findChild<FileList*>(QStringLiteral("File1"))->setListIndex(0);
+        QTRY_VERIFY(!form.findChild<PictureBox*>(QStringLiteral("Image1"))->loading());
+        dialogs.whileAsking = [&](const QString&) { form.close(); };
+        QVERIFY(press(form, "Command1"));
+
+        QVERIFY(!form.isVisible());
+        QCOMPARE(dialogs.questions.size(), 1);
+        QCOMPARE(dialogs.messages, QStringList());
+        QCOMPARE(readFile(ini), iniThere ? QByteArray("[.ShellClassInfo]\r\nInfoTip=mine\r\n")
+                                           : lines(QStringLiteral("sea.jpg"), QStringLiteral("0x00000000")));
+        QCOMPARE(readFile(copy), iniThere ? QByteArray() : picture);
     }
 
     void window_openingAFolderGoneMeanwhile_saysWhyItFailed()

@@ -151,6 +151,23 @@ private Q_SLOTS:
         QVERIFY(readFile(home.path(QStringLiteral("work/desktop.ini"))).contains("good.bmp"));
     }
 
+    // Too big to show here says nothing of whether the file manager can draw it.
+    void preview_pictureTooLargeToShow_isSaidButApplied()
+    {
+        TempHome home;
+        const QString folder = home.mkpath(QStringLiteral("pics"));
+        writeFile(folder + QStringLiteral("/huge.bmp"), bmpFile(16000, 16000, 0));
+        Window w(home);
+        QVERIFY(w.dir1->setPath(folder));
+        QVERIFY(w.click(QStringLiteral("huge.bmp")).isNull());
+        QCOMPARE(w.dialogs.messages.size(), 1);
+        QVERIFY2(w.dialogs.messages.front().contains(QStringLiteral("大きすぎて")), qPrintable(w.dialogs.messages.front()));
+        w.dialogs.answers = {true}; // copy the picture into the target folder
+        w.press("Command1");
+        QCOMPARE(w.dialogs.messages.size(), 2);
+        QVERIFY2(w.dialogs.messages.back().contains(QStringLiteral("背景を設定しました")), qPrintable(w.dialogs.messages.back()));
+    }
+
     void preview_undecodableName_neverShowsNorAppliesAnotherFile()
     {
         if constexpr (std::is_same_v<std::filesystem::path::value_type, wchar_t>)

@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <utility>
@@ -28,6 +29,7 @@ struct Watch {
     bool intrude = false;   // another program writes a desktop.ini just before the first rename
     QStringList calls;
     bool noNoReplace = false; // the filesystem cannot rename without replacing (EINVAL)
+    bool folderSyncFails = false;
 };
 Watch watch;
 
@@ -63,8 +65,13 @@ int watchedRename(int fromDir, const char* from, int toDir, const char* to, unsi
 
 extern "C" int fsync(int fd)
 {
-    if (watch.on)
+    if (watch.on) {
         watch.calls << QStringLiteral("sync ") + nameOf(fd);
+        if (watch.folderSyncFails && nameOf(fd) == QLatin1String("folder")) {
+            errno = EIO;
+            return -1;
+        }
+    }
     return static_cast<int>(::syscall(SYS_fsync, fd));
 }
 
@@ -80,8 +87,16 @@ extern "C" int renameat2(int fromDir, const char* from, int toDir, const char* t
 
 namespace {
 
+// Not an errno value: the copy refuses what is not a regular file with a failure of its own.
+constexpr int NotAFile = -1;
+
+QString expected(int error)
+{
+    return error == NotAFile ? describe(os::make_error_code(os::Failure::NotAFile)) : errnoText(error);
+}
+
 enum class Existing { Nothing, File, LinkToFile, DanglingLink, LinkToFolder };
-enum class Obstacle { None, ReadOnlyFolder, FileSizeLimit, AppearsMeanwhile };
+enum class Obstacle { None, ReadOnlyFolder, FileSizeLimit, AppearsMeanwhile, PrepareFails, FolderSyncFails };
 // `calls`: the file's contents reach the disk before the rename, the rename before the
 // folder's, and a rename into an empty place never replaces what appeared meanwhile.
 struct CopyCase { const char* name; Existing existing; bool answer; const char* calls; int error = 0;
@@ -96,17 +111,22 @@ const CopyCase copyCases[] = {
     {"dangling link, accepted", Existing::DanglingLink, true, Replaced},
     {"link to a folder, accepted", Existing::LinkToFolder, true, Replaced},
     {"appears meanwhile, declined", Existing::Nothing, false, "sync file, rename if absent", 0, Obstacle::AppearsMeanwhile},
-    {"appears meanwhile, accepted", Existing::Nothing, true, "sync file, rename if absent, rename, sync folder", 0,
+    {"appears meanwhile, accepted", Existing::Nothing, true, "sync file, rename if absent, sync file, rename, sync folder", 0,
      Obstacle::AppearsMeanwhile},
     {"missing folder", Existing::Nothing, true, "", ENOENT, Obstacle::None, "desktop.ini", "missing"},
     {"folder is a file", Existing::Nothing, true, "", ENOTDIR, Obstacle::None, "desktop.ini", "desktop.ini"},
     {"missing source", Existing::File, true, "", ENOENT, Obstacle::None, "missing.ini"},
-    {"source is a folder", Existing::File, true, "", EISDIR, Obstacle::None, "Nested"},
+    {"source is a folder", Existing::File, true, "", NotAFile, Obstacle::None, "Nested"},
     {"destination is a folder", Existing::Nothing, true, "", EISDIR, Obstacle::None, "desktop.ini", "Nested"},
     // Root ignores permission bits, so for root the folder is made immutable instead.
     {"read-only folder", Existing::File, true, "", ::geteuid() == 0 ? EPERM : EACCES, Obstacle::ReadOnlyFolder},
     // Fails after the first writes, as a full disk would.
     {"write fails part of the way", Existing::File, true, "", EFBIG, Obstacle::FileSizeLimit},
+    // What the copy is given before it takes the name (its attributes) fails: nothing changes.
+    {"preparing the copy fails", Existing::File, true, "prepare file", ENOTSUP, Obstacle::PrepareFails},
+    // The rename has happened: the copy is there, and the failure is reported with it.
+    {"the folder not synced after the rename", Existing::Nothing, true, "prepare file, sync file, rename if absent, sync folder", EIO,
+     Obstacle::FolderSyncFails},
 };
 
 // A copy under a new name: what is there already, and whether the filesystem can rename
@@ -121,7 +141,29 @@ const NewCase newCases[] = {
     // Without rename-if-absent a second hard link refuses a taken name just as atomically.
     {"no rename-if-absent, a free name", There::Nothing, true, "sync file, rename if absent, sync folder"},
     {"no rename-if-absent, taken", There::File, true, "sync file, rename if absent", EEXIST},
-    {"the source a pipe: not waited on", There::Nothing, false, "", EINVAL, "pipe"},
+    {"the source a pipe: not waited on", There::Nothing, false, "", NotAFile, "pipe"},
+};
+
+// What a run that ended early may have left in a folder, and whether its run still goes
+// (holds the file's lock through a descriptor of its own).
+enum class Owner { Ended, Running };
+struct LeftoverCase { const char* name; const char* entry; Owner owner; bool named; const char* after; };
+const LeftoverCase leftoverCases[] = {
+    {"a copy being written", ".sea.jpg.tessaro-Ab3dEf9H", Owner::Ended, false, ""},
+    {"a copy being written by a run still going", ".sea.jpg.tessaro-Ab3dEf9H", Owner::Running, false, ".sea.jpg.tessaro-Ab3dEf9H"},
+    {"set aside, not named", ".sea.jpg.tessaro-aside-Ab3dEf9H", Owner::Ended, false, ""},
+    {"set aside, named by the decoration: given its name back", ".sea.jpg.tessaro-aside-Ab3dEf9H", Owner::Ended, true, "sea.jpg"},
+    {"set aside by a run still going", ".sea.jpg.tessaro-aside-Ab3dEf9H", Owner::Running, true, ".sea.jpg.tessaro-aside-Ab3dEf9H"},
+    {"the user's own hidden file", ".sea.jpg.tessaro-mine", Owner::Ended, false, ".sea.jpg.tessaro-mine"},
+};
+
+// What becomes of a copy taken back: `wanted` answers the question, `meanwhile` puts another
+// file under its name first.
+struct TakeBackCase { const char* name; bool wanted; bool meanwhile; bool removed; QByteArray after; };
+const TakeBackCase takeBackCases[] = {
+    {"not wanted: removed", false, false, true, {}},
+    {"named meanwhile: given its name back", true, false, false, "the copy"},
+    {"named, and another copy took the name: that one stays", true, true, false, "another copy"},
 };
 
 } // namespace
@@ -162,13 +204,22 @@ private Q_SLOTS:
             QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
         std::vector<Path> asked;
         const auto confirm = [&](const Path& existing) { asked.push_back(existing); return c.answer; };
-        watch = {true, QFileInfo(at("Pictures")).canonicalFilePath(), c.obstacle == Obstacle::AppearsMeanwhile, {}, false};
-        const auto error = os::copyToFolder(at(c.source).toStdString(), at(c.folder).toStdString(), confirm);
+        const auto prepare = [&](const Path& file) {
+            // The hidden copy in the folder, before it has the name.
+            const bool temporary = file.parent_path() == at("Pictures").toStdString() && file.filename().string().starts_with('.');
+            watch.calls << QStringLiteral("prepare ") + (temporary ? QStringLiteral("file") : QString::fromStdString(file.string()));
+            return c.obstacle == Obstacle::PrepareFails ? std::error_code(ENOTSUP, std::system_category()) : std::error_code();
+        };
+        const bool prepares = c.obstacle == Obstacle::PrepareFails || c.obstacle == Obstacle::FolderSyncFails;
+        watch = {true, QFileInfo(at("Pictures")).canonicalFilePath(), c.obstacle == Obstacle::AppearsMeanwhile, {}, false,
+                 c.obstacle == Obstacle::FolderSyncFails};
+        const os::CopyOutcome outcome = os::copyToFolder(at(c.source).toStdString(), at(c.folder).toStdString(), confirm,
+                                                         os::ReplaceQuestion::NotAsked, prepares ? os::PrepareCopy(prepare) : nullptr);
         watch.on = false;
         ::setrlimit(RLIMIT_FSIZE, &saved);
         locked.reset();
 
-        QCOMPARE(describe(error), errnoText(c.error));
+        QCOMPARE(describe(outcome.error), expected(c.error));
         QCOMPARE(watch.calls.join(QStringLiteral(", ")), QString::fromLatin1(c.calls));
         // Asked once about what is there, and never by a copy that cannot start.
         const bool appeared = c.obstacle == Obstacle::AppearsMeanwhile;
@@ -177,7 +228,7 @@ private Q_SLOTS:
         ::lstat(destination.toUtf8(), &after);
         if (appeared && !c.answer) {
             QCOMPARE(readFile(destination), QByteArray("theirs"));
-        } else if (!c.error && (c.existing == Existing::Nothing || c.answer)) {
+        } else if ((!c.error || c.obstacle == Obstacle::FolderSyncFails) && (c.existing == Existing::Nothing || c.answer)) {
             // A new regular file renamed into place, never written through a link or rewritten
             // in place, with the mode any new file in the folder gets (not mkstemp's 0600).
             const mode_t mask = ::umask(022);
@@ -193,6 +244,7 @@ private Q_SLOTS:
             QCOMPARE(readFile(target), QByteArray("old"));
         if (c.existing == Existing::LinkToFolder)
             QCOMPARE(entriesOf(target), QStringList());
+        QCOMPARE(outcome.placed, readFile(destination) == content);
         // No temporary file left behind, whatever happened.
         const QStringList ini{QStringLiteral("desktop.ini")};
         QCOMPARE(entriesOf(at("Pictures")), after.st_ino ? ini : QStringList());
@@ -220,11 +272,12 @@ private Q_SLOTS:
             QVERIFY(QDir().mkdir(destination));
         const QStringList before = entriesOf(at("target"));
 
-        watch = {true, QFileInfo(at("target")).canonicalFilePath(), false, {}, c.noNoReplace};
-        const auto error = os::copyAsNew(at(c.source).toStdString(), at("target").toStdString(), "海 (2).jpg");
+        watch = {true, QFileInfo(at("target")).canonicalFilePath(), false, {}, c.noNoReplace, false};
+        const os::CopyOutcome outcome = os::copyAsNew(at(c.source).toStdString(), at("target").toStdString(), "海 (2).jpg");
         watch.on = false;
 
-        QCOMPARE(describe(error), errnoText(c.error));
+        QCOMPARE(describe(outcome.error), expected(c.error));
+        QCOMPARE(outcome.placed, !c.error);
         QCOMPARE(watch.calls.join(QStringLiteral(", ")), QString::fromLatin1(c.calls));
         QCOMPARE(entriesOf(at("target")), c.error ? before : QStringList{QStringLiteral("海 (2).jpg")});
         if (!c.error)
@@ -232,6 +285,68 @@ private Q_SLOTS:
         if (c.there == There::File)
             QCOMPARE(readFile(destination), QByteArray("theirs"));
         QCOMPARE(readFile(at("notes.txt")), QByteArray("mine"));
+    }
+
+    void removeLeftovers_onlyThoseOfRunsThatEnded_data() { rows(leftoverCases); }
+    void removeLeftovers_onlyThoseOfRunsThatEnded()
+    {
+        QFETCH(int, row);
+        const LeftoverCase& c = leftoverCases[row];
+        QTemporaryDir folder;
+        const QString entry = folder.filePath(QString::fromLatin1(c.entry));
+        writeFile(entry, "a picture");
+        const int held = ::open(QFile::encodeName(entry), O_RDWR | O_CLOEXEC);
+        QVERIFY(held >= 0);
+        if (c.owner == Owner::Running)
+            QCOMPARE(::flock(held, LOCK_EX), 0);
+        QStringList asked;
+        os::removeLeftovers(folder.path().toStdString(), [&](const Path& name) {
+            asked << QString::fromStdString(name.string());
+            return c.named;
+        });
+        ::close(held);
+        const QString after = QString::fromLatin1(c.after);
+        QCOMPARE(entriesOf(folder.path()), after.isEmpty() ? QStringList() : QStringList{after});
+        if (!after.isEmpty())
+            QCOMPARE(readFile(folder.filePath(after)), QByteArray("a picture"));
+        QCOMPARE(asked, QString::fromLatin1(c.entry).contains(QLatin1String("aside")) && c.owner == Owner::Ended
+                            ? QStringList{QStringLiteral("sea.jpg")} : QStringList());
+    }
+
+    void removeStaleFolders_onlyThoseNoRunHolds()
+    {
+        QTemporaryDir base;
+        for (const char* name : {"tessaro-Ended1", "tessaro-Going1", "tessaro-other", "mine-Ended1"}) {
+            QVERIFY(QDir(base.path()).mkdir(QString::fromLatin1(name)));
+            writeFile(base.filePath(QString::fromLatin1(name) + QStringLiteral("/desktop.ini")), "staged");
+        }
+        const os::FolderHold going(base.filePath(QStringLiteral("tessaro-Going1")).toStdString());
+        QVERIFY(going.held());
+        os::removeStaleFolders(base.path().toStdString(), "tessaro-");
+        QCOMPARE(entriesOf(base.path()), (QStringList{QStringLiteral("mine-Ended1"), QStringLiteral("tessaro-Going1"), QStringLiteral("tessaro-other")}));
+    }
+
+    void takeBack_asksWhileTheNameIsFree_data() { rows(takeBackCases); }
+    void takeBack_asksWhileTheNameIsFree()
+    {
+        QFETCH(int, row);
+        const TakeBackCase& c = takeBackCases[row];
+        QTemporaryDir folder;
+        const QString copy = folder.filePath(QStringLiteral("sea.jpg"));
+        writeFile(copy, "the copy");
+        bool nameFree = false;
+        bool removed = !c.removed;
+        const auto error = os::takeBack(folder.path().toStdString(), "sea.jpg", [&](const Path& aside) {
+            nameFree = !QFileInfo::exists(copy) && readFile(QString::fromStdString(aside.string())) == "the copy";
+            if (c.meanwhile)
+                writeFile(copy, "another copy");
+            return c.wanted;
+        }, removed);
+        QCOMPARE(describe(error), errnoText(0));
+        QVERIFY(nameFree);
+        QCOMPARE(removed, c.removed);
+        QCOMPARE(entriesOf(folder.path()), c.after.isEmpty() ? QStringList() : QStringList{QStringLiteral("sea.jpg")});
+        QCOMPARE(readFile(copy), c.after);
     }
 
     void writeNewFile_neverOpensWhatIsThere_data()

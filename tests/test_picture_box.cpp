@@ -9,6 +9,8 @@
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QThreadPool>
+
+#include <sys/stat.h>
 #include <QtTest>
 
 #include <atomic>
@@ -152,6 +154,49 @@ private Q_SLOTS:
         const auto near = [](QColor a, QColor b) { return qAbs(a.red() - b.red()) + qAbs(a.green() - b.green()) + qAbs(a.blue() - b.blue()) < 100; };
         QVERIFY(near(loaded.image.pixelColor(size.width() / 8, size.height() / 2), Qt::red));
         QVERIFY(near(loaded.image.pixelColor(size.width() * 7 / 8, size.height() / 2), right));
+    }
+
+    // Qt refuses to decode more than 128 MB; a BMP is decoded whole before it is scaled.
+    void loadPicture_bmpOverQtsDefaultLimit_isShown()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("big.bmp")), bmpFile(5800, 5800, 5800));
+        const LoadedPicture loaded = loadPicture(dir.filePath(QStringLiteral("big.bmp")), QSize(120, 80));
+        QVERIFY2(!loaded.image.isNull(), qPrintable(loaded.error));
+        QCOMPARE(loaded.image.pixelColor(110, 40), QColor(Qt::blue));
+    }
+
+    void loadPicture_refusesWhatCannotOrNeedNotBeRead_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<bool>("tooLarge");
+        // Opening a pipe would wait for a writer; the test would never end.
+        QTest::newRow("a pipe") << "pipe" << "ふつうのファイルではありません" << false;
+        QTest::newRow("a link to a device") << "device" << "ふつうのファイルではありません" << false;
+        QTest::newRow("a folder") << "folder" << "ふつうのファイルではありません" << false;
+        QTest::newRow("a header of 16000 × 16000: too large, perhaps whole") << "huge" << "大きすぎて" << true;
+    }
+
+    void loadPicture_refusesWhatCannotOrNeedNotBeRead()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QFETCH(bool, tooLarge);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("picture.bmp"));
+        if (kind == QLatin1String("pipe"))
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        if (kind == QLatin1String("device"))
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+        if (kind == QLatin1String("folder"))
+            QVERIFY(QDir().mkdir(path));
+        if (kind == QLatin1String("huge"))
+            writeFile(path, bmpFile(16000, 16000, 0));
+        const LoadedPicture loaded = loadPicture(path, QSize(120, 80));
+        QVERIFY(loaded.image.isNull());
+        QVERIFY2(loaded.error.contains(reason), qPrintable(loaded.error));
+        QCOMPARE(loaded.tooLarge, tooLarge);
     }
 
     void loadPicture_cancelled_stopsReading()
@@ -334,6 +379,21 @@ private Q_SLOTS:
         QVERIFY(!box.notes().contains(QStringLiteral("左上")));
         box.clear();
         QVERIFY(!box.legibility());
+    }
+
+    // Decodes stuck for good (a volume that stopped answering) hold both threads: a later
+    // picture still shows once they have been dropped a while.
+    void showFile_decodesStuckAfterTheirDrop_neverHoldUpTheNext()
+    {
+        CuedBox cued;
+        for (const QString& stuck : {QStringLiteral("stuck1.jpg"), QStringLiteral("stuck2.jpg")}) {
+            cued.cue.set(stuck, false, true);
+            cued.box.showFile(stuck);
+            QTRY_VERIFY(cued.cue.gate(stuck).started);
+        }
+        cued.cue.set(QStringLiteral("next.jpg"), true);
+        cued.box.showFile(QStringLiteral("next.jpg"));
+        QTRY_COMPARE_WITH_TIMEOUT(cued.box.file(), QStringLiteral("next.jpg"), 4000);
     }
 
     void showFile_droppedBeforeItsTurn_neverStarts()

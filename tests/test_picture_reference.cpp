@@ -53,6 +53,11 @@ private Q_SLOTS:
         QTest::newRow("the last extension") << "sea.old.jpg" << 12 << "sea.old (12).jpg";
         QTest::newRow("no extension") << "sea" << 3 << "sea (3)";
         QTest::newRow("a dot first is no extension") << ".sea" << 2 << ".sea (2)";
+        // 255 bytes is the longest name a folder holds: the number takes the stem's place.
+        QTest::newRow("255 bytes: shortened before the number") << QString(251, u'a') + QStringLiteral(".jpg") << 2
+                                                                << QString(247, u'a') + QStringLiteral(" (2).jpg");
+        QTest::newRow("never half a character") << QString(83, u'海') + QStringLiteral(".jpg") << 2
+                                                 << QString(82, u'海') + QStringLiteral(" (2).jpg");
     }
     void numberedName_keepsTheExtension()
     {

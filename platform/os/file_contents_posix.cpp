@@ -131,4 +131,26 @@ std::error_code sameContents(const Path& file, const Path& source, bool& same)
     return compare(file, source, same);
 }
 
+std::error_code openRegularFile(const Path& path, int& fd)
+{
+    // O_NONBLOCK: a pipe opens at once instead of waiting for a writer, and is then refused.
+    do
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return lastError();
+    struct stat info {};
+    int error = 0;
+    if (::fstat(fd, &info) != 0)
+        error = errno;
+    // Reads of a regular file never wait as a pipe's do; the flag only matters to them.
+    else if (S_ISREG(info.st_mode) && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        error = errno;
+    if (error == 0 && S_ISREG(info.st_mode))
+        return {};
+    ::close(fd);
+    fd = -1;
+    return error ? systemError(error) : make_error_code(Failure::NotAFile);
+}
+
 } // namespace tessaro::os

@@ -1,7 +1,11 @@
 #include "platform/os/same_bytes.h"
 #include "platform/os/windows_support.h"
 
+#include <cstdint>
 #include <new>
+
+#include <fcntl.h>
+#include <io.h>
 
 namespace tessaro::os {
 namespace {
@@ -12,22 +16,6 @@ Entry::Kind kindOf(DWORD attributes)
         return Entry::Kind::Other;
     return attributes & FILE_ATTRIBUTE_DIRECTORY ? Entry::Kind::Folder : Entry::Kind::RegularFile;
 }
-
-class Handle {
-public:
-    explicit Handle(HANDLE handle) : m_handle(handle) {}
-    ~Handle()
-    {
-        if (m_handle != INVALID_HANDLE_VALUE)
-            ::CloseHandle(m_handle);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return m_handle; }
-
-private:
-    HANDLE m_handle;
-};
 
 // Opens `path` for reading only when it is a regular file: a link or junction at its end is
 // opened as itself and refused, and what was opened is looked at again, which is what counts
@@ -130,6 +118,33 @@ std::error_code sameContents(const Path& file, const Path& source, bool& same)
         got = read;
         return error;
     }, same);
+}
+
+std::error_code openRegularFile(const Path& path, int& fd)
+{
+    fd = -1;
+    const QuietDriveErrors quiet;
+    const Path full = fullPath(path);
+    const DWORD attributes = ::GetFileAttributesW(full.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return make_error_code(Failure::NotAFile);
+    // A device's name (CON, COM1) opens the device: only a file on a disk is read.
+    const HANDLE handle = ::CreateFileW(full.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return lastError();
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileType(handle) != FILE_TYPE_DISK || !::GetFileInformationByHandle(handle, &info)
+        || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        ::CloseHandle(handle);
+        return make_error_code(Failure::NotAFile);
+    }
+    fd = ::_open_osfhandle(reinterpret_cast<std::intptr_t>(handle), _O_RDONLY | _O_BINARY);
+    if (fd < 0) {
+        ::CloseHandle(handle);
+        return {ERROR_TOO_MANY_OPEN_FILES, std::system_category()};
+    }
+    return {};
 }
 
 } // namespace tessaro::os

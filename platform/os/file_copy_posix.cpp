@@ -1,7 +1,9 @@
 #include "platform/os/os_services.h"
+#include "platform/os/leftover_names.h"
 #include "platform/os/posix_fd.h"
 #include "platform/os/system_mark_posix.h"
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
@@ -11,6 +13,7 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,15 +44,46 @@ std::error_code syncRetrying(int fd)
     return result == 0 ? std::error_code{} : lastError();
 }
 
-// A temporary file in the destination folder, removed again unless it was renamed into place.
+std::uint64_t randomBits()
+{
+    std::uint64_t bits = 0;
+    if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof bits))
+        return bits;
+    // O_EXCL guarantees uniqueness; the name only needs to be unlikely to collide.
+    static std::atomic<std::uint64_t> counter = 0;
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    return (static_cast<std::uint64_t>(now) * 0x9E3779B97F4A7C15u) ^ (static_cast<std::uint64_t>(::getpid()) << 32) ^ ++counter;
+}
+
+enum class Hold { Held, CleanedUp, Failed };
+
+// Marks the file open as `fd`, under `name` in `dir`, as this run's: removeLeftovers() of
+// another run leaves a locked file alone, and the lock goes with the process however it ends.
+// CleanedUp when another run's clean-up holds it, or has removed it already. A filesystem
+// without locks lets it pass unlocked: the clean-up cannot lock it either, and leaves it.
+Hold holdAsOurs(int dir, const std::string& name, int fd)
+{
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+        return Hold::CleanedUp;
+    struct stat named {}, open {};
+    if (::fstatat(dir, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? Hold::CleanedUp : Hold::Failed;
+    if (::fstat(fd, &open) != 0)
+        return Hold::Failed;
+    return named.st_dev == open.st_dev && named.st_ino == open.st_ino ? Hold::Held : Hold::CleanedUp;
+}
+
+// A temporary file in the destination folder, removed again unless it was renamed into
+// place. It stays open, and locked as this run's, until its name is given up.
 class TemporaryFile {
 public:
     explicit TemporaryFile(int dir) : m_dir(dir) {}
     ~TemporaryFile()
     {
-        (void)close();
+        // Removed while still locked, so that no clean-up takes it for a leftover meanwhile.
         if (!m_name.empty())
             ::unlinkat(m_dir, m_name.c_str(), 0);
+        (void)close();
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -60,26 +94,25 @@ public:
     // touching the process-wide umask.
     std::error_code create(const std::string& finalName)
     {
-        static constexpr char Letters[] =
-            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-        constexpr std::uint64_t LetterCount = sizeof Letters - 1;
-        // Room for the dot, the suffix and NAME_MAX, whatever the final name's length.
-        const std::string stem = "." + finalName.substr(0, 200) + ".";
         for (int attempt = 0; attempt < 100; ++attempt) {
-            std::string name = stem;
-            std::uint64_t bits = randomBits();
-            for (int i = 0; i < 8; ++i) {
-                name += Letters[bits % LetterCount];
-                bits /= LetterCount;
-            }
+            std::string name = leftover::temporaryName(finalName, randomBits());
             const int fd = openRetrying(m_dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd >= 0) {
-                m_fd = fd;
-                m_name = std::move(name);
-                return {};
+            if (fd < 0) {
+                if (errno != EEXIST)
+                    return lastError();
+                continue;
             }
-            if (errno != EEXIST)
-                return lastError();
+            const Hold hold = holdAsOurs(m_dir, name, fd);
+            if (hold != Hold::Held) {
+                // A clean-up that holds it removes it; otherwise it is still ours to remove.
+                if (hold == Hold::Failed)
+                    ::unlinkat(m_dir, name.c_str(), 0);
+                ::close(fd);
+                continue;
+            }
+            m_fd = fd;
+            m_name = std::move(name);
+            return {};
         }
         return systemError(EEXIST);
     }
@@ -102,18 +135,6 @@ public:
     void release() { m_name.clear(); }
 
 private:
-    static std::uint64_t randomBits()
-    {
-        std::uint64_t bits = 0;
-        if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof bits))
-            return bits;
-        // O_EXCL guarantees uniqueness; the name only needs to be unlikely to collide.
-        static std::uint64_t counter = 0;
-        const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-        return (static_cast<std::uint64_t>(now) * 0x9E3779B97F4A7C15u)
-            ^ (static_cast<std::uint64_t>(::getpid()) << 32) ^ ++counter;
-    }
-
     int m_dir;
     int m_fd = -1;
     std::string m_name;
@@ -165,10 +186,8 @@ std::error_code checkSource(int fd)
     struct stat info {};
     if (::fstat(fd, &info) != 0)
         return lastError();
-    if (S_ISDIR(info.st_mode))
-        return systemError(EISDIR);
     if (!S_ISREG(info.st_mode))
-        return systemError(EINVAL);
+        return make_error_code(Failure::NotAFile);
     return {};
 }
 
@@ -252,106 +271,176 @@ std::error_code takeOver(int dir, const std::string& name, int fd)
     return copyAttributes(old.get(), fd);
 }
 
-// The source's bytes in a temporary file beside `name`, on the disk and closed; with what the
-// file of that name has, when `replacing` it.
-std::error_code writeTemporary(int input, int dir, TemporaryFile& temporary, const std::string& name, bool replacing)
+// What the temporary file gets before it takes its name: what the file it replaces has, then
+// what the caller sets.
+std::error_code prepareTemporary(int dir, TemporaryFile& temporary, const std::string& name, bool replacing, const Path& folder,
+                                 const PrepareCopy& prepare)
+{
+    if (replacing) {
+        if (auto error = takeOver(dir, name, temporary.fd()))
+            return error;
+    }
+    return prepare ? prepare(folder / temporary.name()) : std::error_code{};
+}
+
+// The source's bytes in a temporary file beside `name`, prepared and on the disk; with what
+// the file of that name has, when `replacing` it. It stays open, so that its lock holds until
+// it has its name: close() then reports what a network filesystem had still to say, after
+// fsync() has made sure there is nothing left to write.
+std::error_code writeTemporary(int input, int dir, TemporaryFile& temporary, const std::string& name, bool replacing,
+                               const Path& folder, const PrepareCopy& prepare)
 {
     if (auto error = temporary.create(name))
         return error;
     if (auto error = copyContents(input, temporary.fd()))
         return error;
-    if (replacing) {
-        if (auto error = takeOver(dir, name, temporary.fd()))
-            return error;
-    }
-    if (auto error = syncRetrying(temporary.fd()))
+    if (auto error = prepareTemporary(dir, temporary, name, replacing, folder, prepare))
         return error;
-    return temporary.close();
+    return syncRetrying(temporary.fd());
 }
 
-std::error_code copyInto(const Path& source, const Path& folder, const ConfirmReplace& confirm)
+// The temporary file has taken its name: the copy is there, whatever follows.
+CopyOutcome placed(TemporaryFile& temporary, int dir)
+{
+    temporary.release();
+    std::error_code error = syncFolder(dir);
+    if (auto closed = temporary.close(); !error)
+        error = closed;
+    return {true, true, error};
+}
+
+CopyOutcome notPlaced(std::error_code error = {})
+{
+    return {false, true, error};
+}
+
+CopyOutcome copyInto(const Path& source, const Path& folder, const ConfirmReplace& confirm, const PrepareCopy& prepare)
 {
     const std::string name = source.filename().string();
     Descriptor input, dir;
     if (auto error = openBoth(source, folder, name, input, dir))
-        return error;
+        return notPlaced(error);
 
     const Path destination = folder / name;
     Entry entry = Entry::Absent;
     if (auto error = lookUp(dir.get(), name, entry))
-        return error;
+        return notPlaced(error);
     if (entry == Entry::Directory)
-        return systemError(EISDIR);
+        return notPlaced(systemError(EISDIR));
     const bool replaceAllowed = entry == Entry::Other;
     if (replaceAllowed && !askToReplace(confirm, destination))
-        return {};
+        return notPlaced();
 
     TemporaryFile temporary(dir.get());
-    if (auto error = writeTemporary(input.get(), dir.get(), temporary, name, replaceAllowed))
-        return error;
+    if (auto error = writeTemporary(input.get(), dir.get(), temporary, name, replaceAllowed, folder, prepare))
+        return notPlaced(error);
 
     // rename() replaces the entry itself, a symbolic link included, and never writes
     // through it; until it happens the old file is untouched.
     if (!replaceAllowed) {
         // The destination was absent when checked; one that appeared since must not be
         // replaced without asking.
-        if (::renameat2(dir.get(), temporary.name().c_str(), dir.get(), name.c_str(), RENAME_NOREPLACE) == 0) {
-            temporary.release();
-            return syncFolder(dir.get());
-        }
+        if (::renameat2(dir.get(), temporary.name().c_str(), dir.get(), name.c_str(), RENAME_NOREPLACE) == 0)
+            return placed(temporary, dir.get());
         if (errno == EEXIST) {
             if (!askToReplace(confirm, destination))
-                return {};
-            const Descriptor again(openRetrying(dir.get(), temporary.name().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-            if (again.get() < 0)
-                return lastError();
-            if (auto error = takeOver(dir.get(), name, again.get()))
-                return error;
+                return notPlaced();
+            // Written as a new file: now it replaces one, and takes over what that one has.
+            if (auto error = prepareTemporary(dir.get(), temporary, name, true, folder, prepare))
+                return notPlaced(error);
+            if (auto error = syncRetrying(temporary.fd()))
+                return notPlaced(error);
         } else if (errno != EINVAL && errno != ENOSYS) {
             // EINVAL and ENOSYS: the filesystem or kernel cannot refuse to replace, so fall
             // back to the plain rename that every filesystem has.
-            return lastError();
+            return notPlaced(lastError());
         }
     }
     if (::renameat(dir.get(), temporary.name().c_str(), dir.get(), name.c_str()) != 0)
-        return lastError();
-    temporary.release();
-    return syncFolder(dir.get());
+        return notPlaced(lastError());
+    return placed(temporary, dir.get());
 }
 
-std::error_code copyNew(const Path& source, const Path& folder, const std::string& name)
+CopyOutcome copyNew(const Path& source, const Path& folder, const std::string& name)
 {
     Descriptor input, dir;
     if (auto error = openBoth(source, folder, name, input, dir))
-        return error;
+        return notPlaced(error);
 
     TemporaryFile temporary(dir.get());
-    if (auto error = writeTemporary(input.get(), dir.get(), temporary, name, false))
-        return error;
+    if (auto error = writeTemporary(input.get(), dir.get(), temporary, name, false, folder, {}))
+        return notPlaced(error);
 
-    if (::renameat2(dir.get(), temporary.name().c_str(), dir.get(), name.c_str(), RENAME_NOREPLACE) == 0) {
-        temporary.release();
-        return syncFolder(dir.get());
-    }
+    if (::renameat2(dir.get(), temporary.name().c_str(), dir.get(), name.c_str(), RENAME_NOREPLACE) == 0)
+        return placed(temporary, dir.get());
     if (errno != EINVAL && errno != ENOSYS)
-        return lastError();
+        return notPlaced(lastError());
     // Where rename cannot refuse to replace, a second hard link can: it fails on a taken
     // name just as atomically. The temporary name goes when `temporary` does.
     if (::linkat(dir.get(), temporary.name().c_str(), dir.get(), name.c_str(), 0) != 0)
+        return notPlaced(lastError());
+    ::unlinkat(dir.get(), temporary.name().c_str(), 0);
+    return placed(temporary, dir.get());
+}
+
+// Sets `name` aside under a hidden name, the file open and locked as this run's so that no
+// clean-up removes it meanwhile; `stillWanted` decides what becomes of it.
+std::error_code setAsideAndDecide(int dir, const std::string& name, const std::function<bool(const Path&)>& stillWanted,
+                                  const Path& folder, bool& removed)
+{
+    // Read-write where it can be: a network filesystem locks only what is open for writing.
+    int flags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    Descriptor file(openRetrying(dir, name.c_str(), flags | O_RDWR));
+    if (file.get() < 0 && errno == EACCES)
+        file = Descriptor(openRetrying(dir, name.c_str(), flags | O_RDONLY));
+    if (file.get() < 0)
         return lastError();
-    return syncFolder(dir.get());
+    if (auto error = checkSource(file.get()))
+        return error;
+    if (holdAsOurs(dir, name, file.get()) != Hold::Held)
+        return systemError(EBUSY);
+    std::string aside;
+    for (int attempt = 0;; ++attempt) {
+        aside = leftover::asideName(name, randomBits());
+        if (::renameat2(dir, name.c_str(), dir, aside.c_str(), RENAME_NOREPLACE) == 0)
+            break;
+        if (errno == EINVAL || errno == ENOSYS) {
+            // The random name is as good as free where the filesystem cannot make sure of it.
+            if (::renameat(dir, name.c_str(), dir, aside.c_str()) == 0)
+                break;
+        }
+        if (errno != EEXIST || attempt == 100)
+            return lastError();
+    }
+    if (!stillWanted(folder / aside)) {
+        if (::unlinkat(dir, aside.c_str(), 0) != 0)
+            return lastError();
+        removed = true;
+        return syncFolder(dir);
+    }
+    if (::renameat2(dir, aside.c_str(), dir, name.c_str(), RENAME_NOREPLACE) == 0
+        || ((errno == EINVAL || errno == ENOSYS) && ::linkat(dir, aside.c_str(), dir, name.c_str(), 0) == 0
+            && ::unlinkat(dir, aside.c_str(), 0) == 0))
+        return syncFolder(dir);
+    // Another copy has taken the name meanwhile: it serves as well.
+    if (errno == EEXIST) {
+        ::unlinkat(dir, aside.c_str(), 0);
+        return syncFolder(dir);
+    }
+    return lastError();
 }
 
 } // namespace
 
-std::error_code copyToFolder(const Path& source, const Path& folder, const ConfirmReplace& confirm, ReplaceQuestion)
+CopyOutcome copyToFolder(const Path& source, const Path& folder, const ConfirmReplace& confirm, ReplaceQuestion,
+                         const PrepareCopy& prepare)
 {
     // The question is always asked here, through `confirm`: the caller answers it for a file
     // it has already asked about.
     try {
-        return copyInto(source, folder, confirm);
+        return copyInto(source, folder, confirm, prepare);
     } catch (const std::bad_alloc&) {
-        return systemError(ENOMEM);
+        return notPlaced(systemError(ENOMEM));
     }
 }
 
@@ -370,10 +459,26 @@ std::error_code writeNewFile(const Path& file, std::string_view bytes)
     return error;
 }
 
-std::error_code copyAsNew(const Path& source, const Path& folder, const Path& name)
+CopyOutcome copyAsNew(const Path& source, const Path& folder, const Path& name)
 {
     try {
         return copyNew(source, folder, name.native());
+    } catch (const std::bad_alloc&) {
+        return notPlaced(systemError(ENOMEM));
+    }
+}
+
+std::error_code takeBack(const Path& folder, const Path& name, const std::function<bool(const Path& aside)>& stillWanted,
+                         bool& removed)
+{
+    removed = false;
+    if (!plainName(name.native()))
+        return systemError(EINVAL);
+    const Descriptor dir(openRetrying(AT_FDCWD, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() < 0)
+        return lastError();
+    try {
+        return setAsideAndDecide(dir.get(), name.native(), stillWanted, folder, removed);
     } catch (const std::bad_alloc&) {
         return systemError(ENOMEM);
     }

@@ -1,3 +1,4 @@
+#include "platform/os/leftover_names.h"
 #include "platform/os/windows_support.h"
 
 #include <shellapi.h>
@@ -21,36 +22,74 @@ bool plainName(const std::wstring& name)
     return !name.empty() && name != L"." && name != L".." && name.find_first_of(L"\\/:") == std::wstring::npos;
 }
 
-// A temporary file that is deleted again unless it was moved into place.
+// A copy being written beside the file it becomes, under a name removeLeftovers() knows. It
+// is open without FILE_SHARE_DELETE until it has its name, so that no clean-up of another run
+// can remove it meanwhile; closed before it has one, it is deleted.
 class TemporaryFile {
 public:
     ~TemporaryFile()
     {
-        if (m_path.empty())
-            return;
-        // The copy brings the source's attributes along, a read-only one included.
-        ::SetFileAttributesW(m_path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW(m_path.c_str());
+        if (m_handle != INVALID_HANDLE_VALUE) {
+            if (!m_placed)
+                deleteOpen(m_handle);
+            ::CloseHandle(m_handle);
+        }
     }
 
-    std::error_code create(const Path& folder)
+    std::error_code create(const Path& folder, const std::wstring& finalName)
     {
-        wchar_t name[MAX_PATH + 1] = {};
-        if (!::GetTempFileNameW(folder.c_str(), L"tes", 0, name))
-            return lastError();
-        m_path = name;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const Path path = folder / leftover::temporaryName(finalName, randomBits());
+            m_handle = ::CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (m_handle != INVALID_HANDLE_VALUE)
+                return {};
+            if (::GetLastError() != ERROR_FILE_EXISTS)
+                return lastError();
+        }
+        return {ERROR_FILE_EXISTS, std::system_category()};
+    }
+
+    HANDLE get() const { return m_handle; }
+
+    // Takes `name`, never over what is there.
+    std::error_code place(const Path& destination)
+    {
+        if (auto error = renameOpen(m_handle, destination))
+            return error;
+        m_placed = true;
         return {};
     }
-    const std::wstring& path() const { return m_path; }
-    void release() { m_path.clear(); }
 
 private:
-    std::wstring m_path;
+    HANDLE m_handle = INVALID_HANDLE_VALUE;
+    bool m_placed = false;
 };
+
+std::error_code copyBytes(HANDLE from, HANDLE to)
+{
+    char buffer[65536];
+    for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(from, buffer, sizeof buffer, &got, nullptr))
+            return lastError();
+        if (got == 0)
+            return {};
+        for (DWORD done = 0; done < got;) {
+            DWORD written = 0;
+            if (!::WriteFile(to, buffer + done, got - done, &written, nullptr))
+                return lastError();
+            if (written == 0)
+                return {ERROR_HANDLE_DISK_FULL, std::system_category()};
+            done += written;
+        }
+    }
+}
 
 } // namespace
 
-std::error_code copyToFolder(const Path& source, const Path& folder, const ConfirmReplace& /*confirm*/, ReplaceQuestion question)
+CopyOutcome copyToFolder(const Path& source, const Path& folder, const ConfirmReplace& /*confirm*/, ReplaceQuestion question,
+                         const PrepareCopy& /*prepare*/)
 {
     // The shell asks about an existing file itself, with the dialog users know, unless the
     // caller has already asked: one question, not two.
@@ -95,7 +134,7 @@ std::error_code copyToFolder(const Path& source, const Path& folder, const Confi
         if (now != INVALID_FILE_ATTRIBUTES && !(now & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
             ::SetFileAttributesW(existing.c_str(), (now & settable) | kept);
     }
-    return {};
+    return {false, false, {}};
 }
 
 std::error_code writeNewFile(const Path& file, std::string_view bytes)
@@ -123,27 +162,73 @@ std::error_code writeNewFile(const Path& file, std::string_view bytes)
     return error;
 }
 
-std::error_code copyAsNew(const Path& source, const Path& folder, const Path& name)
+CopyOutcome copyAsNew(const Path& source, const Path& folder, const Path& name)
 {
     if (!plainName(name.native()))
-        return {ERROR_INVALID_NAME, std::system_category()};
+        return {false, true, {ERROR_INVALID_NAME, std::system_category()}};
     const DWORD attributes = ::GetFileAttributesW(fullPath(source).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
-        return lastError();
+        return {false, true, lastError()};
     if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
-        return {ERROR_INVALID_PARAMETER, std::system_category()};
+        return {false, true, make_error_code(Failure::NotAFile)};
+    const Handle input(::CreateFileW(fullPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (input.get() == INVALID_HANDLE_VALUE)
+        return {false, true, lastError()};
+    if (::GetFileType(input.get()) != FILE_TYPE_DISK)
+        return {false, true, make_error_code(Failure::NotAFile)};
 
     const Path full = fullPath(folder);
     TemporaryFile temporary;
-    if (auto error = temporary.create(full))
-        return error;
-    if (!::CopyFileW(fullPath(source).c_str(), temporary.path().c_str(), FALSE))
+    if (auto error = temporary.create(full, name.native()))
+        return {false, true, error};
+    if (auto error = copyBytes(input.get(), temporary.get()))
+        return {false, true, error};
+    if (!::FlushFileBuffers(temporary.get()))
+        return {false, true, lastError()};
+    // The rename fails on a taken name, atomically.
+    if (auto error = temporary.place(full / name))
+        return {false, true, error};
+    return {true, true, {}};
+}
+
+std::error_code takeBack(const Path& folder, const Path& name, const std::function<bool(const Path& aside)>& stillWanted,
+                         bool& removed)
+{
+    removed = false;
+    if (!plainName(name.native()))
+        return {ERROR_INVALID_NAME, std::system_category()};
+    const Path full = fullPath(folder);
+    // Without FILE_SHARE_DELETE: no clean-up of another run removes it while it is aside.
+    const Handle file(::CreateFileW((full / name).c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE)
         return lastError();
-    // Without MOVEFILE_REPLACE_EXISTING the move fails on a taken name, atomically.
-    if (!::MoveFileExW(temporary.path().c_str(), (full / name).c_str(), MOVEFILE_WRITE_THROUGH))
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(file.get(), &info))
         return lastError();
-    temporary.release();
-    return {};
+    if (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+        return make_error_code(Failure::NotAFile);
+    Path aside;
+    for (int attempt = 0;; ++attempt) {
+        aside = leftover::asideName(name.native(), randomBits());
+        const auto error = renameOpen(file.get(), full / aside);
+        if (!error)
+            break;
+        if ((error.value() != ERROR_ALREADY_EXISTS && error.value() != ERROR_FILE_EXISTS) || attempt == 100)
+            return error;
+    }
+    if (!stillWanted(folder / aside)) {
+        if (auto error = deleteOpen(file.get()))
+            return error;
+        removed = true;
+        return {};
+    }
+    const auto error = renameOpen(file.get(), full / name);
+    // Another copy has taken the name meanwhile: it serves as well.
+    if (error.value() == ERROR_ALREADY_EXISTS || error.value() == ERROR_FILE_EXISTS)
+        return deleteOpen(file.get());
+    return error;
 }
 
 } // namespace tessaro::os

@@ -14,6 +14,7 @@ public:
         case Failure::NoFileManager: return "no file manager is set up";
         case Failure::OpenerFailed: return "the file manager could not open the folder";
         case Failure::UnknownAttributeFormat: return "the DOS attributes are stored in an unknown form";
+        case Failure::NotAFile: return "not a regular file";
         }
         return "unknown failure";
     }

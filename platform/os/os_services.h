@@ -75,21 +75,74 @@ using ConfirmReplace = std::function<bool(const Path& existing)>;
 // Whether the caller has already asked the user about the file that copyToFolder() meets.
 enum class ReplaceQuestion { NotAsked, AlreadyAnswered };
 
+// What a copy into a folder did. Without `placed`, nothing changed in the folder (a failure in
+// `error`, or a No). With `placed`, the copy has taken its name; an `error` then is one that
+// came after and leaves it there (the folder could not be synced to the disk).
+struct CopyOutcome {
+    bool placed = false;
+    // False where the copy is the shell's and its result is not examined (Windows): whether
+    // the file there is the copy has to be read back.
+    bool examined = true;
+    std::error_code error;
+};
+
+// Called with the file that is about to take its name in the folder, so that it appears with
+// what it needs already set (its DOS attributes); a failure stops the copy, nothing changed.
+using PrepareCopy = std::function<std::error_code(const Path& file)>;
+
 // Copies `source` into `folder` under its own file name. Windows: the shell copies it with
 // its own progress and error dialogs and, unless `question` says the user has already
 // answered, its own confirmations (once answered, a link in the file's place is removed
-// first, so that the shell never writes through it); the result is not examined.
+// first, so that the shell never writes through it); the result is not examined and
+// `prepare` is not called: the caller sets on the copy afterwards what it would have set.
 // Linux: `confirm` is asked before an existing file is replaced (a No is not an error),
 // the replacement is atomic, and a failure comes back for the caller to show.
 // A regular file replaced passes its DOS attributes on to its replacement, and on Linux its
-// permissions, and its owner and group where the process may set them.
-std::error_code copyToFolder(const Path& source, const Path& folder, const ConfirmReplace& confirm,
-                             ReplaceQuestion question = ReplaceQuestion::NotAsked);
+// permissions, and its owner and group where the process may set them; `prepare` is called
+// after that.
+CopyOutcome copyToFolder(const Path& source, const Path& folder, const ConfirmReplace& confirm,
+                         ReplaceQuestion question = ReplaceQuestion::NotAsked, const PrepareCopy& prepare = {});
 
 // Copies `source` into `folder` as `name`, never over anything already there (EEXIST on
 // Linux, ERROR_FILE_EXISTS or ERROR_ALREADY_EXISTS on Windows when the name is taken): the
-// file appears whole under its name or not at all.
-std::error_code copyAsNew(const Path& source, const Path& folder, const Path& name);
+// file appears whole under its name or not at all. Only a regular file is copied
+// (Failure::NotAFile otherwise); it is opened without waiting on a pipe.
+CopyOutcome copyAsNew(const Path& source, const Path& folder, const Path& name);
+
+// Removes the file `name` from `folder`, a copy this run made, unless `stillWanted` says it is
+// needed after all; then it gets its name back, never over a file that took the name
+// meanwhile. `stillWanted` is asked while the file cannot be opened under its name (it is set
+// aside under a hidden one, `aside` in `folder`), so that another run that names the file in a
+// decoration and then makes sure it is there either finds it gone, and copies it again, or is
+// seen by `stillWanted`. `removed` tells which came of it.
+std::error_code takeBack(const Path& folder, const Path& name, const std::function<bool(const Path& aside)>& stillWanted,
+                         bool& removed);
+
+// Clears `folder` of what runs of this program that ended before their time left there:
+// copies still being written when the run ended (removed), and copies set aside by
+// takeBack() (given their names back when `wanted` says the folder's decoration names them
+// and the name is free, else removed). Those of runs still going are left alone.
+void removeLeftovers(const Path& folder, const std::function<bool(const Path& name)>& wanted);
+
+// Keeps a folder this run works in marked as in use while it lives, however the process
+// ends, so that removeStaleFolders() of another run leaves it alone.
+class FolderHold {
+public:
+    explicit FolderHold(const Path& folder);
+    ~FolderHold();
+    FolderHold(const FolderHold&) = delete;
+    FolderHold& operator=(const FolderHold&) = delete;
+    // False when the folder could not be held, or is no longer there.
+    bool held() const { return m_held; }
+
+private:
+    std::intptr_t m_handle;
+    bool m_held = false;
+};
+
+// Removes the folders in `base` named `prefix` and six letters or digits (the runs' staging
+// folders) that no running process holds.
+void removeStaleFolders(const Path& base, std::string_view prefix);
 
 // Creates `file` with `bytes`, on the disk when this returns. Never opens anything already
 // there, a link included: EEXIST (Linux) or ERROR_FILE_EXISTS (Windows) when the name is taken.
@@ -108,6 +161,11 @@ struct Entry {
 // Looks at `path`, reading a regular file whole when `read` is true: EFBIG (Linux) or
 // ERROR_FILE_TOO_LARGE (Windows) when it holds more than `limit` bytes.
 std::error_code inspect(const Path& path, bool read, std::size_t limit, Entry& entry);
+
+// Opens `path` for reading when it is a regular file, a link at its end followed, without
+// waiting on a pipe or acting on a device: Failure::NotAFile for anything else. `fd` is a C
+// library descriptor, the kind QFile::open() takes, for the caller to close.
+std::error_code openRegularFile(const Path& path, int& fd);
 
 // Whether `file` is a regular file (a link at its end not followed) whose bytes are those of
 // the regular file `source`.
@@ -161,6 +219,7 @@ enum class Failure {
     NoFileManager = 1,        // nothing is set up to open a folder
     OpenerFailed,             // the file manager was started but could not open the folder
     UnknownAttributeFormat,   // the stored DOS attributes are in a form this program does not write
+    NotAFile,                 // a folder, a pipe or a device where a regular file is needed
 };
 const std::error_category& failureCategory();
 std::error_code make_error_code(Failure failure);

@@ -34,6 +34,7 @@ public:
     }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
+    Descriptor(Descriptor&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
     Descriptor& operator=(Descriptor&& other) noexcept
     {
         std::swap(m_fd, other.m_fd);

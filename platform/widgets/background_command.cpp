@@ -3,9 +3,11 @@
 #include "platform/widgets/folder_reading.h"
 
 #include <QCursor>
+#include <QEventLoopLocker>
 #include <QGuiApplication>
 #include <QWidget>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <future>
 #include <mutex>
@@ -42,8 +44,8 @@ private:
 };
 
 // The dialogs as a worker sees them: each call waits for its answer from the window's
-// thread. Once the window is gone every question is answered as Escape answers it, so that
-// nothing changes after a question nobody saw.
+// thread. Once the window is closed or gone every question is answered as Escape answers it,
+// so that nothing changes after a question nobody saw, and nothing more is shown.
 class BackgroundCommand::DialogsFromWorker final : public UserDialogs {
 public:
     explicit DialogsFromWorker(std::shared_ptr<Link> link) : m_link(std::move(link)) {}
@@ -101,7 +103,9 @@ private:
         // Only the call holds the promise: dropped unrun, it breaks it, and the future says so.
         auto answer = std::make_shared<std::promise<Answer>>();
         std::future<Answer> future = answer->get_future();
-        if (!m_link->post([answer = std::move(answer), call](BackgroundCommand& owner) { answer->set_value(call(owner)); }))
+        if (!m_link->post([answer = std::move(answer), call, unanswered](BackgroundCommand& owner) {
+                answer->set_value(owner.m_windowClosed ? unanswered : call(owner));
+            }))
             return unanswered;
         try {
             return future.get();
@@ -124,6 +128,7 @@ BackgroundCommand::BackgroundCommand(UserDialogs& dialogs, QWidget* window)
 BackgroundCommand::~BackgroundCommand()
 {
     m_link->cut();
+    m_running.reset();
     if (m_busy)
         QGuiApplication::restoreOverrideCursor();
 }
@@ -136,6 +141,7 @@ bool BackgroundCommand::start(const QString& title, Command command)
         return false;
     }
     m_busy = true;
+    m_running = std::make_unique<QEventLoopLocker>();
     // The window still answers: the cursor says that work goes on behind it.
     QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
     folderReaderPool()->start([title, command = std::move(command), link = m_link] {
@@ -151,11 +157,25 @@ bool BackgroundCommand::start(const QString& title, Command command)
     return true;
 }
 
+void BackgroundCommand::windowClosed(int limitMs)
+{
+    if (!m_busy)
+        return;
+    m_windowClosed = true;
+    QTimer::singleShot(limitMs, this, [this] {
+        if (m_windowClosed)
+            m_running.reset();
+    });
+}
+
 void BackgroundCommand::end()
 {
     m_busy = false;
+    m_windowClosed = false;
     QGuiApplication::restoreOverrideCursor();
     Q_EMIT finished();
+    // Last: with the window closed, this ends the program.
+    m_running.reset();
 }
 
 } // namespace tessaro

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+class QEventLoopLocker;
 class QWidget;
 
 namespace tessaro {
@@ -34,6 +35,14 @@ public:
 
     bool busy() const { return m_busy; }
 
+    // The window has closed while a command runs. The command runs on to its end, since one
+    // cut off halfway could leave a folder neither as it was nor changed; it asks nothing more
+    // (a question still to come is answered No) and shows nothing. The program ends once it
+    // has, or after `limitMs` when it has not by then (a volume that does not answer).
+    void windowClosed(int limitMs = ClosingLimitMs);
+
+    static constexpr int ClosingLimitMs = 30000;
+
 Q_SIGNALS:
     void finished();
 
@@ -46,6 +55,9 @@ private:
     QPointer<QWidget> m_window;
     std::shared_ptr<Link> m_link;
     bool m_busy = false;
+    bool m_windowClosed = false;
+    // Keeps the program running while a command does, the window closed or not.
+    std::unique_ptr<QEventLoopLocker> m_running;
 };
 
 } // namespace tessaro

@@ -21,6 +21,8 @@ QString describeFailure(os::Failure failure)
         return Text::tr("ファイルマネージャがフォルダを開けませんでした。");
     case os::Failure::UnknownAttributeFormat:
         return Text::tr("属性がこのプログラムの知らない形式で記録されているため、変更しませんでした。");
+    case os::Failure::NotAFile:
+        return Text::tr("ふつうのファイルではありません (フォルダ、パイプ、デバイスなど)。");
     }
     return {};
 }

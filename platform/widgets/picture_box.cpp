@@ -1,5 +1,9 @@
 #include "platform/widgets/picture_box.h"
 
+#include "platform/os/native_path.h"
+#include "platform/os/os_services.h"
+#include "platform/widgets/error_text.h"
+
 #include <QAccessibleWidget>
 #include <QBuffer>
 #include <QCoreApplication>
@@ -8,15 +12,24 @@
 #include <QFutureWatcher>
 #include <QImageReader>
 #include <QPainter>
-#include <QPointer>
 #include <QPromise>
 #include <QThreadPool>
+#include <QTimer>
 
+#include <algorithm>
 #include <atomic>
+#include <memory>
 #include <optional>
 
 namespace tessaro {
 namespace {
+
+// A decode stuck this long after it was dropped no longer counts against the pool's threads.
+constexpr int StuckMs = 1000;
+// How long the program's end waits for decodes to stop.
+constexpr int ExitWaitMs = 1000;
+// The memory a picture may take decoded whole.
+constexpr int PictureLimitMb = 512;
 
 // The messages' translation context.
 struct Text {
@@ -69,11 +82,7 @@ private:
 // picture, and the rest of it costs next to nothing.
 class CancellableFile final : public QFile {
 public:
-    CancellableFile(const QString& path, const std::function<bool()>& cancelled)
-        : QFile(path)
-        , m_cancelled(cancelled)
-    {
-    }
+    explicit CancellableFile(const std::function<bool()>& cancelled) : m_cancelled(cancelled) {}
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override
@@ -86,6 +95,25 @@ protected:
 private:
     const std::function<bool()>& m_cancelled;
 };
+
+// Opens the picture's file without waiting on it: a pipe named like a picture would hold the
+// thread until a writer came, and a device is no picture. Empty when it opened.
+QString openPicture(const QString& path, QFile& file)
+{
+    int fd = -1;
+    const std::error_code error = os::openRegularFile(toPath(path), fd);
+    if (error) {
+        switch (os::errorKind(error)) {
+        case os::ErrorKind::NotFound: return Text::tr("ファイルが見つかりません。");
+        case os::ErrorKind::AccessDenied: return Text::tr("ファイルを読み込む権限がありません。");
+        default: return describeError(error);
+        }
+    }
+    // Fails only for a mode a read-only descriptor does not allow, which this is not.
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return Text::tr("ファイルを読み込めません。");
+    return {};
+}
 
 QString reasonFor(QImageReader::ImageReaderError error)
 {
@@ -190,20 +218,41 @@ QByteArray thumbnailBytes(const QByteArray& tiff)
 // Previews have a pool of their own: behind a big folder read on the lists' pool, a preview
 // would wait for nothing it needs. Two threads, so that a decode no longer wanted, which takes
 // a moment to stop, does not hold up the next one; no more, so that a key held down never
-// sets decodes against each other on a machine of two cores.
+// sets decodes against each other on a machine of two cores. Not the application's child:
+// its destructor would wait for a decode held by a volume that stopped answering, and the
+// program would never end.
 QThreadPool* previewPool()
 {
-    static QPointer<QThreadPool> pool;
-    if (!pool) {
-        pool = new QThreadPool(QCoreApplication::instance());
-        pool->setMaxThreadCount(2);
-    }
+    static QThreadPool* const pool = [] {
+        auto* created = new QThreadPool;
+        created->setMaxThreadCount(2);
+        qAddPostRoutine([] {
+            previewPool()->clear();
+            previewPool()->waitForDone(ExitWaitMs);
+        });
+        return created;
+    }();
     return pool;
 }
 
 // How long a decode may take before the box shows that it is loading: a moment the eye
 // does not notice, so that an everyday picture never flickers.
 constexpr int BusyDelayMs = 200;
+
+// Qt refuses to decode pictures over 128 MB. A format read whole before it is scaled (BMP)
+// needs the whole picture in memory for a moment: an 8000 × 8000 one takes 244 MiB.
+void allowBigPictures()
+{
+    static const bool raised = [] {
+        QImageReader::setAllocationLimit(std::max(QImageReader::allocationLimit(), PictureLimitMb));
+        return true;
+    }();
+    Q_UNUSED(raised);
+}
+
+// Where a decode is: the window's thread gives the pool another thread in place of one that
+// a decode no longer wanted still holds after a while (a volume that stopped answering).
+enum DecodeState { Queued, Running, RunningReplaced, Ended };
 
 // What a decode hands the window's thread: a stand-in, then the picture or why there is none;
 // and the part the folder window shows, measured under the captions.
@@ -215,6 +264,7 @@ struct PreviewStep {
     QSize fullSize = {};
     std::vector<float> luminances = {};
     std::optional<double> legibility = {};
+    bool tooLarge = false;
 };
 
 class PromiseJob final : public PreviewJob {
@@ -238,21 +288,20 @@ QAccessibleInterface* accessiblePicture(const QString& key, QObject* object)
 // Reads the picture at `path`, set up by `ask` (a size or a part), and the picture's own size.
 LoadedPicture readPicture(const QString& path, const std::function<bool()>& cancelled, const std::function<void(QImageReader&)>& ask)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return {{}, Text::tr("ファイルが見つかりません。")};
-    if (!info.isReadable())
-        return {{}, Text::tr("ファイルを読み込む権限がありません。")};
-    if (info.size() == 0)
+    CancellableFile file(cancelled);
+    if (QString problem = openPicture(path, file); !problem.isEmpty())
+        return {{}, problem};
+    if (file.size() == 0)
         return {{}, Text::tr("ファイルが空です。")};
-
-    CancellableFile file(path, cancelled);
-    if (!file.open(QIODevice::ReadOnly))
-        return {{}, Text::tr("ファイルを読み込めません。")};
-    // A QFile tells the reader the file's name, so that the format is judged by it first.
-    QImageReader reader(&file);
+    // The name's extension tells the reader which format to try first, as a named file would.
+    QImageReader reader(&file, QFileInfo(path).suffix().toLatin1());
     reader.setAutoTransform(false);
+    allowBigPictures();
     const QSize fullSize = reader.size();
+    // A format read whole before it is scaled (BMP, GIF) needs the whole picture in memory.
+    if (!reader.supportsOption(QImageIOHandler::ScaledSize) && fullSize.isValid()
+        && qint64(fullSize.width()) * fullSize.height() * 4 > qint64(PictureLimitMb) * 1024 * 1024)
+        return {{}, Text::tr("画像が大きすぎて表示できません (%1 × %2)。").arg(fullSize.width()).arg(fullSize.height()), fullSize, true};
     ask(reader);
 
     QImage image;
@@ -314,8 +363,8 @@ QImage exifThumbnail(QIODevice& jpeg, QSize size)
 LoadedPicture decodePreview(const QString& path, QSize size, PreviewJob& job)
 {
     {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly)) {
+        QFile file;
+        if (openPicture(path, file).isEmpty()) {
             const QImage thumbnail = exifThumbnail(file, size);
             if (!thumbnail.isNull() && !job.cancelled())
                 job.showMeanwhile(thumbnail);
@@ -341,6 +390,7 @@ public:
     const QColor captionColour;
     bool pictureDone = false;
     bool backdropDone = false;
+    const std::shared_ptr<std::atomic<int>> state = std::make_shared<std::atomic<int>>(Queued);
 };
 
 PictureBox::PictureBox(QWidget* parent)
@@ -395,7 +445,7 @@ void PictureBox::showFile(const QString& path)
                 setBackdrop({});
                 updateBusy();
                 // The message may wait for the user, the job ending meanwhile.
-                Q_EMIT failed(file, step.error);
+                Q_EMIT failed(file, step.error, step.tooLarge);
                 return;
             }
             break;
@@ -432,14 +482,17 @@ void PictureBox::showFile(const QString& path)
         Q_EMIT legibilityChanged();
     }
     m_pool->start([promise, path, size = pictureSize(), decoder = m_decoder, backdropDecoder = m_backdropDecoder,
-                   captions = job->captionRects, colour = m_caption, backdropFirst = m_folderView] {
+                   captions = job->captionRects, colour = m_caption, backdropFirst = m_folderView, state = job->state, pool = m_pool] {
         // A decode dropped before its turn came is not started at all.
         if (!promise->isCanceled()) {
+            state->store(Running);
             PromiseJob asked(*promise);
             const auto picture = [&] {
                 LoadedPicture loaded = decoder(path, size, asked);
                 const bool shown = !loaded.image.isNull();
-                promise->addResult(PreviewStep{PreviewStep::Part::Picture, std::move(loaded.image), std::move(loaded.error)});
+                PreviewStep step{PreviewStep::Part::Picture, std::move(loaded.image), std::move(loaded.error)};
+                step.tooLarge = loaded.tooLarge;
+                promise->addResult(std::move(step));
                 return shown;
             };
             const auto backdrop = [&] {
@@ -461,6 +514,9 @@ void PictureBox::showFile(const QString& path)
             }
         }
         promise->finish();
+        // The thread given in its place goes back.
+        if (state->exchange(Ended) == RunningReplaced)
+            pool->reserveThread();
     });
 }
 
@@ -552,6 +608,11 @@ void PictureBox::dropJob()
         return;
     m_job->disconnect(this);
     m_job->cancel();
+    QTimer::singleShot(StuckMs, m_pool, [state = m_job->state, pool = m_pool] {
+        int running = Running;
+        if (state->compare_exchange_strong(running, RunningReplaced))
+            pool->releaseThread();
+    });
     // Not deleted at once: this may run inside the job's own signal.
     m_job->deleteLater();
     m_job = nullptr;

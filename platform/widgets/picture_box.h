@@ -22,10 +22,11 @@ struct LoadedPicture {
     QImage image;
     QString error;  // in Japanese, for the user; empty on success
     QSize fullSize = {}; // the picture's own size, when the file tells it
+    bool tooLarge = false; // the picture may be whole: it is only too big to show here
 };
 
 // Reads the picture at `path` decoded at `size`, the size it is shown at, ignoring its
-// aspect ratio. JPEG then decodes at a reduced scale, which is what lets a camera's
+// aspect ratio. Only a regular file is read, opened without waiting on it (a pipe). JPEG then decodes at a reduced scale, which is what lets a camera's
 // photograph appear at once and a 100-megapixel one appear at all: a full decode would run
 // into Qt's image allocation limit. An animated GIF gives its first frame. Once `cancelled`
 // says so the file reads as ended, so that a decode nobody waits for stops within a few
@@ -114,7 +115,8 @@ Q_SIGNALS:
     // picture() or file() changed.
     void pictureChanged();
     // The picture asked for last cannot be shown; the box is empty. `reason` is in Japanese.
-    void failed(const QString& path, const QString& reason);
+    // `tooLarge`: the file may be a whole picture, too big to be shown here.
+    void failed(const QString& path, const QString& reason, bool tooLarge);
     // legibility() or notes() may have changed.
     void legibilityChanged();
 

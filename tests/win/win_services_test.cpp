@@ -13,6 +13,9 @@
 #include <colordlg.h>
 
 #include <algorithm>
+#include <vector>
+
+#include <io.h>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -120,10 +123,10 @@ void checkFiles(const fs::path& scratch, const fs::path& source, const fs::path&
 
     const fs::path taken = target / L"海 の 写真 (2).jpg";
     write(taken, "theirs");
-    check(exists(os::copyAsNew(source, target, taken.filename())) && readAll(taken) == "theirs",
-          "copyAsNew() never replaces a file of that name");
-    check(!os::copyAsNew(source, target, L"新しい 名前.jpg") && readAll(target / L"新しい 名前.jpg") == content,
-          "copyAsNew() copies under the name given");
+    const os::CopyOutcome refused = os::copyAsNew(source, target, taken.filename());
+    check(exists(refused.error) && !refused.placed && readAll(taken) == "theirs", "copyAsNew() never replaces a file of that name");
+    const os::CopyOutcome copied = os::copyAsNew(source, target, L"新しい 名前.jpg");
+    check(!copied.error && copied.placed && readAll(target / L"新しい 名前.jpg") == content, "copyAsNew() copies under the name given");
     check(exists(os::writeNewFile(ini, "x")) && readAll(ini) == "[.ShellClassInfo]\r\n", "writeNewFile() never opens a file there");
     check(!os::writeNewFile(scratch / L"新.ini", "abc") && readAll(scratch / L"新.ini") == "abc", "writeNewFile() writes a new file");
     std::size_t files = 0;
@@ -157,6 +160,62 @@ void checkFiles(const fs::path& scratch, const fs::path& source, const fs::path&
               std::string("readerMayBeElsewhere(): a ") + what + " drive");
     }
     check(os::readerEncoding() == std::to_string(::GetACP()), "readerEncoding() is the ANSI code page");
+
+    int fd = -1;
+    check(!os::openRegularFile(source, fd) && fd >= 0, "openRegularFile() opens a file");
+    if (fd >= 0)
+        ::_close(fd);
+    check(os::openRegularFile(target, fd) == os::make_error_code(os::Failure::NotAFile), "openRegularFile() refuses a folder");
+}
+
+// What a run keeps in a folder for a moment: taken back, cleared when its run has ended, left
+// alone while it lives.
+void checkLeftovers(const fs::path& scratch)
+{
+    const fs::path folder = scratch / L"後片付け";
+    fs::create_directories(folder);
+    for (const bool wanted : {false, true}) {
+        write(folder / L"海.jpg", "a copy");
+        bool removed = !wanted, nameFree = false;
+        const std::error_code error = os::takeBack(folder, L"海.jpg", [&](const fs::path& aside) {
+            // Read as the program reads it, sharing it with the run that holds it.
+            os::Entry entry;
+            nameFree = !fs::exists(folder / L"海.jpg") && !os::inspect(aside, true, 100, entry) && entry.bytes == "a copy";
+            return wanted;
+        }, removed);
+        check(!error && nameFree && removed == !wanted && fs::exists(folder / L"海.jpg") == wanted,
+              wanted ? "takeBack() gives a wanted copy its name back" : "takeBack() removes a copy nothing wants", error.message());
+        fs::remove(folder / L"海.jpg");
+    }
+
+    write(folder / L".海.jpg.tessaro-Ab3dEf9H", "ended");
+    write(folder / L".sea.jpg.tessaro-Going123", "going");
+    write(folder / L".desktop.ini.tessaro-aside-Ab3dEf9H", "aside");
+    write(folder / L".mine.tessaro-x", "mine");
+    {
+        const HANDLE going = ::CreateFileW((folder / L".sea.jpg.tessaro-Going123").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, 0, nullptr);
+        os::removeLeftovers(folder, [](const fs::path& name) { return name == L"desktop.ini"; });
+        ::CloseHandle(going);
+    }
+    std::vector<std::wstring> left;
+    for (const auto& item : fs::directory_iterator(folder))
+        left.push_back(item.path().filename().wstring());
+    std::sort(left.begin(), left.end());
+    check(left == std::vector<std::wstring>{L".mine.tessaro-x", L".sea.jpg.tessaro-Going123", L"desktop.ini"},
+          "removeLeftovers() clears what ended runs left, puts a wanted picture back, leaves a running one's");
+
+    const fs::path base = scratch / L"staging";
+    for (const wchar_t* name : {L"tessaro-Ended1", L"tessaro-Going1"}) {
+        fs::create_directories(base / name);
+        write(base / name / L"desktop.ini", "staged");
+    }
+    {
+        const os::FolderHold going(base / L"tessaro-Going1");
+        os::removeStaleFolders(base, "tessaro-");
+        check(going.held() && !fs::exists(base / L"tessaro-Ended1") && fs::exists(base / L"tessaro-Going1" / L"desktop.ini"),
+              "removeStaleFolders() removes the staging folders no run holds");
+    }
 }
 
 // Windows' error codes and the C runtime's errno values, each the kind the window describes.
@@ -262,6 +321,7 @@ void checkAll(const fs::path& scratch)
           "copyToFolder() puts the source's bytes into the folder under its own name");
     copied.close();
     checkFiles(scratch, source, target, content);
+    checkLeftovers(scratch);
 
     // The system's attrib.exe runs, not the one run.sh built beside this program, nor a copy
     // in the current folder: that one would append what it received to the log.
