@@ -1,7 +1,9 @@
 #include "app/form1.h"
 
 #include "app/accessibility.h"
+#include "app/colour_text.h"
 #include "decoration/apply_command.h"
+#include "decoration/command_texts.h"
 #include "decoration/folder_decoration.h"
 #include "decoration/take_off_command.h"
 #include "platform/os/native_path.h"
@@ -12,7 +14,7 @@
 #include "platform/widgets/known_folders.h"
 #include "platform/widgets/picture_box.h"
 #include "platform/widgets/shown_name.h"
-#include "platform/widgets/twips.h"
+#include "platform/widgets/twip_layout.h"
 #include "platform/widgets/user_dialogs.h"
 #include "shell/mod_com.h"
 
@@ -24,6 +26,7 @@
 #include <QMenu>
 #include <QProxyStyle>
 #include <QPushButton>
+#include <QStyle>
 #include <QStyleFactory>
 
 #include <algorithm>
@@ -31,34 +34,6 @@
 
 namespace tessaro {
 namespace {
-
-// The colour text with the full-width digits and letters a Japanese input method types
-// (ＦＦ) and its full-width space taken as their ASCII forms: the settings file must hold
-// ASCII hexadecimal, and the user should not have to switch the input method to type it.
-QString asciiForm(const QString& text)
-{
-    QString ascii = text;
-    for (QChar& c : ascii) {
-        if (c.unicode() >= 0xFF01 && c.unicode() <= 0xFF5E)
-            c = QChar(static_cast<char16_t>(c.unicode() - 0xFEE0));
-        else if (c.unicode() == 0x3000)
-            c = QLatin1Char(' ');
-    }
-    return ascii;
-}
-
-// The colour the text names by the rule apply checks it by: one to eight hexadecimal digits,
-// spaces around them allowed.
-std::optional<os::ColourRef> colourOf(const QString& text)
-{
-    const QString digits = text.trimmed();
-    const bool hex = std::all_of(digits.begin(), digits.end(), [](QChar c) {
-        return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
-    });
-    if (digits.isEmpty() || digits.size() > 8 || !hex)
-        return std::nullopt;
-    return digits.toUInt(nullptr, 16);
-}
 
 // COLORREF is 0x00BBGGRR.
 QColor toColor(os::ColourRef colour)
@@ -121,53 +96,66 @@ Form1::Form1(UserDialogs& dialogs, QWidget* parent)
 
 void Form1::createControls()
 {
-    const int dpi = logicalDpiX();
-    const auto place = [this, dpi](QWidget* control, const char* name, int left, int top, int width, int height) {
+    auto* layout = new TwipLayout(this, QSize(10485, 7545));
+    const auto place = [layout](QWidget* control, const char* name, QRect twips, TwipLayout::Follow follow) {
         control->setObjectName(QLatin1String(name));
-        control->setGeometry(twipsRect(left, top, width, height, dpi));
+        layout->add(control, twips, follow);
     };
-    setFixedSize(twipsToPixels(10485, dpi), twipsToPixels(7545, dpi));
+    // What the window's growth goes to: the picture pane and the target pane take half the
+    // extra width each, the picture pane's folder and file lists half of its share each. The
+    // picture pane's lists take half the extra height and the preview below them the other
+    // half; the target pane's tree takes all of it. Buttons, the swatch and the colour text
+    // keep their size and move with what lies above and beside them; the pane titles, the
+    // drive lists and 開く span their pane as they do in the design, and the apply button
+    // stands between the panes from top to bottom.
+    using Follow = TwipLayout::Follow;
+    constexpr qreal Pane = 0.5, HalfPane = 0.25, Lists = 0.5;
 
     Label3 = new QLabel(tr("画像ファイル選択"), this);
-    place(Label3, "Label3", 270, 90, 5010, 240);
+    place(Label3, "Label3", {270, 90, 5010, 240}, Follow{0, 0, Pane, 0});
     highlight(Label3);
 
     Drive1 = new DriveList(m_dialogs, this);
-    place(Drive1, "Drive1", 225, 450, 2625, 300);
+    place(Drive1, "Drive1", {225, 450, 2625, 300}, Follow{0, 0, HalfPane, 0});
     Dir1 = new FolderList(this);
-    place(Dir1, "Dir1", 225, 810, 2670, 2610);
+    place(Dir1, "Dir1", {225, 810, 2670, 2610}, Follow{0, 0, HalfPane, Lists});
     File1 = new FileList(this);
-    place(File1, "File1", 3060, 495, 2175, 2970);
+    place(File1, "File1", {3060, 495, 2175, 2970}, Follow{HalfPane, 0, Pane, Lists});
     File1->setPattern(QStringLiteral("*.bmp;*.jpg;*.gif"));
 
     Command3 = new QPushButton(tr("文字色変更"), this);
-    place(Command3, "Command3", 270, 3510, 1185, 285);
+    place(Command3, "Command3", {270, 3510, 1185, 285}, Follow{0, Lists, 0, Lists});
     Label2 = new QLabel(this);
-    place(Label2, "Label2", 1575, 3510, 555, 285);
+    place(Label2, "Label2", {1575, 3510, 555, 285}, Follow{0, Lists, 0, Lists});
     Label2->setAutoFillBackground(true);
     Text1 = new QLineEdit(QStringLiteral("000000"), this);
-    place(Text1, "Text1", 2250, 3510, 2895, 285);
+    place(Text1, "Text1", {2250, 3510, 2895, 285}, Follow{0, Lists, 0, Lists});
+    // Marks a text that names no colour where it is typed; its tooltip says why.
+    m_colourWarning = Text1->addAction(style()->standardIcon(QStyle::SP_MessageBoxWarning), QLineEdit::TrailingPosition);
 
     Image1 = new PictureBox(this);
-    place(Image1, "Image1", 180, 3870, 5010, 3480);
+    place(Image1, "Image1", {180, 3870, 5010, 3480}, Follow{0, Lists, Pane, 1});
     // The sample caption over the preview: no background of its own, so the picture shows around it.
     Label1 = new QLabel(tr("文字色"), this);
-    place(Label1, "Label1", 315, 4005, 915, 285);
+    place(Label1, "Label1", {315, 4005, 915, 285}, Follow{0, Lists, 0, Lists});
     Label1->setAttribute(Qt::WA_TranslucentBackground);
     Label1->raise();
 
     Command1 = new QPushButton(tr("実行　>>"), this);
-    place(Command1, "Command1", 5400, 180, 915, 7215);
+    place(Command1, "Command1", {5400, 180, 915, 7215}, Follow{Pane, 0, Pane, 1});
 
     Label4 = new QLabel(tr("背景変更フォルダ"), this);
-    place(Label4, "Label4", 6480, 135, 3615, 240);
+    place(Label4, "Label4", {6480, 135, 3615, 240}, Follow{Pane, 0, 1, 0});
     highlight(Label4);
     Drive2 = new DriveList(m_dialogs, this);
-    place(Drive2, "Drive2", 6435, 495, 3750, 300);
+    place(Drive2, "Drive2", {6435, 495, 3750, 300}, Follow{Pane, 0, 1, 0});
     Dir2 = new FolderList(this);
-    place(Dir2, "Dir2", 6435, 855, 3705, 5760);
+    place(Dir2, "Dir2", {6435, 855, 3705, 5760}, Follow{Pane, 0, 1, 1});
     Command2 = new QPushButton(tr("開く"), this);
-    place(Command2, "Command2", 6480, 6840, 3705, 510);
+    place(Command2, "Command2", {6480, 6840, 3705, 510}, Follow{Pane, 1, 1, 1});
+    // Opens at the design's size and places the controls before anything asks where they are.
+    resize(layout->sizeHint());
+    layout->activate();
 
     for (QLabel* label : {Label1, Label2, Label3, Label4})
         label->setFocusPolicy(Qt::NoFocus);
@@ -183,10 +171,13 @@ void Form1::createControls()
     // to dialogs.
     for (QPushButton* button : {Command1, Command2, Command3})
         button->installEventFilter(this);
-    // The keyboard order: the folder list first, then the lists, the buttons and the colour text.
-    QWidget* order[] = {Dir1, Drive1, File1, Dir2, Drive2, Command1, Command2, Command3, Text1};
+    // The keyboard order follows the eye through the panes: the picture's drive, folder and
+    // file, its colour, apply, then the target's drive, folder and 開く. The picture's folder
+    // has the focus first, as it always had.
+    QWidget* order[] = {Drive1, Dir1, File1, Command3, Text1, Command1, Drive2, Dir2, Command2};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
+    Dir1->setFocus();
 
     connect(Drive1, &DriveList::changed, this, &Form1::Drive1_Change);
     connect(Dir1, &FolderList::changed, this, &Form1::Dir1_Change);
@@ -240,9 +231,6 @@ void Form1::describeControls()
     File1->setAccessibleName(tr("画像ファイル"));
     Command3->setAccessibleName(tr("文字色変更"));
     Text1->setAccessibleName(tr("文字色 (16進数)"));
-    const QString order = tr("青・緑・赤の順の16進数 (0x00BBGGRR) です。赤は FF、青は FF0000");
-    Text1->setAccessibleDescription(order);
-    Text1->setToolTip(order);
     Image1->setAccessibleName(tr("プレビュー"));
     Command1->setAccessibleName(tr("実行"));
     Command1->setAccessibleDescription(tr("選んだ画像と文字色を右のフォルダに設定します"));
@@ -416,7 +404,7 @@ void Form1::Command3_Click()
     // The dialog works on a copy, so that a cancel drops the custom colours edited in it.
     os::CustomColours custom = CustomColors;
     // Only the low three bytes: the system's dialog would read a high byte as a palette index.
-    const os::ColourRef shown = colourOf(colourText()).value_or(0) & 0xFFFFFF;
+    const os::ColourRef shown = readColourText(Text1->text()).colour.value_or(0) & 0xFFFFFF;
     const std::optional<os::ColourRef> chosen = m_dialogs.chooseColour(this, shown, custom);
     if (!chosen)
         return;
@@ -429,23 +417,36 @@ QString Form1::colourText() const
     return asciiForm(Text1->text());
 }
 
-// The swatch and the sample follow the text whenever it names a colour, typed or chosen, so
-// that the window never shows one colour and applies another.
+// The swatch and the sample follow the text as it is typed or chosen, so that the window
+// never shows one colour and applies another: a text that names no colour shows none, and
+// the box says why.
 void Form1::showColour()
 {
-    const std::optional<os::ColourRef> colour = colourOf(colourText());
-    if (!colour)
-        return;
-    const QColor shown = toColor(*colour);
+    const ColourReading reading = readColourText(Text1->text());
+    const QString order = tr("青・緑・赤の順の16進数 (0x00BBGGRR) です。赤は FF、青は FF0000");
+    const QString about = reading.problem.isEmpty() ? order : reading.problem + QLatin1Char('\n') + order;
+    Text1->setToolTip(about);
+    Text1->setAccessibleDescription(about);
+    m_colourWarning->setToolTip(about);
+    m_colourWarning->setVisible(!reading.colour);
+
     QPalette swatch = Label2->palette();
-    swatch.setColor(QPalette::Window, shown);
-    Label2->setPalette(swatch);
-    const QString words = tr("赤 %1、緑 %2、青 %3").arg(shown.red()).arg(shown.green()).arg(shown.blue());
-    Label2->setAccessibleName(tr("文字色の見本: %1").arg(words));
-    // Heard as the focus comes back to the button from the colour dialog.
-    Command3->setAccessibleDescription(tr("文字色: %1").arg(words));
     QPalette sample = Label1->palette();
-    sample.setColor(QPalette::WindowText, shown);
+    if (reading.colour) {
+        const QColor shown = toColor(*reading.colour);
+        swatch.setBrush(QPalette::Window, shown);
+        sample.setColor(QPalette::WindowText, shown);
+        Label2->setToolTip(describeColour(*reading.colour));
+    } else {
+        // Hatched, as an empty colour is drawn; the sample in the window's own text colour.
+        swatch.setBrush(QPalette::Window, QBrush(palette().color(QPalette::WindowText), Qt::BDiagPattern));
+        sample.setColor(QPalette::WindowText, palette().color(QPalette::WindowText));
+        Label2->setToolTip(tr("色になっていません"));
+    }
+    Label2->setPalette(swatch);
+    Label2->setAccessibleName(tr("文字色の見本: %1").arg(Label2->toolTip()));
+    // Heard as the focus comes back to the button from the colour dialog.
+    Command3->setAccessibleDescription(tr("文字色: %1").arg(Label2->toolTip()));
     Label1->setPalette(sample);
 }
 

@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class QAction;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -64,6 +65,9 @@ private:
     // The picture the preview could not read, and why: apply refuses it for the same reason.
     QString m_unreadablePicture;
     QString m_unreadableReason;
+
+    // Shown in the colour box while its text names no colour.
+    QAction* m_colourWarning = nullptr;
 
     // Dir2's context menu, made when first asked for.
     QMenu* m_folderMenu = nullptr;

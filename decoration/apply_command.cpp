@@ -1,5 +1,6 @@
 #include "decoration/apply_command.h"
 
+#include "decoration/command_texts.h"
 #include "decoration/folder_decoration.h"
 #include "decoration/ini_install.h"
 #include "decoration/picture_reference.h"
@@ -92,6 +93,8 @@ public:
             std::filesystem::remove(toPath(m_copy), ignored);
         }
     }
+    // Whether a copy was made in this run.
+    bool made() const { return !m_copy.isEmpty(); }
     void keep() { m_copy.clear(); }
 
 private:
@@ -119,9 +122,32 @@ bool ApplyCommand::run(const DecorationChoice& choice, const QString& targetFold
     if (!picture)
         return false;
     const std::optional<os::Entry> existing = lookAtExisting(*picture, colour);
-    if (!existing || !askFirst(*picture, *existing))
+    if (!existing)
+        return false;
+    if (alreadyThere(*picture, colour, *existing))
+        return keepAsItIs();
+    if (!askFirst(*picture, *existing))
         return false;
     return install(*picture, colour, *existing);
+}
+
+// The folder's desktop.ini already says exactly what apply would write, and names a picture
+// that is there: nothing to ask, nothing to copy or write.
+bool ApplyCommand::alreadyThere(const Picture& picture, const QString& colour, const os::Entry& existing)
+{
+    if (picture.copy || existing.kind != os::Entry::Kind::RegularFile)
+        return false;
+    const std::optional<QByteArray> bytes = settingsFor(picture.value, colour, existing);
+    return bytes && bytes->toStdString() == existing.bytes;
+}
+
+// Only the attributes are made sure of, which marking leaves as they are when they are set.
+bool ApplyCommand::keepAsItIs()
+{
+    if (!mark())
+        return false;
+    m_dialogs.inform(m_window, title(), unchangedText(native(m_target)));
+    return true;
 }
 
 bool ApplyCommand::targetIsFolder()
@@ -274,13 +300,13 @@ bool ApplyCommand::install(Picture picture, const QString& colour, const os::Ent
     if (!bytes || !installIni(joinPath(QDir::toNativeSeparators(staging->path()), IniName), *bytes, m_target, existing, m_window, m_dialogs,
                               [this](const QString& reason) { fail(reason); }))
         return false;
+    const QString copiedFrom = copied.made() ? native(picture.source) : QString();
     copied.keep();
     if (!mark())
         return false;
     const QString earlier = removeEarlier();
     os::notifyFolderChanged(toPath(m_target));
-    m_dialogs.inform(m_window, title(), tr("フォルダ %1 に背景を設定しました。\n背景画像: %2\n文字色: %3\nファイルマネージャでこのフォルダを次に開いたときに表示されます。%4")
-                                   .arg(native(m_target), picture.shown, colour, earlier));
+    m_dialogs.inform(m_window, title(), appliedText({native(m_target), picture.shown, copiedFrom, colour, os::readerMayBeElsewhere(toPath(m_target)), earlier}));
     return true;
 }
 

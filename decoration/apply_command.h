@@ -49,6 +49,8 @@ private:
 
     std::optional<Picture> planPicture(const DecorationChoice& choice);
     std::optional<os::Entry> lookAtExisting(const Picture& picture, const QString& colour);
+    bool alreadyThere(const Picture& picture, const QString& colour, const os::Entry& existing);
+    bool keepAsItIs();
     QString earlierPicture(const Picture& picture, const os::Entry& existing) const;
     bool askFirst(const Picture& picture, const os::Entry& existing);
     bool askAboutExisting(const QString& question, const QString& earlier);

@@ -1,5 +1,6 @@
 #include "decoration/folder_decoration.h"
 
+#include "decoration/command_texts.h"
 #include "decoration/ini_install.h"
 #include "decoration/picture_reference.h"
 #include "decoration/settings_file.h"
@@ -29,7 +30,7 @@ QString colourText(const std::optional<QString>& colour)
     const std::optional<os::ColourRef> value = readerColour(*colour);
     if (!value)
         return Text::tr("%1 (読めません)").arg(shown);
-    return Text::tr("%1 (赤 %2、緑 %3、青 %4)").arg(shown).arg(*value & 0xFF).arg((*value >> 8) & 0xFF).arg((*value >> 16) & 0xFF);
+    return Text::tr("%1 = %2").arg(shown, describeColour(*value));
 }
 
 // A name as Windows opens it: the last of a path loses its trailing dots and spaces, another

@@ -1,5 +1,6 @@
 #include "decoration/take_off_command.h"
 
+#include "decoration/command_texts.h"
 #include "decoration/folder_decoration.h"
 #include "decoration/ini_install.h"
 #include "decoration/picture_reference.h"
@@ -60,8 +61,7 @@ bool TakeOffCommand::run(const QString& folder)
     bool deletePicture = false;
     bool readOnly = false;
     const bool known = planned->existing.kind == os::Entry::Kind::RegularFile && !os::readOnly(toPath(joinPath(m_folder, IniName)), readOnly);
-    const QString question = tr("フォルダ %1 の背景画像と文字色の設定を外しますか?%2\ndesktop.ini のほかの設定はそのまま残します。")
-                                 .arg(native(m_folder), known && readOnly ? tr("\ndesktop.ini は読み取り専用です。") : QString());
+    const QString question = takeOffQuestion(native(m_folder), planned->nothingLeft, known && readOnly);
     const bool yes = planned->picture.isEmpty()
         ? m_dialogs.ask(m_window, title(), question)
         : m_dialogs.askWithCheck(m_window, title(), question,

@@ -93,19 +93,19 @@ echo "start:"
 said 0
 keys=("$@")
 if [ ${#keys[@]} -eq 0 ]; then
-    # In the window's Tab order: 画像フォルダ, 画像のドライブ, 画像ファイル, 背景を変えるフォルダ,
-    # its drive, 実行, 開く, 文字色変更, 文字色 (16進数).
+    # From 画像フォルダ, in the window's Tab order: 画像ファイル, 文字色変更, 文字色 (16進数), 実行,
+    # 背景を変えるフォルダのドライブ, 背景を変えるフォルダ, 開く, 画像のドライブ, 画像フォルダ.
     keys=(
         Tab Tab Tab Tab Tab Tab Tab Tab Tab   # every control once, back to 画像フォルダ
-        Tab Tab Down shift+Tab Tab            # 画像ファイル: a picture chosen, tabbed back into
-        Tab Down Down                         # 背景を変えるフォルダ: 古い旅行, 旅行
+        Tab Down shift+Tab Tab                # 画像ファイル: a picture chosen, tabbed back into
+        Tab Tab Tab Tab Tab Down Down         # 背景を変えるフォルダ: 古い旅行, 旅行
         Menu Down Escape                      # its menu
         Down Menu Down Escape                 # 書類: the take-off off, and why
         Up Menu Down Return                   # 旅行: taking it off asks, with a check box
         Tab Tab Tab shift+Tab shift+Tab Escape
-        Tab Tab Return Return Return          # 実行 into 旅行: copy the picture? yes; change desktop.ini? no
-        shift+Tab shift+Tab Down Tab Tab Return Return Return  # 実行 into 書類: done, and said
-        Tab Tab space Right Down space Return # 文字色変更: a colour chosen in the dialog's grid
+        shift+Tab shift+Tab Return Return Return  # 実行 into 旅行: copy the picture? yes; change desktop.ini? no
+        Tab Tab Down shift+Tab shift+Tab Return Return Return  # 実行 into 書類: done, and said
+        shift+Tab shift+Tab space Right Down space Return  # 文字色変更: a colour chosen in the dialog's grid
     )
 fi
 for key in "${keys[@]}"; do

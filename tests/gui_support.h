@@ -5,6 +5,7 @@
 
 #include "fake_volumes.h"
 #include "platform/widgets/background_command.h"
+#include "platform/widgets/folder_watch.h"
 #include "platform/widgets/user_dialogs.h"
 #include "test_support.h"
 
@@ -24,6 +25,16 @@ namespace tessaro::test {
 {
     const auto* commands = window.findChild<BackgroundCommand*>();
     return QTest::qWaitFor([commands] { return !commands || !commands->busy(); }, 10000);
+}
+
+// Waits until `list` watches `folder` on disk, so that a change made there from now on is
+// heard; false when it did not in time.
+[[nodiscard]] inline bool watching(const QObject& list, const QString& folder)
+{
+    return QTest::qWaitFor([&] {
+        const auto* watcher = list.findChild<FolderWatch*>();
+        return watcher && watcher->folders().contains(folder) && watcher->settled();
+    });
 }
 
 // Clicks the window's button `name` and waits until what it started has ended.

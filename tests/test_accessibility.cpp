@@ -93,13 +93,13 @@ private Q_SLOTS:
         QCOMPARE(w.of("Dir1")->text(QAccessible::Description), QDir::toNativeSeparators(home.path()));
 
         QVERIFY(w.of("Text1")->text(QAccessible::Description).contains(QStringLiteral("青・緑・赤")));
-        QCOMPARE(w.of("Label2")->text(QAccessible::Name), QStringLiteral("文字色の見本: 赤 0、緑 0、青 0"));
+        QCOMPARE(w.of("Label2")->text(QAccessible::Name), QStringLiteral("文字色の見本: 赤 0、緑 0、青 0 (#000000)"));
         w.form.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("8000FF"));
-        QCOMPARE(w.of("Label2")->text(QAccessible::Name), QStringLiteral("文字色の見本: 赤 255、緑 0、青 128"));
+        QCOMPARE(w.of("Label2")->text(QAccessible::Name), QStringLiteral("文字色の見本: 赤 255、緑 0、青 128 (#FF0080)"));
         // The colour chosen in the dialog is heard as the focus comes back to its button.
         w.dialogs.colourAnswer = 0x00FF00;
         QVERIFY(press(w.form, "Command3"));
-        QCOMPARE(w.of("Command3")->text(QAccessible::Description), QStringLiteral("文字色: 赤 0、緑 255、青 0"));
+        QCOMPARE(w.of("Command3")->text(QAccessible::Description), QStringLiteral("文字色: 赤 0、緑 255、青 0 (#00FF00)"));
     }
 
     void preview_isAnImageNamingThePictureShown()

@@ -322,8 +322,11 @@ private Q_SLOTS:
         QVERIFY(dialogs.warnings.isEmpty());
         const QString message = dialogs.messages.front();
         const QString shown = QDir(folders.target).filePath(written.contains(QLatin1Char('\\')) ? QString::fromUtf16(c.picture) : written);
-        for (const QString& part : {folders.target, shown, QStringLiteral("0x000000FF"), QStringLiteral("次に開いたとき")})
+        // The colour in both notations; on Linux the reader is Windows elsewhere, not this machine.
+        for (const QString& part : {folders.target, shown, QStringLiteral("0x000000FF = 赤 255、緑 0、青 0 (#FF0000)"),
+                                    QStringLiteral("Windows のファイルマネージャ")})
             QVERIFY2(message.contains(part), qPrintable(message + QStringLiteral(" lacks ") + part));
+        QCOMPARE(message.contains(QStringLiteral("という名前でこのフォルダにコピーしました")), c.copied);
         if (folders.marksKept())
             verifyMarked(folders);
     }
@@ -410,6 +413,23 @@ private Q_SLOTS:
         if (!c.changes)
             QCOMPARE(snapshot(folders.path(QString())), before);
         QCOMPARE(QDir(folders.staging).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    // Applying again what the folder has: no question (not even about the desktop.ini there),
+    // nothing written, and the user told so.
+    void sameDecorationAgain_asksNothingAndChangesNothing()
+    {
+        const Folders folders;
+        FakeDialogs first;
+        first.answers = {true};
+        QVERIFY(apply(first, folders, folders.pictures, QStringLiteral("sea.jpg")));
+        const QStringList before = snapshot(folders.path(QString()));
+        FakeDialogs again;
+        QVERIFY(apply(again, folders, folders.pictures, QStringLiteral("sea.jpg")));
+        QCOMPARE(again.questions, QStringList());
+        QCOMPARE(again.messages.size(), 1);
+        QVERIFY2(again.messages.front().contains(QStringLiteral("必要はありませんでした")), qPrintable(again.messages.front()));
+        QCOMPARE(snapshot(folders.path(QString())), before);
     }
 
     // The old fixed staging path followed a link there and overwrote the file it pointed at.

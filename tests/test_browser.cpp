@@ -63,6 +63,7 @@ private Q_SLOTS:
         for (const char* name : {"b.JPG", "A.gif", "notes.txt"})
             writeFile(two + QLatin1Char('/') + QLatin1String(name), "x");
         Window w(home);
+        w.form.show(); // the lists follow the disk while they are shown
         QVERIFY(w.dir1->setPath(home.path(QStringLiteral("one"))));
         QCOMPARE(w.file1->path(), w.dir1->path());
 
@@ -74,6 +75,7 @@ private Q_SLOTS:
         QCOMPARE(entries(w.file1), (QStringList{QStringLiteral("A.gif"), QStringLiteral("b.JPG")}));
 
         // "two" removed meanwhile: both lists go back to the folder that is left, quietly.
+        QVERIFY(watching(*w.dir1, QDir::toNativeSeparators(two)));
         QVERIFY(QDir(two).removeRecursively());
         QTRY_COMPARE(w.dir1->path(), home.path(QStringLiteral("one")));
         QCOMPARE(w.file1->path(), w.dir1->path());
@@ -194,6 +196,30 @@ private Q_SLOTS:
         QVERIFY(w.dialogs.messages.isEmpty());
     }
 
+    // The file list follows its folder: a picture made there comes, the one selected stays
+    // selected; deleted, it goes, and the preview with it.
+    void file1_pictureMadeOrDeletedOutside_comesOrGoes_thePreviewWithIt()
+    {
+        TempHome home;
+        const QString folder = home.mkpath(QStringLiteral("Documents/My Pictures"));
+        QVERIFY(twoColourImage(QSize(10, 10), Qt::green, Qt::green).save(folder + QStringLiteral("/b sea.bmp")));
+        Window w(home);
+        w.form.show();
+        QVERIFY(!w.click(QStringLiteral("b sea.bmp")).isNull());
+        QVERIFY(watching(*w.file1, QDir::toNativeSeparators(folder)));
+
+        QVERIFY(twoColourImage(QSize(10, 10), Qt::red, Qt::red).save(folder + QStringLiteral("/a new.bmp")));
+        QTRY_COMPARE(entries(w.file1), (QStringList{QStringLiteral("a new.bmp"), QStringLiteral("b sea.bmp")}));
+        QCOMPARE(w.file1->listIndex(), 1);
+        QVERIFY(!w.image1->picture().isNull());
+
+        QVERIFY(QFile::remove(folder + QStringLiteral("/b sea.bmp")));
+        QTRY_COMPARE(entries(w.file1), QStringList{QStringLiteral("a new.bmp")});
+        QCOMPARE(w.file1->listIndex(), -1);
+        QVERIFY(w.image1->picture().isNull());
+        QVERIFY(w.dialogs.messages.isEmpty());
+    }
+
     void file1_tabbedIntoWithNothingSelected_choosesNothing()
     {
         TempHome home;
@@ -203,10 +229,14 @@ private Q_SLOTS:
         Window w(home);
         w.form.show();
         QVERIFY(QTest::qWaitForWindowActive(&w.form));
-        w.find<DriveList>("Drive1")->setFocus();
+        const QImage unfocused = w.file1->viewport()->grab().toImage();
+        w.dir1->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), w.file1);
         QCOMPARE(w.file1->listIndex(), -1);
+        QVERIFY(!w.file1->currentIndex().isValid());
+        // The focus shows, though no entry is current.
+        QVERIFY(w.file1->viewport()->grab().toImage() != unfocused);
         QVERIFY(!w.image1->loading() && w.image1->picture().isNull());
         QVERIFY(w.dialogs.messages.isEmpty());
 

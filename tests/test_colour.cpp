@@ -24,10 +24,12 @@ struct Window {
     template <typename T>
     T* find(const char* name) const { return form.findChild<T*>(QLatin1String(name)); }
     void press(const char* button) { QVERIFY(test::press(form, button)); }
-    // The colour as the text box, the swatch and the sample caption show it.
+    // The colour as the text box, the swatch ("none" when it shows no colour) and the sample
+    // caption show it.
     QStringList shown() const
     {
-        return {find<QLineEdit>("Text1")->text(), find<QLabel>("Label2")->palette().color(QPalette::Window).name(),
+        const QBrush swatch = find<QLabel>("Label2")->palette().brush(QPalette::Window);
+        return {find<QLineEdit>("Text1")->text(), swatch.style() == Qt::SolidPattern ? swatch.color().name() : QStringLiteral("none"),
                 find<QLabel>("Label1")->palette().color(QPalette::WindowText).name()};
     }
 
@@ -52,8 +54,9 @@ void addPicture(const TempHome& home)
 struct TypedCase {
     const char* name;
     const char16_t* text;
-    const char* shown;    // the swatch and sample; black, as at start, when the text is no colour
+    const char* shown;    // the swatch and sample; none when the text is no colour
     const char* written;  // the colour apply writes; none when it refuses
+    const char16_t* why = nullptr;  // what the box's tooltip says of a text that is no colour, in part
 };
 const TypedCase typedCases[] = {
     {"red is the low byte", u"FF", "#ff0000", "000000FF"},
@@ -62,11 +65,11 @@ const TypedCase typedCases[] = {
     {"full-width digits", u"ＦＦ", "#ff0000", "000000FF"},
     {"full-width lower case and space", u"ｆｆ００\u3000", "#00ff00", "0000ff00"},
     {"eight digits, the top byte unused", u"FF0000FF", "#ff0000", "FF0000FF"},
-    {"not hexadecimal", u"zz", "#000000", nullptr},
-    {"prefixed", u"0xFF", "#000000", nullptr},
-    {"nine digits", u"123456789", "#000000", nullptr},
-    {"empty", u"", "#000000", nullptr},
-    {"circled digit is no digit", u"\u2460", "#000000", nullptr},
+    {"not hexadecimal", u"zz", nullptr, nullptr, u"「z」は16進数の数字ではありません"},
+    {"prefixed", u"0xFF", nullptr, nullptr, u"「x」は16進数の数字ではありません"},
+    {"ten digits: the first eight are no colour either", u"1234567890", nullptr, nullptr, u"8 桁まで"},
+    {"empty", u"", nullptr, nullptr, u"入力されていません"},
+    {"circled digit is no digit", u"\u2460", nullptr, nullptr, u"16進数の数字ではありません"},
 };
 
 os::CustomColours customOf(std::initializer_list<os::ColourRef> colours)
@@ -141,16 +144,28 @@ private Q_SLOTS:
         // At start the swatch shows the colour of the text, 000000.
         QCOMPARE(w.shown(), (QStringList{QStringLiteral("000000"), QStringLiteral("#000000"), QStringLiteral("#000000")}));
 
-        // Typed as an input method hands over what the user composed.
+        // Typed a character at a time, as an input method hands over what the user composed.
         auto* text1 = w.find<QLineEdit>("Text1");
         text1->clear();
-        QInputMethodEvent typed;
-        typed.setCommitString(QString::fromUtf16(c.text));
-        QCoreApplication::sendEvent(text1, &typed);
-        QCOMPARE(w.shown(), (QStringList{QString::fromUtf16(c.text), QLatin1String(c.shown), QLatin1String(c.shown)}));
-        // The colour dialog opens at the colour shown.
+        for (const QChar typedChar : QString::fromUtf16(c.text)) {
+            QInputMethodEvent typed;
+            typed.setCommitString(typedChar);
+            QCoreApplication::sendEvent(text1, &typed);
+        }
+        const QString shownColour = c.shown ? QLatin1String(c.shown) : QStringLiteral("none");
+        const QString sample = c.shown ? QLatin1String(c.shown) : w.form.palette().color(QPalette::WindowText).name();
+        QCOMPARE(w.shown(), (QStringList{QString::fromUtf16(c.text), shownColour, sample}));
+        // A text that is no colour is marked where it is typed, and the box says why; the swatch
+        // names its colour in both notations.
+        QCOMPARE(text1->actions().value(0)->isVisible(), !c.shown);
+        if (c.why)
+            QVERIFY2(text1->toolTip().contains(QString::fromUtf16(c.why)), qPrintable(text1->toolTip()));
+        QCOMPARE(text1->accessibleDescription(), text1->toolTip());
+        if (c.shown)
+            QVERIFY(w.find<QLabel>("Label2")->toolTip().endsWith(QStringLiteral("(%1)").arg(QColor(shownColour).name().toUpper())));
+        // The colour dialog opens at the colour shown, black for none.
         w.press("Command3");
-        const QColor shown(QLatin1String(c.shown));
+        const QColor shown(c.shown ? shownColour : QStringLiteral("#000000"));
         QCOMPARE(w.dialogs.offeredColour, std::optional<os::ColourRef>(shown.red() | shown.green() << 8 | shown.blue() << 16));
 
         w.dialogs.answers = {true}; // copy the picture into the target folder

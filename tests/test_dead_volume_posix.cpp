@@ -15,6 +15,7 @@
 #include "platform/widgets/file_list.h"
 #include "platform/widgets/folder_list.h"
 #include "platform/widgets/folder_reading.h"
+#include "platform/widgets/folder_watch.h"
 #include "gui_support.h"
 
 #include <QApplication>
@@ -183,6 +184,24 @@ private Q_SLOTS:
     }
 
     void apply_targetThere_windowAnswersUntilTheVolumeDoes();
+
+    // Setting a watch on the stopped volume holds the watching thread: it is given up after
+    // the time limit, and the other folders are watched again without it.
+    void folderWatcher_volumeThere_othersStillWatched()
+    {
+        FolderWatch watcher;
+        QSignalSpy changes(&watcher, &FolderWatch::changed);
+        const QString local = path(QStringLiteral("local"));
+        int touched = 0;
+        expectAnswering([&] {
+            watcher.setFolders({volume(QStringLiteral("photos/2024")), local});
+            return true;
+        }, [&] {
+            // Until a watch reports it.
+            writeFile(local + QStringLiteral("/touched %1").arg(++touched), "x");
+            return changes.contains(QVariantList{local});
+        });
+    }
 
 private:
     QString path(const QString& relative = {}) const { return relative.isEmpty() ? m_dir.path() : m_dir.filePath(relative); }

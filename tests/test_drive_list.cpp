@@ -8,6 +8,7 @@
 #include "fake_volumes.h"
 #include "gui_support.h"
 #include "platform/os/native_path.h"
+#include "platform/widgets/error_text.h"
 #include "platform/widgets/folder_reading.h"
 
 #include <QElapsedTimer>
@@ -55,7 +56,7 @@ private Q_SLOTS:
         Q_EMIT drives.activated(1);
         QCOMPARE(drives.drive(), toQString(os::systemVolume()));
         QCOMPARE(drives.currentIndex(), 0);
-        QCOMPARE(dialogs.messages, QStringList{QStringLiteral("ドライブ %1 は応答がありません。").arg(toQString(dead))});
+        QCOMPARE(dialogs.messages, QStringList{QStringLiteral("ドライブ %1 を開けません。\n").arg(toQString(dead)) + describeNoAnswer()});
         QVERIFY(!drives.setDrive(toQString(dead)));
         QCOMPARE(changes.size(), 0);
     }

@@ -22,11 +22,12 @@ const ErrnoCase errnoCases[] = {
     {"ENOENT", ENOENT, "フォルダまたはファイルが見つかりません。"},
     {"ENOTDIR", ENOTDIR, "フォルダではありません。"},
     {"EISDIR: a folder where a file should be", EISDIR, "ファイルを置く場所に同じ名前のフォルダがあります。"},
-    {"EACCES", EACCES, "アクセスが拒否されました。"},
-    {"EROFS", EROFS, "読み取り専用のドライブです。"},
-    {"ENOSPC", ENOSPC, "ディスクに空きがありません。"},
+    // Where the user can do something about it, the message says what.
+    {"EACCES", EACCES, "アクセスが拒否されました。\n書き込みが許されているフォルダを選ぶか、フォルダの持ち主に権限をもらってください。"},
+    {"EROFS", EROFS, "読み取り専用のドライブです。\n書き込みできるドライブのフォルダを選ぶか、ディスクやカードの書き込み禁止を解除してください。"},
+    {"ENOSPC", ENOSPC, "ディスクに空きがありません。\n不要なファイルを削除して空きを作ってから、もう一度お試しください。"},
 #ifdef EDQUOT // Windows' C runtime has neither this nor the two marked below
-    {"EDQUOT", EDQUOT, "ディスクの使用量の上限に達しています。"},
+    {"EDQUOT", EDQUOT, "ディスクの使用量の上限に達しています。\n不要なファイルを削除して空きを作ってから、もう一度お試しください。"},
 #endif
     {"EFBIG", EFBIG, "ファイルが大きすぎます。"},
     {"ENOTSUP", ENOTSUP, "このドライブのファイルシステムはこの操作に対応していません。"},
@@ -36,8 +37,8 @@ const ErrnoCase errnoCases[] = {
     {"EINVAL", EINVAL, "この場所またはこのファイルには、この操作を行えません。"},
     {"ENODATA", ENODATA, "ファイルシステムに必要な属性がありません。"},
 #ifdef ESTALE
-    {"ESTALE", ESTALE, "ネットワークの接続に問題があります。"},
-    {"ENOMEDIUM", ENOMEDIUM, "ドライブにディスクがないか、装置が見つかりません。"},
+    {"ESTALE", ESTALE, "ネットワークの接続に問題があります。\nネットワークの接続を確かめてから、もう一度お試しください。"},
+    {"ENOMEDIUM", ENOMEDIUM, "ドライブにディスクがないか、装置が見つかりません。\nディスクを入れるか装置をつなぎ直してから、もう一度お試しください。"},
 #endif
     {"unknown: its number only", 199, "エラー 199"},
     {"no file manager", -int(os::Failure::NoFileManager), "フォルダを開くファイルマネージャが設定されていません。"},

@@ -126,6 +126,22 @@ private Q_SLOTS:
         QCOMPARE(entries(list), gifs);
     }
 
+    // F5 reads the folder again, the selected entry staying selected; a list not shown
+    // watches nothing and hears of the new picture only so.
+    void fileList_f5_readsTheFolderAgain()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("b.jpg")), "x");
+        FileList list;
+        list.setPattern(QStringLiteral("*.bmp;*.jpg;*.gif"));
+        QVERIFY(list.setPath(dir.path()));
+        list.setListIndex(0);
+        writeFile(dir.filePath(QStringLiteral("a.jpg")), "x");
+        QTest::keyClick(&list, Qt::Key_F5);
+        QTRY_COMPARE(entries(list), (QStringList{QStringLiteral("a.jpg"), QStringLiteral("b.jpg")}));
+        QCOMPARE(list.listIndex(), 1);
+    }
+
     // Every name and pattern of up to four characters of "abB*?.": a star in a name too, as
     // Linux allows.
     void wildcard_agreesWithAPlainMatcher_onEverySmallCase()

@@ -7,10 +7,10 @@
 #include "platform/widgets/folder_list.h"
 
 #include "big_folder.h"
-#include "fake_volumes.h"
+#include "gui_support.h"
 #include "platform/os/native_path.h"
 #include "platform/widgets/folder_model.h"
-#include "test_support.h"
+#include "platform/widgets/folder_watch.h"
 
 #include <QSignalSpy>
 #include <QThread>
@@ -288,11 +288,60 @@ private Q_SLOTS:
     {
         Drive drive({QStringLiteral("one/two/three")});
         FolderList tree;
+        show(tree);
         QVERIFY(tree.setPath(drive.path(QStringLiteral("one/two/three"))));
+        QVERIFY(watching(tree, drive.path(QStringLiteral("one/two"))));
         QVERIFY(QDir(drive.path(QStringLiteral("one/two"))).removeRecursively());
         QTRY_COMPARE(tree.path(), drive.path(QStringLiteral("one")));
         checkOneFolder(tree, tree.currentIndex());
         QCOMPARE(tree.model()->rowCount(tree.currentIndex()), 0); // "two" is no longer listed
+    }
+
+    // Folders made and removed outside come and go in the rows shown; a folder opened again
+    // shows what was made in it while it was closed, and no longer watched.
+    void foldersMadeAndRemovedOutside_comeAndGoWhileShown()
+    {
+        Drive drive({QStringLiteral("a/inner"), QStringLiteral("b")});
+        FolderList tree;
+        show(tree);
+        QVERIFY(tree.setPath(drive.path()));
+        const auto* watcher = tree.findChild<FolderWatch*>();
+        QVERIFY(watching(tree, drive.path()));
+        QVERIFY(QDir().mkdir(drive.path(QStringLiteral("made"))));
+        QTRY_VERIFY(rowOf(tree, drive.path(QStringLiteral("made"))).isValid());
+        QVERIFY(QDir(drive.path(QStringLiteral("b"))).removeRecursively());
+        QTRY_VERIFY(!rowOf(tree, drive.path(QStringLiteral("b"))).isValid());
+        QCOMPARE(tree.path(), drive.path());
+
+        const QModelIndex a = rowOf(tree, drive.path(QStringLiteral("a")));
+        tree.expand(a);
+        QVERIFY(watching(tree, drive.path(QStringLiteral("a"))));
+        tree.collapse(a);
+        QTRY_VERIFY(!watcher->folders().contains(drive.path(QStringLiteral("a"))) && watcher->settled());
+        QVERIFY(QDir().mkdir(drive.path(QStringLiteral("a/while closed"))));
+        tree.expand(a);
+        QTRY_VERIFY(rowOf(tree, drive.path(QStringLiteral("a/while closed"))).isValid());
+        QCOMPARE(tree.path(), drive.path());
+
+        tree.hide();
+        QTRY_VERIFY(watcher->folders().isEmpty());
+    }
+
+    // F5 reads the folders at and below the current row again, their marks with them: a
+    // desktop.ini written into a folder no watch sees.
+    void f5_readsTheFoldersBelowAgain_marksWithThem()
+    {
+        Drive drive({QStringLiteral("a/inner"), QStringLiteral("b")});
+        FolderList tree;
+        tree.setMarkReader([](const QString& folder) {
+            return QFile::exists(folder + QStringLiteral("/desktop.ini")) ? FolderMark{FolderMark::State::Decorated, folder, {}} : FolderMark{};
+        });
+        show(tree);
+        QVERIFY(tree.setPath(drive.path()));
+        QTRY_VERIFY(tree.mark(drive.path(QStringLiteral("a"))) && !tree.marksPending());
+        writeFile(drive.path(QStringLiteral("a/desktop.ini")), "x");
+        QTest::keyClick(&tree, Qt::Key_F5);
+        QTRY_VERIFY(tree.mark(drive.path(QStringLiteral("a"))) && tree.mark(drive.path(QStringLiteral("a")))->state == FolderMark::State::Decorated);
     }
 
     // Another program writes desktop.ini into the current folder: its mark is read again.
@@ -309,6 +358,7 @@ private Q_SLOTS:
             return FolderMark{FolderMark::State::Decorated, folder};
         });
         QTRY_COMPARE(asked.load(), 1);
+        QVERIFY(watching(tree, one));
         writeFile(QDir(one).filePath(QStringLiteral("desktop.ini")), "[.ShellClassInfo]\r\n");
         QTRY_COMPARE(asked.load(), 2);
     }

@@ -107,6 +107,23 @@ private Q_SLOTS:
         watch();
     }
 
+    // A folder read again: those gone leave, a new one comes in its place, the others stay
+    // as they were, with what was read below them; a hidden folder a path led through stays.
+    void reread_takesTheNewListingInPlace()
+    {
+        const QModelIndex a = go(QStringLiteral("a/.hidden")).parent();
+        const QPersistentModelIndex b = go(QStringLiteral("a/b/c")).parent();
+        QVERIFY(QDir(m_dir->filePath(QStringLiteral("a/D"))).removeRecursively());
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("a/C")));
+        std::optional<FolderEntries> found;
+        m_model->reread(a, [&](std::optional<FolderEntries> entries) { found = std::move(entries); });
+        QTRY_VERIFY(found);
+        m_model->update(a, std::move(*found));
+        QCOMPARE(namesBelow(*m_model, a), (QStringList{QStringLiteral(".hidden"), QStringLiteral("b"), QStringLiteral("C")}));
+        QCOMPARE(namesBelow(*m_model, b), QStringList{QStringLiteral("c")});
+        watch();
+    }
+
     void folderWithoutSubfolders_losesItsExpander()
     {
         const QModelIndex e = go(QStringLiteral("e"));

@@ -8,6 +8,7 @@
 #include "platform/widgets/folder_list.h"
 
 #include <QApplication>
+#include <QHash>
 #include <QLabel>
 #include <QScopeGuard>
 #include <QtTest>
@@ -61,7 +62,7 @@ private Q_SLOTS:
         QCOMPARE(control->property("text").toString(), caption);
     }
 
-    void window_isFixedWithHighlightedTitlesAndTabOrder()
+    void window_opensAtItsDesignWithHighlightedTitlesAndTabOrder()
     {
         TempHome home;
         FakeDialogs dialogs;
@@ -69,7 +70,6 @@ private Q_SLOTS:
         QCOMPARE(form.windowTitle(), QStringLiteral("Tessaro"));
         if (form.logicalDpiX() == 96)
             QCOMPARE(form.size(), QSize(699, 503));
-        QCOMPARE(form.minimumSize(), form.maximumSize());
 
         for (const char* name : {"Label3", "Label4"}) {
             auto* title = form.findChild<QLabel*>(QLatin1String(name));
@@ -87,12 +87,57 @@ private Q_SLOTS:
         QVERIFY(stack.indexOf(sample) > stack.indexOf(preview));
         QCOMPARE(preview->frameShape(), QFrame::Box);
 
+        // As the eye reads the panes.
         QStringList order;
         for (QWidget* widget = form.nextInFocusChain(); widget != &form; widget = widget->nextInFocusChain()) {
             if (widget->parentWidget() == &form && widget->focusPolicy() & Qt::TabFocus)
                 order << widget->objectName();
         }
-        QCOMPARE(order.join(QLatin1Char(' ')), QStringLiteral("Dir1 Drive1 File1 Dir2 Drive2 Command1 Command2 Command3 Text1"));
+        QCOMPARE(order.join(QLatin1Char(' ')), QStringLiteral("Drive1 Dir1 File1 Command3 Text1 Command1 Drive2 Dir2 Command2"));
+    }
+
+    // Made larger, the lists and the preview grow, the buttons and the captions keep their
+    // size, nothing overlaps but the sample caption over the preview; it never gets smaller
+    // than it opens.
+    void window_enlarged_listsAndPreviewGrowAndNothingOverlaps()
+    {
+        TempHome home;
+        FakeDialogs dialogs;
+        Form1 form(dialogs);
+        const QSize design = form.size();
+        QCOMPARE(form.minimumSize(), design);
+        QHash<QString, QRect> before;
+        const QList<QWidget*> controls = form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+        for (QWidget* control : controls)
+            before.insert(control->objectName(), control->geometry());
+
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.resize(design + QSize(400, 300));
+        QTRY_COMPARE(form.size(), design + QSize(400, 300));
+        const auto among = [](const QString& name, const char* names) { return QString::fromLatin1(names).split(QLatin1Char(' ')).contains(name); };
+        for (QWidget* control : controls) {
+            const QString name = control->objectName();
+            const QSize was = before.value(name).size(), now = control->size();
+            if (among(name, "Dir1 File1 Image1 Dir2"))
+                QVERIFY2(now.width() > was.width() && now.height() > was.height(), qPrintable(name));
+            else if (among(name, "Command3 Label2 Text1 Label1"))
+                QVERIFY2(now == was, qPrintable(name));
+            else if (name != QLatin1String("Command1")) // the pane titles, the drive lists and 開く span their pane
+                QVERIFY2(now.height() == was.height(), qPrintable(name));
+            QVERIFY2(form.rect().contains(control->geometry()), qPrintable(name));
+            for (QWidget* other : controls) {
+                const bool sampleOverPreview = among(name, "Label1 Image1") && among(other->objectName(), "Label1 Image1");
+                QVERIFY2(other == control || sampleOverPreview || !control->geometry().intersects(other->geometry()),
+                         qPrintable(name + QLatin1Char(' ') + other->objectName()));
+            }
+        }
+        const auto geometry = [&](const char* name) { return form.findChild<QWidget*>(QLatin1String(name))->geometry(); };
+        const auto designed = [&](const char* name) { return before.value(QLatin1String(name)); };
+        QCOMPARE(geometry("Label1").topLeft() - geometry("Image1").topLeft(), designed("Label1").topLeft() - designed("Image1").topLeft());
+
+        form.resize(design - QSize(100, 100));
+        QCOMPARE(form.size(), design);
     }
 
     void startup_opensMyPicturesOrTheNearestFolderQuietly_data()

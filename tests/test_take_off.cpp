@@ -92,7 +92,7 @@ const MarkCase markCases[] = {
     {"plain folder", {}, {}, FolderMark::State::Plain, {}},
     {"only other settings", "[.ShellClassInfo]\r\nInfoTip=x\r\n", {}, FolderMark::State::Plain, {}, Qt::RightButton},
     {"relative path with backslashes", linesText(QStringLiteral("pics\\sea.jpg")).toLatin1(), QStringLiteral("pics/sea.jpg"),
-     FolderMark::State::Decorated, {QStringLiteral("target/pics/sea.jpg"), QStringLiteral("0x000000FF (赤 255、緑 0、青 0)")}, Qt::RightButton},
+     FolderMark::State::Decorated, {QStringLiteral("target/pics/sea.jpg"), QStringLiteral("0x000000FF = 赤 255、緑 0、青 0 (#FF0000)")}, Qt::RightButton},
     {"names in any case, UTF-16LE", utf16(QStringLiteral("[{be098140-a513-11d0-a3a4-00c04fd706ec}]\r\nIconArea_Image=海.jpg\r\nICONAREA_TEXT=0xFF0000\r\n")),
      QStringLiteral("海.jpg"), FolderMark::State::Decorated, {QStringLiteral("target/海.jpg"), QStringLiteral("青 255")}, Qt::Key_F10},
     {"picture missing", linesText(QStringLiteral("gone.jpg")).toLatin1(), {}, FolderMark::State::Broken,
@@ -255,6 +255,8 @@ void TakeOffTest::takeOff_leavesExactlyTheOtherSettings()
                      [&] { markedAsItEnded = window.dir2->mark(window.target) != nullptr; });
     QVERIFY(window.takeOff());
     QVERIFY(!markedAsItEnded);
+    // The question says what becomes of desktop.ini.
+    QCOMPARE(window.dialogs.questions.value(0).contains(QStringLiteral("desktop.ini を削除します")), after.isEmpty());
     QCOMPARE(window.dialogs.messages.size(), 1);
     QVERIFY2(window.dialogs.messages.front().contains(QStringLiteral("外しました")), qPrintable(window.dialogs.messages.front()));
     QVERIFY(window.dialogs.warnings.isEmpty());

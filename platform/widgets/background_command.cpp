@@ -131,7 +131,8 @@ BackgroundCommand::~BackgroundCommand()
 bool BackgroundCommand::start(const QString& title, Command command)
 {
     if (m_busy) {
-        m_dialogs.warn(m_window, title, tr("前の操作がまだ終わっていません。\nフォルダのあるドライブが応答していない可能性があります。"));
+        m_dialogs.warn(m_window, title, tr("前の操作がまだ終わっていません。\nフォルダのあるドライブが応答していない可能性があります。"
+                                           "ネットワークやケーブルの接続を確かめてください。ドライブが応答すれば、その操作はそのまま続きます。"));
         return false;
     }
     m_busy = true;

@@ -1,6 +1,7 @@
 #include "platform/widgets/drive_list.h"
 
 #include "platform/os/native_path.h"
+#include "platform/widgets/error_text.h"
 #include "platform/widgets/folder_reading.h"
 #include "platform/widgets/user_dialogs.h"
 #include "platform/widgets/volume_service.h"
@@ -178,8 +179,9 @@ void DriveList::userActivated(int index)
     const Drive& chosen = *m_drives[static_cast<std::size_t>(index)];
     if (chosen.state == Drive::State::NotReady || chosen.state == Drive::State::Unanswered) {
         setCurrentIndex(m_current);
-        m_dialogs.warn(this, tr("ドライブ"), (chosen.state == Drive::State::NotReady ? tr("ドライブ %1 の準備ができていません。")
-                                                                       : tr("ドライブ %1 は応答がありません。")).arg(nameOf(chosen)));
+        m_dialogs.warn(this, tr("ドライブ"), chosen.state == Drive::State::NotReady
+                                   ? tr("ドライブ %1 の準備ができていません。\nディスクを入れるか装置をつなぎ直してから、もう一度選んでください。").arg(nameOf(chosen))
+                                   : tr("ドライブ %1 を開けません。\n%2").arg(nameOf(chosen), describeNoAnswer()));
         return;
     }
     select(index);

@@ -57,6 +57,30 @@ QString describeKind(os::ErrorKind kind)
     return {};
 }
 
+// What the user can do about a failure of this kind, for those where the reason alone leaves
+// them guessing; empty for the others.
+QString describeRemedy(os::ErrorKind kind)
+{
+    using Kind = os::ErrorKind;
+    switch (kind) {
+    case Kind::AccessDenied:
+        return Text::tr("書き込みが許されているフォルダを選ぶか、フォルダの持ち主に権限をもらってください。");
+    case Kind::ReadOnlyVolume:
+        return Text::tr("書き込みできるドライブのフォルダを選ぶか、ディスクやカードの書き込み禁止を解除してください。");
+    case Kind::DiskFull:
+    case Kind::QuotaExceeded:
+        return Text::tr("不要なファイルを削除して空きを作ってから、もう一度お試しください。");
+    case Kind::Busy:
+        return Text::tr("そのファイルを使っているプログラムを閉じてから、もう一度お試しください。");
+    case Kind::NetworkFailure:
+        return Text::tr("ネットワークの接続を確かめてから、もう一度お試しください。");
+    case Kind::NoMedium:
+        return Text::tr("ディスクを入れるか装置をつなぎ直してから、もう一度お試しください。");
+    default:
+        return {};
+    }
+}
+
 } // namespace
 
 QString describeError(std::error_code error)
@@ -65,10 +89,17 @@ QString describeError(std::error_code error)
         if (QString text = describeFailure(static_cast<os::Failure>(error.value())); !text.isEmpty())
             return text;
     } else if (QString text = describeKind(os::errorKind(error)); !text.isEmpty()) {
+        if (const QString remedy = describeRemedy(os::errorKind(error)); !remedy.isEmpty())
+            text += QLatin1Char('\n') + remedy;
         return text;
     }
     // The system's own text would be English: the number alone lets someone look it up.
     return Text::tr("エラー %1").arg(error.value());
+}
+
+QString describeNoAnswer()
+{
+    return Text::tr("応答がありません。\nネットワークやケーブルの接続、装置の電源を確かめてから、もう一度開いてください。");
 }
 
 } // namespace tessaro

@@ -1,14 +1,18 @@
 #pragma once
 
 #include "platform/widgets/folder_reading.h"
+#include "platform/widgets/folder_watch.h"
 
 #include <QListWidget>
 #include <QStringList>
+#include <QTimer>
 
 namespace tessaro {
 
 // The names (without folder) of the files in one folder that match a pattern such as
-// "*.bmp;*.jpg;*.gif", matched and sorted without regard to case as Windows does.
+// "*.bmp;*.jpg;*.gif", matched and sorted without regard to case as Windows does. The list
+// follows its folder while it is shown: a file made or removed there comes or goes, the
+// selected entry stays selected while its file is there, and F5 reads the folder again.
 class FileList : public QListWidget {
     Q_OBJECT
 public:
@@ -47,14 +51,26 @@ Q_SIGNALS:
     // The selection changed, by the user or by code: an entry was selected, or none is now.
     void clicked();
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
     bool read(const QString& folder);
     void fill(const FolderEntries& entries);
+    void reread();
+    void refill(const FolderEntries& entries);
+    void watch();
 
     QString m_path;
     QString m_pattern = QStringLiteral("*.*");
     FolderReading m_reading;
     bool m_found = false;
+    bool m_listed = false;    // m_path's entries are shown, not still to come
+    FolderWatch m_watcher;   // m_path, while shown
+    QTimer m_changesRest;
 };
 
 } // namespace tessaro

@@ -1,6 +1,7 @@
 #include "platform/widgets/folder_list.h"
 
 #include "platform/os/native_path.h"
+#include "platform/widgets/error_text.h"
 #include "platform/widgets/folder_model.h"
 #include "platform/widgets/shown_name.h"
 #include "platform/widgets/volume_service.h"
@@ -33,26 +34,33 @@ const QIcon& folderIcon()
     return *icon;
 }
 
+// How long a folder's changes on disk must rest before it is read again: copying a hundred
+// pictures into it changes it a hundred times.
+constexpr int ChangesRestMs = 100;
+
 // Marks read by one worker in one go: a screenful, so that scrolling on soon reads the rows
 // then shown rather than the ones passed.
 constexpr int MarksPerBatch = 48;
 
 // The folder icon with a small emblem in its lower right corner: a picture (a framed square
-// of sky and ground) for a decorated folder, a red cross for a broken decoration.
+// of sky and ground) for a decorated folder, a red cross for a broken decoration. Drawn on
+// the folder icon's own pixmaps at each size in device pixels, in proportion to the pixmap
+// the style gives (which need not be square, nor the size asked for), so that at any device
+// pixel ratio the icon chosen shows the emblem at the same place and share.
 QIcon markedIcon(bool broken)
 {
     QIcon icon;
-    for (const int size : {16, 24, 32, 48}) {
-        QPixmap pixmap = folderIcon().pixmap(size);
-        pixmap.setDevicePixelRatio(1);
+    for (const int size : {16, 24, 32, 48, 64, 96}) {
+        QPixmap pixmap = folderIcon().pixmap(QSize(size, size), 1.0);
+        const QRect box = pixmap.rect();
+        const int side = std::min(box.width(), box.height()) * 5 / 8;
+        const QRect emblem(box.right() + 1 - side, box.bottom() + 1 - side, side - 1, side - 1);
         QPainter painter(&pixmap);
         painter.setRenderHint(QPainter::Antialiasing);
-        const int side = size * 5 / 8;
-        const QRect emblem(size - side, size - side, side - 1, side - 1);
-        painter.setPen(QPen(Qt::white, std::max(1, size / 16)));
+        painter.setPen(QPen(Qt::white, std::max(1, side / 10)));
         if (broken) {
             painter.setBrush(QColor(0xC6, 0x28, 0x28));
-            painter.drawRoundedRect(emblem, 2, 2);
+            painter.drawRoundedRect(emblem, side / 8.0, side / 8.0);
             const QRect cross = emblem.adjusted(side / 4, side / 4, -side / 4, -side / 4);
             painter.drawLine(cross.topLeft(), cross.bottomRight());
             painter.drawLine(cross.topRight(), cross.bottomLeft());
@@ -73,6 +81,7 @@ FolderList::FolderList(QWidget* parent)
     : QTreeView(parent)
     , m_model(new FolderModel(folderIcon(), this))
     , m_volumes(volumeService())
+    , m_watch(this)
 {
     setModel(m_model);
     setHeaderHidden(true);
@@ -87,27 +96,34 @@ FolderList::FolderList(QWidget* parent)
     header()->setStretchLastSection(false);
     m_rest.setSingleShot(true);
     m_rest.setInterval(KeyRestMs);
+    m_changesRest.setSingleShot(true);
+    m_changesRest.setInterval(ChangesRestMs);
 
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &FolderList::userMoved);
     connect(&m_rest, &QTimer::timeout, this, &FolderList::rest);
     // The picture the current folder's decoration names may come or go.
     connect(&m_pictureWatch, &FolderWatch::changed, this, [this] {
         m_recheck.insert(m_path);
-        markShownLater();
+        rowsShownLater();
     });
     m_silentCheck.setInterval(AnswerTimeLimit);
     connect(&m_silentCheck, &QTimer::timeout, this, &FolderList::checkSilentVolumes);
-    connect(&m_watch, &FolderWatch::changed, this, [this] {
+    connect(&m_watch, &FolderWatch::changed, this, [this](const QString& folder) {
         // Its desktop.ini may be what changed.
-        if (m_markReader)
-            forgetMark(m_path);
-        if (!m_walk.busy())
-            moveTo(m_path, root(), Move::Check);
+        if (m_model->mark(folder))
+            forgetMark(folder);
+        if (!m_changed.contains(folder))
+            m_changed << folder;
+        m_changesRest.start();
+    });
+    connect(&m_changesRest, &QTimer::timeout, this, [this] {
+        for (const QString& folder : std::exchange(m_changed, {}))
+            reread(folder, false);
     });
     // Queued: the model reports from inside a read, which the view may have asked for
     // in the middle of laying itself out.
     connect(m_model, &FolderModel::unanswered, this, [this](const QString& folder) {
-        readFailed(folder, tr("応答がありません。"));
+        readFailed(folder, describeNoAnswer());
     }, Qt::QueuedConnection);
     connect(m_model, &FolderModel::lost, this, [this](const QString& folder) {
         if (m_path == folder || m_path.startsWith(joinPath(folder, QString())))
@@ -121,6 +137,13 @@ FolderList::FolderList(QWidget* parent)
     connect(m_model, &QAbstractItemModel::modelReset, this, &FolderList::sizeColumnLater);
     connect(this, &QTreeView::expanded, this, &FolderList::sizeColumnLater);
     connect(this, &QTreeView::collapsed, this, &FolderList::sizeColumnLater);
+    // Whatever changes the rows shown changes the folders watched and the marks to read.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &FolderList::rowsShownLater);
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_model, signal, this, &FolderList::rowsShownLater);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &FolderList::rowsShownLater);
+    connect(this, &QTreeView::expanded, this, &FolderList::rowsShownLater);
+    connect(this, &QTreeView::collapsed, this, &FolderList::rowsShownLater);
     // An opened folder may turn out to have no subfolders, at once or once read in the
     // background. Collapsed on the next turn: inside the expansion that read it, a collapse
     // would leave the view stuck in its expanding state, deaf to clicks.
@@ -180,7 +203,7 @@ bool FolderList::moveTo(const QString& path, const QString& root, Move how)
             if (!m_walkFound && !m_onTheSpot)
                 report(tr("フォルダ %1 がありません。").arg(target));
         },
-        [this, target] { readFailed(target, tr("応答がありません。")); });
+        [this, target] { readFailed(target, describeNoAnswer()); });
     return !ended || m_walkFound;
 }
 
@@ -193,15 +216,12 @@ bool FolderList::arrive(FolderWay& way, Move how)
         return false;
     }
     const bool climbed = way.reached < way.names.size();
-    if (how == Move::Check && !climbed) {
-        watch(m_path);
+    if (how == Move::Check && !climbed)
         return true;
-    }
     const QScopedValueRollback moving(m_moving, true);
     const QModelIndex index = m_model->takeWay(way);
     if (how == Move::Click && !climbed) {
         expand(index);
-        watch(m_path);
         return true;
     }
     for (QModelIndex above = index.parent(); above.isValid(); above = above.parent())
@@ -210,7 +230,6 @@ bool FolderList::arrive(FolderWay& way, Move how)
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
     centre();
     setCurrentPath(m_model->pathOf(index));
-    watch(m_path);
     m_rest.stop();
     Q_EMIT changed();
     return true;
@@ -236,6 +255,10 @@ void FolderList::keyPressEvent(QKeyEvent* event)
         const QPoint at = row.isValid() ? row.bottomLeft() : QPoint();
         QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, viewport()->mapToGlobal(at));
         contextMenuEvent(&menu);
+        return;
+    }
+    if (event->key() == Qt::Key_F5 && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        refresh();
         return;
     }
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentIndex().isValid()) {
@@ -310,26 +333,19 @@ void FolderList::setCurrentPath(const QString& path)
 {
     m_path = path;
     setToolTip(shownName(path));
-    if (!m_markReader)
-        return;
-    // Selected, it is looked at again: its picture may have come or gone meanwhile.
-    m_recheck.insert(path);
-    watchPicture();
-    markShownLater();
+    if (m_markReader) {
+        // Selected, it is looked at again: its picture may have come or gone meanwhile.
+        m_recheck.insert(path);
+        watchPicture();
+    }
+    rowsShownLater();
 }
 
 void FolderList::setMarkReader(MarkReader reader)
 {
     m_markReader = std::move(reader);
     m_model->setMarkIcons(markedIcon(false), markedIcon(true));
-    // Whatever changes the rows shown.
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &FolderList::markShownLater);
-    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
-        connect(m_model, signal, this, &FolderList::markShownLater);
-    connect(m_model, &QAbstractItemModel::modelReset, this, &FolderList::markShownLater);
-    connect(this, &QTreeView::expanded, this, &FolderList::markShownLater);
-    connect(this, &QTreeView::collapsed, this, &FolderList::markShownLater);
-    markShownLater();
+    rowsShownLater();
 }
 
 const FolderMark* FolderList::mark(const QString& path) const
@@ -347,18 +363,25 @@ void FolderList::forgetMark(const QString& path)
     m_recheck.remove(path);
     m_model->forgetMark(path);
     Q_EMIT markChanged(path);
-    markShownLater();
+    rowsShownLater();
 }
 
 bool FolderList::marksPending() const
 {
-    return m_marksQueued || m_markTask.busy() || !m_markQueue.isEmpty();
+    return (m_markReader && (m_shownQueued || m_columnQueued)) || m_markTask.busy() || !m_markQueue.isEmpty();
 }
 
 // Once per turn of the event loop, after the view has laid out the rows it now shows.
-void FolderList::markShownLater()
+void FolderList::rowsShownLater()
 {
-    onceLater(m_marksQueued, [this] { markShown(); });
+    onceLater(m_shownQueued, [this] {
+        // The column is measured first, and asks again.
+        if (m_columnQueued)
+            return;
+        if (m_markReader)
+            markShown();
+        watchShown();
+    });
 }
 
 void FolderList::markShown()
@@ -441,7 +464,7 @@ void FolderList::readMarks()
                 setMark(batch[static_cast<qsizetype>(i)], std::move(marks[i]));
             if (marks.size() < static_cast<std::size_t>(batch.size()))
                 markUnanswered(batch[static_cast<qsizetype>(marks.size())], std::shared_ptr<const std::atomic<bool>>(read, &read->returned));
-            markShownLater();
+            rowsShownLater();
         },
         VolumeTask::Wait::Never);
 }
@@ -502,13 +525,6 @@ void FolderList::centre()
     horizontalScrollBar()->setValue(0);
 }
 
-void FolderList::showEvent(QShowEvent* event)
-{
-    QTreeView::showEvent(event);
-    if (m_centreWhenShown)
-        centre();
-}
-
 // Measuring the names and reading the marks are the costliest steps of a list's start, and
 // its first picture needs neither: a list on the screen waits with both until that picture
 // has reached it. Meanwhile the column is as wide as the view.
@@ -550,7 +566,13 @@ void FolderList::onceLater(bool& queued, std::function<void()> step)
 
 void FolderList::sizeColumnLater()
 {
-    onceLater(m_columnQueued, [this] { resizeColumnToContents(0); });
+    onceLater(m_columnQueued, [this] {
+        resizeColumnToContents(0);
+        // The scroll bar the new width may bring comes on the next turn and hides a row: the
+        // rows shown are taken after it.
+        updateGeometries();
+        rowsShownLater();
+    });
 }
 
 void FolderList::readFailed(const QString& folder, const QString& why)
@@ -573,9 +595,114 @@ void FolderList::collapseIfEmpty(const QModelIndex& index)
         collapse(index);
 }
 
-void FolderList::watch(const QString& path)
+// The folders whose listings are on the screen (those holding the rows shown), the current
+// folder and the one holding it: few, and only while the list is shown. A folder that starts
+// being watched long after it was listed may have changed meanwhile: it is read again.
+void FolderList::watchShown()
 {
-    m_watch.setFolders({path});
+    QStringList folders;
+    const auto add = [&](const QModelIndex& index) {
+        if (index.isValid() && m_model->exact(index) && !folders.contains(m_model->pathOf(index)))
+            folders << m_model->pathOf(index);
+    };
+    if (isVisible()) {
+        if (!m_path.isEmpty())
+            folders << m_path;
+        add(m_model->find(m_path).parent());
+        const int bottom = viewport()->height();
+        for (QModelIndex index = indexAt(QPoint(0, 0)); index.isValid() && visualRect(index).top() < bottom; index = indexBelow(index))
+            add(index.parent());
+    }
+    const std::uint64_t listedBefore = std::exchange(m_listingsWatched, m_model->lastListing());
+    for (const QString& folder : std::as_const(folders)) {
+        const std::uint64_t listing = m_model->listing(m_model->find(folder));
+        if (!m_watch.folders().contains(folder) && listing > 0 && listing <= listedBefore)
+            reread(folder, false);
+    }
+    m_watch.setFolders(folders);
+}
+
+void FolderList::showEvent(QShowEvent* event)
+{
+    QTreeView::showEvent(event);
+    if (m_centreWhenShown)
+        centre();
+    rowsShownLater();
+}
+
+void FolderList::hideEvent(QHideEvent* event)
+{
+    QTreeView::hideEvent(event);
+    rowsShownLater();
+}
+
+// Reads the subfolders of `folder` again, where the tree has listed them, and takes them in;
+// `tell`: the user asked, and hears should the volume not answer.
+void FolderList::reread(const QString& folder, bool tell)
+{
+    const QModelIndex index = m_model->find(folder);
+    if (!m_model->listing(index)) {
+        // Not listed: only whether it is still there matters, for the current folder.
+        if (folder == m_path && !m_walk.busy())
+            moveTo(m_path, root(), Move::Check);
+        return;
+    }
+    std::function<void()> unanswered;
+    if (tell)
+        unanswered = [this, folder] { readFailed(folder, describeNoAnswer()); };
+    m_model->reread(index, [this, folder](std::optional<FolderEntries> found) { takeListing(folder, std::move(found)); }, unanswered);
+}
+
+void FolderList::takeListing(const QString& folder, std::optional<FolderEntries> found)
+{
+    // The current folder gone, or one on the way to it: up to the nearest one still there, as
+    // when the current folder is found gone otherwise. Later: this runs inside the read.
+    const QString below = joinPath(folder, QString());
+    const QString next = m_path.startsWith(below) ? m_path.mid(below.size()).section(QDir::separator(), 0, 0) : QString();
+    const bool onTheWay = !next.isEmpty() && found && std::none_of(found->begin(), found->end(), [&](const FolderEntry& e) { return e.name == next; });
+    if ((!found && (m_path == folder || !next.isEmpty())) || onTheWay) {
+        QMetaObject::invokeMethod(this, [this] {
+            if (!m_walk.busy())
+                moveTo(m_path, root(), Move::Check);
+        }, Qt::QueuedConnection);
+        return;
+    }
+    // Gone, elsewhere in the tree: the folder holding it says so.
+    if (!found) {
+        const QModelIndex above = m_model->find(folder).parent();
+        if (above.isValid())
+            QMetaObject::invokeMethod(this, [this, above = m_model->pathOf(above)] { reread(above, false); }, Qt::QueuedConnection);
+        return;
+    }
+    const QScopedValueRollback moving(m_moving, true);
+    m_model->update(m_model->find(folder), std::move(*found));
+}
+
+// F5, as in a file manager: the folders open at and below the current row are read again,
+// and their marks with them.
+void FolderList::refresh()
+{
+    const QModelIndex top = currentIndex();
+    if (!top.isValid())
+        return;
+    if (m_markReader) {
+        m_markTask.cancel();
+        m_markBatch.clear();
+        for (const QString& forgotten : m_model->forgetMarks(m_model->pathOf(top)))
+            Q_EMIT markChanged(forgotten);
+        rowsShownLater();
+    }
+    QStringList open;
+    for (QModelIndexList pending{top}; !pending.isEmpty();) {
+        const QModelIndex index = pending.takeLast();
+        if (index != top && !isExpanded(index))
+            continue;
+        open << m_model->pathOf(index);
+        for (int row = 0; row < m_model->rowCount(index); ++row)
+            pending << m_model->index(row, 0, index);
+    }
+    for (const QString& folder : std::as_const(open))
+        reread(folder, true);
 }
 
 } // namespace tessaro

@@ -25,7 +25,9 @@ class VolumeService;
 // always the highlighted folder, so what the user sees selected is what the program uses.
 // A click opens the folder clicked, where it lies (nothing scrolls under the pointer); the
 // arrow keys and typing move without opening; Right, Enter, a double-click or the expander
-// open. Nothing here waits for a volume on the window's thread.
+// open. The tree follows the disk: the folders it shows open are watched while it is shown,
+// and F5 reads the folders open at and below the current row again. Nothing here waits for
+// a volume on the window's thread.
 class FolderList : public QTreeView {
     Q_OBJECT
 public:
@@ -90,6 +92,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
@@ -112,9 +115,12 @@ private:
     void sizeColumnLater();
     void readFailed(const QString& folder, const QString& why);
     void report(const QString& message);
-    void watch(const QString& path);
+    void watchShown();
+    void reread(const QString& folder, bool tell);
+    void takeListing(const QString& folder, std::optional<FolderEntries> found);
+    void refresh();
     void collapseIfEmpty(const QModelIndex& index);
-    void markShownLater();
+    void rowsShownLater();
     void markShown();
     void readMarks();
     void setMark(const QString& path, FolderMark mark);
@@ -125,7 +131,10 @@ private:
     FolderModel* m_model;
     const VolumeService& m_volumes;
     QString m_path;
-    FolderWatch m_watch;     // the current folder
+    FolderWatch m_watch;      // the folders shown open
+    QStringList m_changed;    // changed on disk, to be read once the changes rest
+    QTimer m_changesRest;
+    std::uint64_t m_listingsWatched = 0;  // the model's last listing when the watches were last set
     VolumeTask m_walk;       // the volume asked on the way to a folder
     bool m_walkFound = false;
     bool m_onTheSpot = false;
@@ -140,7 +149,7 @@ private:
     MarkReader m_markReader;
     VolumeTask m_markTask;   // reads the marks of m_markBatch
     QStringList m_markQueue, m_markBatch;
-    bool m_marksQueued = false;
+    bool m_shownQueued = false;
     QSet<QString> m_shown;   // the rows on the screen when marks were last asked for
     QSet<QString> m_recheck; // folders whose marks are read again, the old one shown meanwhile
     // Volumes where reading a mark did not end in time, until that read returns: their

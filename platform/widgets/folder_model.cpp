@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QSet>
 
 #include <algorithm>
 #include <type_traits>
@@ -16,6 +17,7 @@ struct FolderNode {
     int row = 0;
     bool exact = true;
     bool loaded = false;
+    std::uint64_t listing = 0; // when its subfolders were listed
     std::unique_ptr<FolderReading> reading;  // its subfolders, once asked for
     std::vector<std::unique_ptr<FolderNode>> children;
 };
@@ -218,6 +220,7 @@ void FolderModel::fetch(FolderNode* node)
 void FolderModel::insertChildren(FolderNode* node, FolderEntries found)
 {
     node->loaded = true;
+    node->listing = ++m_listings;
     if (found.empty()) {
         // The expander was shown on trust; take it away now that we know.
         const QModelIndex index = indexOf(node);
@@ -226,8 +229,11 @@ void FolderModel::insertChildren(FolderNode* node, FolderEntries found)
     }
     const std::size_t early = node->children.size();
     std::vector<FolderNode*> before;
-    for (const auto& c : node->children)
+    QSet<QString> there;
+    for (const auto& c : node->children) {
         before.push_back(c.get());
+        there.insert(c->name);
+    }
     std::vector<std::unique_ptr<FolderNode>> run;
     int row = 0;
     std::size_t passed = 0;
@@ -237,7 +243,7 @@ void FolderModel::insertChildren(FolderNode* node, FolderEntries found)
             insertRun(node, row - size, std::exchange(run, {}));
     };
     for (FolderEntry& entry : found) {
-        if (std::any_of(before.begin(), before.end(), [&](const FolderNode* c) { return c->name == entry.name; }))
+        if (there.contains(entry.name))
             continue;
         for (; passed < early && sortsBefore(*before[passed], entry); ++passed, ++row)
             flush();
@@ -300,6 +306,107 @@ void FolderModel::unload(const QModelIndex& index)
         endRemoveRows();
     }
     node->loaded = false;
+}
+
+std::uint64_t FolderModel::listing(const QModelIndex& index) const
+{
+    const FolderNode* node = nodeOf(index);
+    return node && node->loaded ? node->listing : 0;
+}
+
+void FolderModel::reread(const QModelIndex& index, FolderReading::Done done, std::function<void()> unanswered)
+{
+    FolderNode* node = nodeOf(index);
+    if (!node || !node->loaded)
+        return;
+    // Hidden folders are in the tree only where a path led through them: they stay while there.
+    std::vector<std::filesystem::path::string_type> hidden;
+    for (const auto& c : node->children) {
+        if (c->name.startsWith(QLatin1Char('.')))
+            hidden.push_back(toPath(c->name).native());
+    }
+    AcceptEntry accept = [hidden = std::move(hidden)](const std::filesystem::directory_entry& entry) {
+        if (isSubfolder(entry))
+            return true;
+        std::error_code typeError;
+        return std::find(hidden.begin(), hidden.end(), entry.path().filename().native()) != hidden.end() && entry.is_directory(typeError);
+    };
+    if (!node->reading)
+        node->reading = std::make_unique<FolderReading>();
+    node->reading->start(pathOf(node), std::move(accept), std::move(done), std::move(unanswered), VolumeTask::Wait::Never);
+}
+
+void FolderModel::update(const QModelIndex& index, FolderEntries found)
+{
+    FolderNode* node = nodeOf(index);
+    if (!node)
+        return;
+    if (!node->loaded) {
+        insertChildren(node, std::move(found));
+        return;
+    }
+    QSet<QString> names;
+    for (const FolderEntry& entry : found)
+        names.insert(entry.name);
+    // Gone, in runs from the last, so that the rows before a run are counted as they were.
+    auto& children = node->children;
+    for (int last = static_cast<int>(children.size()) - 1; last >= 0; --last) {
+        if (names.contains(children[static_cast<std::size_t>(last)]->name))
+            continue;
+        int first = last;
+        while (first > 0 && !names.contains(children[static_cast<std::size_t>(first - 1)]->name))
+            --first;
+        dropChildren(node, first, last);
+        last = first;
+    }
+    QSet<QString> kept;
+    for (const auto& c : children)
+        kept.insert(c->name);
+    FolderEntries fresh;
+    for (FolderEntry& entry : found) {
+        if (!kept.contains(entry.name))
+            fresh.push_back(std::move(entry));
+    }
+    if (!fresh.empty()) {
+        insertChildren(node, std::move(fresh));
+        return;
+    }
+    node->listing = ++m_listings;
+    // The expander goes with the last subfolder.
+    if (children.empty())
+        Q_EMIT dataChanged(index, index);
+}
+
+void FolderModel::dropChildren(FolderNode* node, int first, int last)
+{
+    auto& children = node->children;
+    // Their marks go with them: a folder made again by the same name is another folder.
+    for (int row = first; row <= last && !m_marks.isEmpty(); ++row)
+        m_marks.remove(pathOf(children[static_cast<std::size_t>(row)].get()));
+    beginRemoveRows(indexOf(node), first, last);
+    children.erase(children.begin() + first, children.begin() + last + 1);
+    for (std::size_t i = static_cast<std::size_t>(first); i < children.size(); ++i)
+        children[i]->row = static_cast<int>(i);
+    endRemoveRows();
+}
+
+QStringList FolderModel::forgetMarks(const QString& folder)
+{
+    const QString below = joinPath(folder, QString());
+    QStringList forgotten;
+    for (auto it = m_marks.begin(); it != m_marks.end();) {
+        if (it.key() == folder || it.key().startsWith(below)) {
+            forgotten << it.key();
+            it = m_marks.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (const QString& path : std::as_const(forgotten)) {
+        if (const QModelIndex index = find(path); index.isValid())
+            Q_EMIT dataChanged(index, index, {Qt::DecorationRole, Qt::ToolTipRole});
+    }
+    return forgotten;
 }
 
 FolderNode* FolderModel::child(FolderNode* node, const QString& name) const

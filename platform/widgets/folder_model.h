@@ -7,6 +7,8 @@
 #include <QIcon>
 #include <QStringList>
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -82,6 +84,21 @@ public:
     // Forgets what was read below `index`, so that its subfolders are read again.
     void unload(const QModelIndex& index);
 
+    // When the subfolders of `index` were last listed: a number that grows with each listing
+    // taken in, 0 for a folder not listed yet; lastListing() is the newest.
+    std::uint64_t listing(const QModelIndex& index) const;
+    std::uint64_t lastListing() const { return m_listings; }
+
+    // Reads the subfolders of the listed folder `index` again, on a worker, for update():
+    // the window goes on meanwhile. Hidden folders in the tree are read with the others.
+    void reread(const QModelIndex& index, FolderReading::Done done, std::function<void()> unanswered = {});
+    // Takes in a new listing of `index`: folders gone leave with what was read below them,
+    // new ones come in their places, the others stay as they are, open or not.
+    void update(const QModelIndex& index, FolderEntries found);
+
+    // Forgets the marks of `folder` and of every folder below it; gives back their paths.
+    QStringList forgetMarks(const QString& folder);
+
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& index) const override;
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -109,7 +126,10 @@ private:
     FolderNode* child(FolderNode* node, const QString& name) const;
     FolderNode* childOrAdded(FolderNode* node, const QString& name);
 
+    void dropChildren(FolderNode* node, int first, int last);
+
     std::unique_ptr<FolderNode> m_top;
+    std::uint64_t m_listings = 0;
     QIcon m_folderIcon, m_decoratedIcon, m_brokenIcon;
     QHash<QString, FolderMark> m_marks;
 };

@@ -223,7 +223,7 @@ std::optional<FolderEntries> readFolder(const std::filesystem::path& folder, con
     return entries;
 }
 
-bool FolderReading::start(const QString& folder, AcceptEntry accept, Done done, std::function<void()> unanswered)
+bool FolderReading::start(const QString& folder, AcceptEntry accept, Done done, std::function<void()> unanswered, VolumeTask::Wait wait)
 {
     auto result = std::make_shared<std::optional<FolderEntries>>();
     return m_task.start(
@@ -231,7 +231,7 @@ bool FolderReading::start(const QString& folder, AcceptEntry accept, Done done, 
             *result = readFolder(path, accept, control);
         },
         [result, done = std::move(done)] { done(std::move(*result)); },
-        std::move(unanswered));
+        std::move(unanswered), wait);
 }
 
 } // namespace tessaro

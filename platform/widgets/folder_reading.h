@@ -120,7 +120,8 @@ public:
     using Done = std::function<void(std::optional<FolderEntries>)>;
 
     // Whether the last start() ended on the spot.
-    bool start(const QString& folder, AcceptEntry accept, Done done, std::function<void()> unanswered = {});
+    bool start(const QString& folder, AcceptEntry accept, Done done, std::function<void()> unanswered = {},
+               VolumeTask::Wait wait = VolumeTask::Wait::OnTheSpot);
     void cancel() { m_task.cancel(); }
     bool busy() const { return m_task.busy(); }
 

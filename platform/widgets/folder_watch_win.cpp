@@ -74,6 +74,11 @@ public:
     }
 
     const QStringList& folders() const { return m_folders; }
+    // Each folder asked for has had its first look, which later ones are compared with.
+    bool settled() const
+    {
+        return std::all_of(m_folders.begin(), m_folders.end(), [this](const QString& folder) { return m_seen.contains(folder); });
+    }
 
 private:
     void look()
@@ -138,6 +143,11 @@ void FolderWatch::setFolders(const QStringList& folders)
 QStringList FolderWatch::folders() const
 {
     return m_engine->folders();
+}
+
+bool FolderWatch::settled() const
+{
+    return m_engine->settled();
 }
 
 } // namespace tessaro
