@@ -42,6 +42,8 @@ if(MINGW)
 endif()
 
 set(CPACK_GENERATOR ZIP NSIS)
+# The Debian package's /usr is no folder of the zip's or the installer's: they hold the program's folder.
+unset(CPACK_PACKAGING_INSTALL_PREFIX)
 set(CPACK_PACKAGE_FILE_NAME "tessaro-${TESSARO_VERSION_TEXT}-win64")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY Tessaro)
 set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Tessaro)

@@ -59,7 +59,11 @@ private Q_SLOTS:
             FolderReading reading;
             QVERIFY(!reading.start(dir.path(), [&accepted](const std::filesystem::directory_entry&) {
                 ++accepted;
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                // A slow volume, a millisecond an entry, by the clock: a sleep lasts a timer tick
+                // on Windows (about 16 ms), and the batch read after the drop would last seconds.
+                const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1);
+                while (std::chrono::steady_clock::now() < until) {
+                }
                 return true;
             }, [&reported](std::optional<FolderEntries>) { reported = true; }));
         }

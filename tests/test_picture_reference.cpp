@@ -93,10 +93,13 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(at("target/写真/夏")) && QDir().mkpath(at("elsewhere")) && QDir().mkpath(at("target2")));
         for (const char* file : {"target/sea.jpg", "target/写真/夏/sea.jpg", "elsewhere/sea.jpg", "sea.jpg", "target2/sea.jpg"})
             writeFile(at(file), "picture");
-        QVERIFY(QFile::link(at("elsewhere"), at("target/out")));
-        QVERIFY(QFile::link(at("target/写真/夏/sea.jpg"), at("target/alias.jpg")));
-        QVERIFY(QFile::link(at("elsewhere/sea.jpg"), at("target/far.jpg")));
-        QVERIFY(QFile::link(at("target"), at("link-to-target")));
+        const bool linked = symlink(at("elsewhere"), at("target/out")) && symlink(at("target/写真/夏/sea.jpg"), at("target/alias.jpg"))
+            && symlink(at("elsewhere/sea.jpg"), at("target/far.jpg")) && symlink(at("target"), at("link-to-target"));
+        if (!linked) {
+            QVERIFY2(windowsBuild, "no symbolic link made");
+            if (QByteArray(QTest::currentDataTag()).contains("link"))
+                QSKIP("Windows makes symbolic links only with a privilege, and Wine none at all");
+        }
 
         std::optional<QStringList> names;
         QCOMPARE(pathInside(base.filePath(picture), base.filePath(folder), names), std::error_code());

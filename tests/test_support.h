@@ -7,11 +7,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cstddef>
 #include <filesystem>
+#include <system_error>
 #include <type_traits>
 
 namespace tessaro::test {
@@ -64,6 +66,18 @@ inline QByteArray readFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A symbolic link at `link` to `target`, a folder's or a file's as `target` is. QFile::link
+// makes a shortcut on Windows, which no file function follows.
+inline bool symlink(const QString& target, const QString& link)
+{
+    std::error_code error;
+    if (QFileInfo(target).isDir())
+        std::filesystem::create_directory_symlink(toPath(target), toPath(link), error);
+    else
+        std::filesystem::create_symlink(toPath(target), toPath(link), error);
+    return !error;
 }
 
 // `text` in UTF-16LE after its byte-order mark, as desktop.ini is written when ANSI will not do.

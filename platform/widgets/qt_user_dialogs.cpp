@@ -115,16 +115,14 @@ void checkBoxFirst(QMessageBox& box, QCheckBox* check)
     if (!buttons)
         return;
     check->stackUnder(buttons);
-    // Tab enters the button box through the box itself (its focus proxy is its first button),
-    // so the check box goes before the box, buttons and all. Qt orders only widgets that
-    // take the focus, which the box does not for a while; that passes on to its proxy.
-    QWidget* first = buttons->focusProxy();
-    const Qt::FocusPolicy boxPolicy = buttons->focusPolicy(), firstPolicy = first ? first->focusPolicy() : Qt::NoFocus;
-    buttons->setFocusPolicy(Qt::TabFocus);
-    QWidget::setTabOrder(check, buttons);
-    buttons->setFocusPolicy(boxPolicy);
-    if (first)
-        first->setFocusPolicy(firstPolicy);
+    // In just before the button box, after the widget there, which Qt orders only while it
+    // takes the focus (the text does not). Moving the buttons after the check box instead
+    // leaves the order as it was with the Windows style.
+    QWidget* before = buttons->previousInFocusChain();
+    const Qt::FocusPolicy policy = before->focusPolicy();
+    before->setFocusPolicy(Qt::TabFocus);
+    QWidget::setTabOrder(before, check);
+    before->setFocusPolicy(policy);
 }
 
 } // namespace

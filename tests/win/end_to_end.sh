@@ -37,9 +37,11 @@ win_picture="C:\\users\\$(id -un)\\Documents\\My Pictures\\海.jpg"
 read_folder() { timeout 120 wine "$work/reader.exe" "$win_target" 2>/dev/null | tr -d '\r'; }
 # Waits up to 30 s for the command given to succeed.
 wait_for() { for _ in $(seq 150); do "$@" && return 0; sleep 0.2; done; return 1; }
-windows_named() { xdotool search --onlyvisible --name '^Tessaro$' 2>/dev/null | wc -l; }
-message_shown() { [ "$(windows_named)" -ge 2 ]; }
-message_gone() { [ "$(windows_named)" -eq 1 ]; }
+# The windows on the screen, which are Tessaro's alone: its own, and a message in front of it,
+# which is titled after what was done.
+windows_shown() { xdotool search --onlyvisible --name '.' 2>/dev/null | wc -l; }
+message_shown() { [ "$(windows_shown)" -ge 2 ]; }
+message_gone() { [ "$(windows_shown)" -eq 1 ]; }
 decorated() { [ -f "$target/desktop.ini" ] && message_shown; }
 taken_off() { [ ! -e "$target/desktop.ini" ] && message_shown; }
 # Clicks at ($2, $3) in the client area of window $1, in the window's own pixels.
@@ -60,7 +62,7 @@ sleep 3
 [ -z "${TESSARO_WINDOWS_SHOT:-}" ] || import -display "$DISPLAY" -window "$window" "$TESSARO_WINDOWS_SHOT"
 click "$window" 390 252    # 実行　>>
 wait_for decorated || true
-check "one message after the apply" 2 "$(windows_named)"
+check "one message after the apply" 2 "$(windows_shown)"
 xdotool key Return
 wait_for message_gone || true
 
@@ -74,12 +76,13 @@ xdotool key shift+Tab shift+Tab   # from 実行 back to Dir2
 sleep 1
 xdotool key shift+F10
 sleep 1
-xdotool key Down Down Return      # 開く, 背景と文字色を外す
+xdotool key Down Return           # from 開く, active as the menu opens, to 背景と文字色を外す
 wait_for message_shown || true
-check "the question before taking it off" 2 "$(windows_named)"
+check "the question before taking it off" 2 "$(windows_shown)"
 xdotool key alt+y
 wait_for taken_off || true
 xdotool key Return
+wait_for message_gone || true
 check "desktop.ini gone, nothing else in it; the folder keeps System" \
     "image= path= picture=none size=- text= colour=none folder_system=yes ini_hidden=missing ini_system=missing" \
     "$(read_folder)"
