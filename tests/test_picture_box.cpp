@@ -171,9 +171,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("reason");
         QTest::addColumn<bool>("tooLarge");
+#ifndef Q_OS_WIN // Windows has neither named pipes in folders nor devices to link to
         // Opening a pipe would wait for a writer; the test would never end.
         QTest::newRow("a pipe") << "pipe" << "ふつうのファイルではありません" << false;
         QTest::newRow("a link to a device") << "device" << "ふつうのファイルではありません" << false;
+#endif
         QTest::newRow("a folder") << "folder" << "ふつうのファイルではありません" << false;
         QTest::newRow("a header of 16000 × 16000: too large, perhaps whole") << "huge" << "大きすぎて" << true;
     }
@@ -185,10 +187,12 @@ private Q_SLOTS:
         QFETCH(bool, tooLarge);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("picture.bmp"));
+#ifndef Q_OS_WIN
         if (kind == QLatin1String("pipe"))
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         if (kind == QLatin1String("device"))
             QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+#endif
         if (kind == QLatin1String("folder"))
             QVERIFY(QDir().mkdir(path));
         if (kind == QLatin1String("huge"))
