@@ -72,7 +72,7 @@ check "read back: the picture by its full path, loaded; the colour; System on th
     "$(read_folder)"
 
 echo "== taken off through Dir2's context menu"
-xdotool key shift+Tab shift+Tab   # from 実行 back to Dir2
+xdotool key Tab Tab               # from 実行 on to Dir2
 sleep 1
 xdotool key shift+F10
 sleep 1
