@@ -6,6 +6,8 @@
 
 #include <QtTest>
 
+#include <filesystem>
+
 using namespace tessaro;
 using namespace tessaro::test;
 
@@ -56,8 +58,12 @@ private Q_SLOTS:
         // 255 bytes is the longest name a folder holds: the number takes the stem's place.
         QTest::newRow("255 bytes: shortened before the number") << QString(251, u'a') + QStringLiteral(".jpg") << 2
                                                                 << QString(247, u'a') + QStringLiteral(" (2).jpg");
-        QTest::newRow("never half a character") << QString(83, u'海') + QStringLiteral(".jpg") << 2
-                                                 << QString(82, u'海') + QStringLiteral(" (2).jpg");
+        // A character beyond the first plane is four bytes where names are bytes, and a pair of
+        // UTF-16 units where they are wide: it goes whole or not at all.
+        const QString clef = QString::fromUcs4(U"\U0001D11E", 1);
+        const qsizetype fits = sizeof(std::filesystem::path::value_type) == 1 ? (255 - 8) / 4 : (255 - 8) / 2;
+        QTest::newRow("never half a character") << clef.repeated(124) + QStringLiteral(".jpg") << 2
+                                                 << clef.repeated(fits) + QStringLiteral(" (2).jpg");
     }
     void numberedName_keepsTheExtension()
     {
