@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstring>
 
-int main(int argc, char* argv[])
+namespace {
+
+int run(int argc, char* argv[])
 {
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::puts("Tessaro " TESSARO_VERSION);
@@ -29,4 +31,12 @@ int main(int argc, char* argv[])
     window.show();
     tessaro::removeStaleStagingInBackground();
     return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // The window, the application and their workers are taken down inside run().
+    tessaro::os::endProgram(run(argc, argv));
 }

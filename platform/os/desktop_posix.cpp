@@ -29,6 +29,11 @@ std::error_code openerResult(int status)
 
 } // namespace
 
+void endProgram(int code)
+{
+    std::exit(code);
+}
+
 bool displayAvailable()
 {
     for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {

@@ -3,12 +3,22 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace tessaro::os {
 
 bool displayAvailable()
 {
     // A Windows session always has a desktop to show windows on.
     return true;
+}
+
+void endProgram(int code)
+{
+    std::fflush(nullptr);
+    ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(code));
+    std::_Exit(code); // not reached
 }
 
 std::error_code openFolder(const Path& folder, NativeWindow owner)

@@ -33,6 +33,12 @@ using NativeWindow = std::uintptr_t;
 // platform chosen by QT_QPA_PLATFORM).
 bool displayAvailable();
 
+// Ends the program with `code` once the window and everything it started have been taken
+// down. On Windows the process ends there and then: what is left would only unload the
+// system's and the toolkit's libraries, which can wait forever on a lock that a worker thread
+// held when the system stopped it. Elsewhere it is std::exit.
+[[noreturn]] void endProgram(int code);
+
 // The volumes a user would store pictures on, from the system's table of them alone: no
 // volume is asked, so one that stopped answering cannot hold this up. Drive letters on
 // Windows; on Linux the mounted filesystems without the kernel's pseudo filesystems.
