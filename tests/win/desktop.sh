@@ -35,26 +35,6 @@ export DISPLAY="$display"
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 unset WINEPATH QT_PLUGIN_PATH QT_QPA_PLATFORM
 
-passed=0
-failed=0
-check() {
-    local what="$1" expected="$2" actual="$3"
-    if [ "$expected" = "$actual" ]; then
-        passed=$((passed + 1))
-        echo "ok   $what"
-    else
-        failed=$((failed + 1))
-        echo "FAIL $what"
-        echo "     expected: $expected"
-        echo "     actual:   $actual"
-    fi
-}
-
-winpath() {
-    local path="Z:$1"
-    printf '%s' "${path//\//\\}"
-}
-
 # The X window whose title is exactly $1, once it is shown (up to $2 seconds, default 60).
 wait_window() {
     local id

@@ -60,26 +60,6 @@ gif = (b"GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00"
 open(sys.argv[1] + "/sea.gif", "wb").write(gif)
 PY
 
-passed=0
-failed=0
-check() {
-    local what="$1" expected="$2" actual="$3"
-    if [ "$expected" = "$actual" ]; then
-        passed=$((passed + 1))
-        echo "ok   $what"
-    else
-        failed=$((failed + 1))
-        echo "FAIL $what"
-        echo "     expected: $expected"
-        echo "     actual:   $actual"
-    fi
-}
-
-winpath() {
-    local path="Z:$1"
-    printf '%s' "${path//\//\\}"
-}
-
 # A folder's line; a section and key after the folder add "extra=<their value>".
 read_folder() {
     local folder="$1"

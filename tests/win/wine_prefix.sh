@@ -46,3 +46,25 @@ wine_japanese_locale() {
     [ "$(id -u)" -eq 0 ] || { echo "the ja_JP.UTF-8 locale is missing; run as root" >&2; return 2; }
     localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 }
+
+# A check's outcome, counted in `passed` and `failed`, for the stages that print "N passed, M failed".
+passed=0
+failed=0
+check() {
+    local what="$1" expected="$2" actual="$3"
+    if [ "$expected" = "$actual" ]; then
+        passed=$((passed + 1))
+        echo "ok   $what"
+    else
+        failed=$((failed + 1))
+        echo "FAIL $what"
+        echo "     expected: $expected"
+        echo "     actual:   $actual"
+    fi
+}
+
+# The Windows form of a Linux path, through Wine's Z: drive.
+winpath() {
+    local path="Z:$1"
+    printf '%s' "${path//\//\\}"
+}
