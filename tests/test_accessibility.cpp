@@ -155,5 +155,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(AccessibilityTest)
+TESSARO_TEST_MAIN(AccessibilityTest)
 #include "test_accessibility.moc"

@@ -587,5 +587,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(ApplyCommandTest)
+TESSARO_TEST_MAIN(ApplyCommandTest)
 #include "test_apply_command.moc"

@@ -100,5 +100,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(BackgroundCommandTest)
+TESSARO_TEST_MAIN(BackgroundCommandTest)
 #include "test_background_command.moc"

@@ -275,5 +275,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(BrowserTest)
+TESSARO_TEST_MAIN(BrowserTest)
 #include "test_browser.moc"

@@ -95,5 +95,5 @@ private:
     QTemporaryDir m_bin;
 };
 
-QTEST_MAIN(ButtonsTest)
+TESSARO_TEST_MAIN(ButtonsTest)
 #include "test_buttons.moc"

@@ -214,5 +214,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(ColourTest)
+TESSARO_TEST_MAIN(ColourTest)
 #include "test_colour.moc"

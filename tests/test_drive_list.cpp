@@ -86,5 +86,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(DriveListTest)
+TESSARO_TEST_MAIN(DriveListTest)
 #include "test_drive_list.moc"

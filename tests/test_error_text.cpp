@@ -80,5 +80,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(ErrorTextTest)
+TESSARO_TEST_GUILESS_MAIN(ErrorTextTest)
 #include "test_error_text.moc"

@@ -96,5 +96,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(FileContentsTest)
+TESSARO_TEST_GUILESS_MAIN(FileContentsTest)
 #include "test_file_contents_posix.moc"

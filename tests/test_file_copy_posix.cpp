@@ -378,5 +378,5 @@ private Q_SLOTS:
 
 };
 
-QTEST_GUILESS_MAIN(FileCopyTest)
+TESSARO_TEST_GUILESS_MAIN(FileCopyTest)
 #include "test_file_copy_posix.moc"

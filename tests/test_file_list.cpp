@@ -161,5 +161,5 @@ private:
     BigFolder m_big;
 };
 
-QTEST_MAIN(FileListTest)
+TESSARO_TEST_MAIN(FileListTest)
 #include "test_file_list.moc"

@@ -508,5 +508,5 @@ void FolderListTest::marks_aFolderThatDoesNotAnswerKeepsNoneOfItsSiblings_andIsA
     QCOMPARE(askedMount.load(), 2);
 }
 
-QTEST_MAIN(FolderListTest)
+TESSARO_TEST_MAIN(FolderListTest)
 #include "test_folder_list.moc"

@@ -168,5 +168,5 @@ private:
     std::optional<QAbstractItemModelTester> m_tester;
 };
 
-QTEST_MAIN(FolderModelTest)
+TESSARO_TEST_MAIN(FolderModelTest)
 #include "test_folder_model.moc"

@@ -136,5 +136,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(FolderReadingTest)
+TESSARO_TEST_GUILESS_MAIN(FolderReadingTest)
 #include "test_folder_reading.moc"

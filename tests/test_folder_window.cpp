@@ -138,5 +138,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(FolderWindowTest)
+TESSARO_TEST_MAIN(FolderWindowTest)
 #include "test_folder_window.moc"

@@ -225,5 +225,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(Form1Test)
+TESSARO_TEST_MAIN(Form1Test)
 #include "test_form1.moc"

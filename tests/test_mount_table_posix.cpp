@@ -50,5 +50,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(MountTableTest)
+TESSARO_TEST_GUILESS_MAIN(MountTableTest)
 #include "test_mount_table_posix.moc"

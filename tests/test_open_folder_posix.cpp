@@ -60,5 +60,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(OpenFolderTest)
+TESSARO_TEST_GUILESS_MAIN(OpenFolderTest)
 #include "test_open_folder_posix.moc"

@@ -416,5 +416,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(PictureBoxTest)
+TESSARO_TEST_MAIN(PictureBoxTest)
 #include "test_picture_box.moc"

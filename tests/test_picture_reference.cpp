@@ -122,5 +122,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(PictureReferenceTest)
+TESSARO_TEST_GUILESS_MAIN(PictureReferenceTest)
 #include "test_picture_reference.moc"

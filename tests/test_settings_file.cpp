@@ -49,5 +49,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(SettingsFileTest)
+TESSARO_TEST_GUILESS_MAIN(SettingsFileTest)
 #include "test_settings_file.moc"

@@ -1,6 +1,7 @@
 // What every start does before and after the window shows.
 
 #include "app/startup.h"
+#include "test_support.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -23,5 +24,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(StartupTest)
+TESSARO_TEST_MAIN(StartupTest)
 #include "test_startup.moc"

@@ -3,6 +3,7 @@
 // Shared by the tests: a throw-away home folder, files written and read whole, tables.
 
 #include "platform/os/native_path.h"
+#include "platform/os/os_services.h"
 #include "platform/widgets/known_folders.h"
 
 #include <QDir>
@@ -96,3 +97,23 @@ void rows(const Case (&cases)[N])
 }
 
 } // namespace tessaro::test
+
+// Qt Test's main, ending with the program's own end: under Wine a test program whose workers
+// the system stopped at exit could otherwise wait forever in process teardown, as Tessaro could.
+// The results are written and their files closed before the process ends.
+#define TESSARO_TEST_MAIN_WRAPPER(TestObject, ...)                                                 \
+    static int runTests(int argc, char* argv[])                                                    \
+    {                                                                                              \
+        QTest::Internal::callInitMain<TestObject>();                                               \
+        __VA_ARGS__                                                                                \
+        TestObject tc;                                                                             \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&tc, argc, argv);                                                      \
+    }                                                                                              \
+    int main(int argc, char* argv[])                                                               \
+    {                                                                                              \
+        tessaro::os::endProgram(runTests(argc, argv));                                             \
+    }
+#define TESSARO_TEST_MAIN(TestObject) TESSARO_TEST_MAIN_WRAPPER(TestObject, QTEST_MAIN_SETUP())
+#define TESSARO_TEST_GUILESS_MAIN(TestObject)                                                     \
+    TESSARO_TEST_MAIN_WRAPPER(TestObject, QTEST_QAPP_SETUP(QCoreApplication))

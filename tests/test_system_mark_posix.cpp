@@ -310,5 +310,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(SystemMarkTest)
+TESSARO_TEST_GUILESS_MAIN(SystemMarkTest)
 #include "test_system_mark_posix.moc"

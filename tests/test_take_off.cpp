@@ -316,5 +316,5 @@ void TakeOffTest::takeOff_deletesTheCopiedPictureOnlyWhenTicked()
     }
 }
 
-QTEST_MAIN(TakeOffTest)
+TESSARO_TEST_MAIN(TakeOffTest)
 #include "test_take_off.moc"

@@ -94,5 +94,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TextEncodingTest)
+TESSARO_TEST_GUILESS_MAIN(TextEncodingTest)
 #include "test_text_encoding_posix.moc"

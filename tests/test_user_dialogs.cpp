@@ -239,5 +239,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(UserDialogsTest)
+TESSARO_TEST_MAIN(UserDialogsTest)
 #include "test_user_dialogs.moc"
