@@ -16,6 +16,7 @@ fault rebuilt are run: the others are the program as the suite last passed it.
 """
 
 import argparse
+import fcntl
 import json
 import os
 import shutil
@@ -313,6 +314,12 @@ def main():
     faults = [f for f in faults if f.id not in done]
     started = time.monotonic()
     build.mkdir(parents=True, exist_ok=True)
+    # Two runs on one source tree would put their faults in each other's files and builds.
+    lock = open(FAULTS, "rb")
+    try:
+        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    except BlockingIOError:
+        sys.exit(f"another run.py is running in {ROOT}")
     with open(log_path, "a" if args.resume else "w", encoding="utf-8") as log:
         configure(build, log)
         if not build_all(build, log):
