@@ -227,6 +227,7 @@ void TakeOffTest::takeOff_leavesExactlyTheOtherSettings_data()
     const QString shell = QStringLiteral("[.ShellClassInfo]\r\nInfoTip=旅行の写真\r\n");
     const QByteArray ansiShell = "[.ShellClassInfo]\r\nIconResource=C:\\x.dll,3\r\n";
     QTest::newRow("three lines") << linesText(QStringLiteral("sea.jpg")).toLatin1() << QByteArray();
+    QTest::newRow("blank lines around them: nothing left") << " \r\n\t\r\n" + linesText(QStringLiteral("sea.jpg")).toLatin1() + "\r\n \r\n" << QByteArray();
     QTest::newRow("ANSI, merged") << ansiShell + linesText(QStringLiteral("sea.jpg")).toLatin1() + "[Other]\nk = v\n" << ansiShell + "[Other]\nk = v\n";
     QTest::newRow("UTF-16LE, merged") << utf16(linesText(QStringLiteral("海.jpg")) + shell) << utf16(shell);
     QTest::newRow("our section keeps another key") << (Section + QStringLiteral("\nIconArea_TextBackground=0x0\niconarea_image=sea.jpg\n")).toLatin1()
@@ -276,11 +277,14 @@ void TakeOffTest::takeOff_deletesTheCopiedPictureOnlyWhenTicked_data()
     QTest::addColumn<bool>("yes");
     QTest::addColumn<bool>("tick");
     QTest::addColumn<bool>("offered");  // the check box is in the question
-    QTest::newRow("No, box ticked: nothing changes") << QStringLiteral("sea.jpg") << false << true << true;
-    QTest::newRow("inside, ticked") << QStringLiteral("sea.jpg") << true << true << true;
-    QTest::newRow("inside, left off") << QStringLiteral("sea.jpg") << true << false << true;
-    QTest::newRow("in a subfolder, ticked") << QStringLiteral("pics\\sea.jpg") << true << true << true;
-    QTest::newRow("outside: never offered") << QStringLiteral("..\\sea.jpg") << true << true << false;
+    QTest::addColumn<bool>("changed");  // by another program while the question is open
+    QTest::newRow("No, box ticked: nothing changes") << QStringLiteral("sea.jpg") << false << true << true << false;
+    QTest::newRow("inside, ticked") << QStringLiteral("sea.jpg") << true << true << true << false;
+    QTest::newRow("inside, left off") << QStringLiteral("sea.jpg") << true << false << true << false;
+    QTest::newRow("in a subfolder, ticked") << QStringLiteral("pics\\sea.jpg") << true << true << true << false;
+    QTest::newRow("outside: never offered") << QStringLiteral("..\\sea.jpg") << true << true << false << false;
+    // The other program's desktop.ini is not the one the user agreed to delete.
+    QTest::newRow("desktop.ini changed while asked: it stays, and the picture") << QStringLiteral("sea.jpg") << true << true << true << true;
 }
 
 void TakeOffTest::takeOff_deletesTheCopiedPictureOnlyWhenTicked()
@@ -289,6 +293,7 @@ void TakeOffTest::takeOff_deletesTheCopiedPictureOnlyWhenTicked()
     QFETCH(bool, yes);
     QFETCH(bool, tick);
     QFETCH(bool, offered);
+    QFETCH(bool, changed);
     Window window;
     const QString picture = QDir::cleanPath(window.target + QLatin1Char('/') + QString(image).replace(QLatin1Char('\\'), QLatin1Char('/')));
     QDir().mkpath(QFileInfo(picture).path());
@@ -305,11 +310,18 @@ void TakeOffTest::takeOff_deletesTheCopiedPictureOnlyWhenTicked()
 
     window.dialogs.answers = {yes};
     window.dialogs.checkAnswer = tick;
+    const QByteArray theirs = "[.ShellClassInfo]\r\nInfoTip=theirs\r\n" + linesText(image).toLatin1();
+    if (changed)
+        window.dialogs.whileAsking = [&](const QString&) { writeFile(window.ini, theirs); };
     QVERIFY(window.takeOff());
     QCOMPARE(window.dialogs.defaults, QList{UserDialogs::Default::No});
     QCOMPARE(window.dialogs.offeredChecked, offered ? QList{false} : QList<bool>());
-    QCOMPARE(QFileInfo::exists(picture), !(yes && tick && offered));
-    QCOMPARE(QFileInfo::exists(window.ini), !yes);
+    QCOMPARE(QFileInfo::exists(picture), !(yes && tick && offered && !changed));
+    QCOMPARE(QFileInfo::exists(window.ini), !yes || changed);
+    if (changed) {
+        QCOMPARE(readFile(window.ini), theirs);
+        QCOMPARE(window.dialogs.warnings.size(), 1);
+    }
     if (!yes) {
         QCOMPARE(state(), before);
         QVERIFY(window.dialogs.messages.isEmpty());
