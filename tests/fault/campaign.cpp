@@ -22,6 +22,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -99,7 +100,10 @@ std::optional<QString> profileValue(const QString& text, const QString& section,
 
 // What a Windows reader of the folder reads: nothing unless the folder is System (or
 // ReadOnly); else desktop.ini, its Hidden and System, the picture it names and its bytes.
-QString readerView(const QString& folder)
+// With `anyCopyNumber`, a copy's number is left out: of two applies at once, each may find
+// the copy's name held for a moment by the other (its copy in place, or being taken back),
+// and take the next number; the folder is then as whole under "sea (2).jpg".
+QString readerView(const QString& folder, bool anyCopyNumber = false)
 {
     if (!(dosAttributes(folder) & (tessaro::dos::System | tessaro::dos::ReadOnly)))
         return QStringLiteral("not read");
@@ -114,9 +118,16 @@ QString readerView(const QString& folder)
         ? QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2), (bytes.size() - 2) / 2)
         : QString::fromLatin1(bytes);
     const std::uint32_t marks = dosAttributes(ini);
-    QString view = QStringLiteral("desktop.ini %1 %2%3").arg(hash(bytes), marks & tessaro::dos::Hidden ? QStringLiteral("H") : QString(),
-                                                          marks & tessaro::dos::System ? QStringLiteral("S") : QString());
     const std::optional<QString> image = profileValue(text, Section, QStringLiteral("IconArea_Image"));
+    QByteArray hashed = bytes;
+    QString shownImage = image.value_or(QString());
+    if (anyCopyNumber && image) {
+        static const QRegularExpression number(QStringLiteral(" \\(\\d+\\)(?=\\.[^.]*$)"));
+        shownImage.remove(number);
+        hashed.replace(image->toLatin1(), shownImage.toLatin1());
+    }
+    const QString view = QStringLiteral("desktop.ini %1 %2%3").arg(hash(hashed), marks & tessaro::dos::Hidden ? QStringLiteral("H") : QString(),
+                                                                marks & tessaro::dos::System ? QStringLiteral("S") : QString());
     if (!image)
         return view;
     QString relative = *image;
@@ -125,7 +136,7 @@ QString readerView(const QString& folder)
         relative.remove(0, 1);
     const QString picture = folder + QLatin1Char('/') + relative;
     const bool there = QFileInfo(picture).isFile();
-    return view + QStringLiteral(", picture %1 %2").arg(*image, there ? hash(read(picture)) : QStringLiteral("missing"));
+    return view + QStringLiteral(", picture %1 %2").arg(shownImage, there ? hash(read(picture)) : QStringLiteral("missing"));
 }
 
 // What of ours a run that ended early can leave: hidden copies in the folder, staging folders.
@@ -215,9 +226,9 @@ public:
     std::pair<QString, QString> oldAndNew(const Scenario& scenario)
     {
         prepare(scenario);
-        const QString before = readerView(target());
+        const QString before = readerView(target(), scenario.twoRuns);
         run(scenario, {});
-        return {before, readerView(target())};
+        return {before, readerView(target(), scenario.twoRuns)};
     }
 
     // What did not hold at this point; empty when all did.
@@ -236,7 +247,7 @@ public:
             outcomes.push_back(run(scenario, fault_));
         }
         QStringList broken;
-        const QString view = readerView(target());
+        const QString view = readerView(target(), scenario.twoRuns);
         if (view != views.first && view != views.second)
             broken << QStringLiteral("the reader reads neither the old nor the new decoration: %1").arg(view);
         for (const Outcome& outcome : outcomes) {
@@ -251,7 +262,7 @@ public:
                 broken << QStringLiteral("success reported, but the reader reads %1").arg(view);
         }
         const Outcome next = run(scenario, {});
-        const QString nextView = readerView(target());
+        const QString nextView = readerView(target(), scenario.twoRuns);
         if (nextView != views.second)
             broken << QStringLiteral("after the next run the reader reads %1 (%2)").arg(nextView, next.messages.join(QStringLiteral(" | ")));
         if (const QStringList left = leftovers(target(), temporary()); !left.isEmpty())
