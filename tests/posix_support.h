@@ -2,10 +2,14 @@
 
 // Test helpers that reach below Qt, for the Linux side of the program.
 
+#include "test_support.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QString>
 #include <QStandardPaths>
@@ -183,5 +187,24 @@ private:
     QString m_why;
     pid_t m_daemon = -1;
 };
+// Everything at and below `root`, links not followed: each entry's kind, mode, bytes or link
+// target, and DOS attributes, so that a comparison shows any change at all.
+inline QStringList snapshot(const QString& root)
+{
+    QStringList entries{QStringLiteral(". ") + QString::fromStdString(dosAttrib(root).value_or("-"))};
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        struct stat info {};
+        ::lstat(QFile::encodeName(path).constData(), &info);
+        const QString what = S_ISLNK(info.st_mode) ? QStringLiteral("-> ") + QFileInfo(path).symLinkTarget()
+            : S_ISREG(info.st_mode)                ? QString::fromLatin1(readFile(path).toHex())
+                                                   : QStringLiteral("other");
+        entries << QStringLiteral("%1 %2 %3 %4").arg(path.mid(root.size()), QString::number(info.st_mode, 8), what,
+                                                      QString::fromStdString(dosAttrib(path).value_or("-")));
+    }
+    entries.sort();
+    return entries;
+}
 
 } // namespace tessaro::test
