@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QTest>
+#include <QtEndian>
 
 #include <functional>
 
@@ -103,6 +104,54 @@ public:
     std::optional<os::CustomColours> customEdit;
     os::CustomColours offeredCustom{};
 };
+
+// A window of the test's own (the program's Form1 for the window's tests) whose questions
+// the test answers. It opens in the home folder the test made: that must exist first.
+template <typename Form>
+struct WindowOf {
+    explicit WindowOf(const TempHome&) : form(dialogs) {}
+    template <typename T>
+    T* find(const char* name) const { return form.template findChild<T*>(QLatin1String(name)); }
+    void press(const char* button) { QVERIFY(test::press(form, button)); }
+
+    FakeDialogs dialogs;
+    Form form;
+};
+
+// What a file list shows, in its order.
+template <typename List>
+QStringList entries(const List& list)
+{
+    QStringList names;
+    for (int i = 0; i < list.count(); ++i)
+        names << list.entry(i);
+    return names;
+}
+
+// The colour dialog's custom colours, `colours` first and black after them.
+inline os::CustomColours customColours(std::initializer_list<os::ColourRef> colours)
+{
+    os::CustomColours bytes{};
+    for (std::size_t i = 0; i < colours.size(); ++i)
+        qToLittleEndian<quint32>(colours.begin()[i], bytes.data() + 4 * i);
+    return bytes;
+}
+
+// Colours as the eye tells them apart: a picture scaled or compressed shifts them a little.
+inline bool near(QColor a, QColor b, int within = 100)
+{
+    return qAbs(a.red() - b.red()) + qAbs(a.green() - b.green()) + qAbs(a.blue() - b.blue()) < within;
+}
+
+// Runs `work` on a worker as the lists run what may wait for a volume, and waits until it
+// has ended; false when it did not end in time.
+[[nodiscard]] inline bool onAWorker(const VolumeTask::Work& work)
+{
+    VolumeTask task;
+    bool done = false;
+    task.start(work, [&done] { done = true; }, {});
+    return QTest::qWaitFor([&done] { return done; });
+}
 
 // The lists of these tests see the system's volume alone, whatever the machine mounts:
 // none of them waits for, or depends on, a mount of the machine it runs on. A test that

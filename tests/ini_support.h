@@ -16,4 +16,10 @@ inline QString linesText(const QString& image, const QString& colour = QStringLi
     return Section + QStringLiteral("\r\niconarea_image=%1\r\niconarea_text=%2\r\n").arg(image, colour);
 }
 
+// The same in bytes, as the file holds them.
+inline QByteArray lines(const QString& image, const QString& colour = QStringLiteral("0x000000FF"))
+{
+    return linesText(image, colour).toLatin1();
+}
+
 } // namespace tessaro::test

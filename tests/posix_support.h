@@ -2,21 +2,34 @@
 
 // Test helpers that reach below Qt, for the Linux side of the program.
 
+#include "test_support.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QString>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QThread>
 
+#include <csignal>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <linux/magic.h>
 #include <optional>
 #include <string>
 #include <system_error>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -111,6 +124,87 @@ inline QString userXattrTemplate()
 inline QStringList entriesOf(const QString& folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+// A real NTFS volume: an image made by mkntfs in a folder of its own, mounted at "mnt" there by
+// ntfs-3g through /dev/fuse. The daemon is a child of the test (to be stopped with SIGSTOP as a
+// hung share's would be) that dies with it.
+// why() says why there is none.
+class NtfsMount {
+public:
+    explicit NtfsMount(int megabytes)
+    {
+        const QStringList places{QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin"), QStringLiteral("/sbin"), QStringLiteral("/bin")};
+        const QString mkntfs = QStandardPaths::findExecutable(QStringLiteral("mkntfs"), places);
+        const QByteArray ntfs3g = QFile::encodeName(QStandardPaths::findExecutable(QStringLiteral("ntfs-3g"), places));
+        const QString image = m_dir.filePath(QStringLiteral("ntfs.img"));
+        QFile file(image);
+        if (::geteuid() != 0 || ::access("/dev/fuse", R_OK | W_OK) != 0)
+            m_why = QStringLiteral("mounting an NTFS image needs root and /dev/fuse");
+        else if (mkntfs.isEmpty() || ntfs3g.isEmpty())
+            m_why = QStringLiteral("mkntfs or ntfs-3g is missing (Debian: ntfs-3g)");
+        else if (!file.open(QIODevice::WriteOnly) || !file.resize(qint64(megabytes) << 20) || !QDir().mkpath(path())
+                 || QProcess::execute(mkntfs, {QStringLiteral("-F"), QStringLiteral("-q"), QStringLiteral("-f"), image}) != 0)
+            m_why = QStringLiteral("mkntfs could not make an image");
+        if (!m_why.isEmpty())
+            return;
+        const QByteArray source = QFile::encodeName(image), point = QFile::encodeName(path());
+        m_daemon = ::fork();
+        if (m_daemon == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            const int quiet = ::open("/dev/null", O_WRONLY);
+            ::dup2(quiet, STDOUT_FILENO);
+            ::dup2(quiet, STDERR_FILENO);
+            ::execl(ntfs3g.constData(), ntfs3g.constData(), "-o", "no_detach", source.constData(), point.constData(),
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        struct statfs info {};
+        for (int waited = 0; waited < 10000 && !(::statfs(point, &info) == 0 && info.f_type == FUSE_SUPER_MAGIC); waited += 50)
+            QThread::msleep(50);
+        if (info.f_type != FUSE_SUPER_MAGIC)
+            m_why = QStringLiteral("ntfs-3g did not mount the image");
+    }
+    ~NtfsMount()
+    {
+        if (m_daemon <= 0)
+            return;
+        // Detached first, so that nothing waits on the volume once its daemon is gone.
+        ::umount2(QFile::encodeName(path()).constData(), MNT_DETACH);
+        ::kill(m_daemon, SIGKILL);
+        ::waitpid(m_daemon, nullptr, 0);
+    }
+    NtfsMount(const NtfsMount&) = delete;
+    NtfsMount& operator=(const NtfsMount&) = delete;
+
+    QString why() const { return m_why; }
+    pid_t daemon() const { return m_daemon; }
+    QString path(const QString& relative = {}) const { return m_dir.filePath(relative.isEmpty() ? QStringLiteral("mnt") : QStringLiteral("mnt/") + relative); }
+    QString folder() const { return m_dir.path(); } // the image and the mount point "mnt"
+
+private:
+    QTemporaryDir m_dir;
+    QString m_why;
+    pid_t m_daemon = -1;
+};
+// Everything at and below `root`, links not followed: each entry's kind, mode, bytes or link
+// target, and DOS attributes, so that a comparison shows any change at all.
+inline QStringList snapshot(const QString& root)
+{
+    QStringList entries{QStringLiteral(". ") + QString::fromStdString(dosAttrib(root).value_or("-"))};
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        struct stat info {};
+        ::lstat(QFile::encodeName(path).constData(), &info);
+        const QString what = S_ISLNK(info.st_mode) ? QStringLiteral("-> ") + QFileInfo(path).symLinkTarget()
+            : S_ISREG(info.st_mode)                ? QString::fromLatin1(readFile(path).toHex())
+                                                   : QStringLiteral("other");
+        entries << QStringLiteral("%1 %2 %3 %4").arg(path.mid(root.size()), QString::number(info.st_mode, 8), what,
+                                                      QString::fromStdString(dosAttrib(path).value_or("-")));
+    }
+    entries.sort();
+    return entries;
 }
 
 } // namespace tessaro::test

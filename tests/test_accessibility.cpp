@@ -18,15 +18,9 @@ using namespace tessaro::test;
 
 namespace {
 
-struct Window {
-    // The window opens in the home folder the test made: it must exist first.
-    explicit Window(const TempHome&) : form(dialogs) {}
-    QAccessibleInterface* of(const char* name) const
-    {
-        return QAccessible::queryAccessibleInterface(form.findChild<QWidget*>(QLatin1String(name)));
-    }
-    FakeDialogs dialogs;
-    Form1 form;
+struct Window : WindowOf<Form1> {
+    using WindowOf::WindowOf;
+    QAccessibleInterface* of(const char* name) const { return QAccessible::queryAccessibleInterface(find<QWidget>(name)); }
 };
 
 // The children of a tree's interface whose role is `role`, by name.
@@ -72,50 +66,46 @@ private Q_SLOTS:
         QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), names.size()); // the two panes told apart
 
         // A drive list's drive is its value and its text, where Orca reads it.
-        auto* drive = w.form.findChild<QComboBox*>(QStringLiteral("Drive1"));
+        auto* drive = w.find<QComboBox>("Drive1");
         QAccessibleTextInterface* text = w.of("Drive1")->textInterface();
         QVERIFY(text);
         QCOMPARE(text->text(0, text->characterCount()), drive->currentText());
         QCOMPARE(w.of("Drive1")->text(QAccessible::Value), drive->currentText());
     }
 
-    void descriptions_followTheFoldersAndTheColour()
+    void descriptions_followTheFoldersTheColourAndThePicture()
     {
         TempHome home;
         const QString pictures = home.mkpath(QStringLiteral("Documents/My Pictures"));
         const QString target = home.mkpath(QStringLiteral("Summer Trip"));
+        QVERIFY(twoColourImage(QSize(10, 10), Qt::green, Qt::green).save(pictures + QStringLiteral("/海.bmp")));
         Window w(home);
         QCOMPARE(w.of("Dir1")->text(QAccessible::Description), QDir::toNativeSeparators(pictures));
-        QVERIFY(w.form.findChild<FolderList*>(QStringLiteral("Dir2"))->setPath(target));
+        QVERIFY(w.find<FolderList>("Dir2")->setPath(target));
         QCOMPARE(w.of("Dir2")->text(QAccessible::Description), QDir::toNativeSeparators(target));
         QVERIFY(w.of("Command2")->text(QAccessible::Description).contains(QDir::toNativeSeparators(target)));
-        QVERIFY(w.form.findChild<FolderList*>(QStringLiteral("Dir1"))->setPath(home.path()));
+        QVERIFY(w.find<FolderList>("Dir1")->setPath(home.path()));
         QCOMPARE(w.of("Dir1")->text(QAccessible::Description), QDir::toNativeSeparators(home.path()));
+
+        // The preview is an image naming the picture shown.
+        QVERIFY(w.find<FolderList>("Dir1")->setPath(pictures));
+        QAccessibleInterface* preview = w.of("Image1");
+        QCOMPARE(preview->role(), QAccessible::Graphic);
+        QCOMPARE(preview->text(QAccessible::Name), QStringLiteral("プレビュー"));
+        QCOMPARE(preview->text(QAccessible::Description), QStringLiteral("画像なし"));
+        w.find<QListWidget>("File1")->setCurrentRow(0);
+        QTRY_COMPARE(preview->text(QAccessible::Description), QStringLiteral("海.bmp"));
+        // Tabbing back into the list, the reader hears the picture chosen with the list's name.
+        QCOMPARE(w.of("File1")->text(QAccessible::Description), QStringLiteral("海.bmp"));
 
         QVERIFY(w.of("Text1")->text(QAccessible::Description).contains(QStringLiteral("青・緑・赤")));
         QCOMPARE(w.of("Label2")->text(QAccessible::Name), QStringLiteral("文字色の見本: 赤 0、緑 0、青 0 (#000000)"));
-        w.form.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("8000FF"));
+        w.find<QLineEdit>("Text1")->setText(QStringLiteral("8000FF"));
         QCOMPARE(w.of("Label2")->text(QAccessible::Name), QStringLiteral("文字色の見本: 赤 255、緑 0、青 128 (#FF0080)"));
         // The colour chosen in the dialog is heard as the focus comes back to its button.
         w.dialogs.colourAnswer = 0x00FF00;
         QVERIFY(press(w.form, "Command3"));
         QCOMPARE(w.of("Command3")->text(QAccessible::Description), QStringLiteral("文字色: 赤 0、緑 255、青 0 (#00FF00)"));
-    }
-
-    void preview_isAnImageNamingThePictureShown()
-    {
-        TempHome home;
-        const QString pictures = home.mkpath(QStringLiteral("Documents/My Pictures"));
-        QVERIFY(twoColourImage(QSize(10, 10), Qt::green, Qt::green).save(pictures + QStringLiteral("/海.bmp")));
-        Window w(home);
-        QAccessibleInterface* preview = w.of("Image1");
-        QCOMPARE(preview->role(), QAccessible::Graphic);
-        QCOMPARE(preview->text(QAccessible::Name), QStringLiteral("プレビュー"));
-        QCOMPARE(preview->text(QAccessible::Description), QStringLiteral("画像なし"));
-        w.form.findChild<QListWidget*>(QStringLiteral("File1"))->setCurrentRow(0);
-        QTRY_COMPARE(preview->text(QAccessible::Description), QStringLiteral("海.bmp"));
-        // Tabbing back into the list, the reader hears the picture chosen with the list's name.
-        QCOMPARE(w.of("File1")->text(QAccessible::Description), QStringLiteral("海.bmp"));
     }
 
     void folderTrees_headerReadsFolder_emptyFolderIsNotExpanded_data()
@@ -133,7 +123,7 @@ private Q_SLOTS:
         for (int i = 0; i < files; ++i)
             writeFile(empty + QStringLiteral("/%1.txt").arg(i), {});
         Window w(home);
-        auto* dir1 = w.form.findChild<FolderList*>(QStringLiteral("Dir1"));
+        auto* dir1 = w.find<FolderList>("Dir1");
         QVERIFY(dir1->setPath(empty));
         QTRY_COMPARE(dir1->path(), empty);
         QAccessibleInterface* tree = w.of("Dir1");

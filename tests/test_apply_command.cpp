@@ -14,7 +14,6 @@
 #include "platform/widgets/shown_name.h"
 #include "posix_support.h"
 
-#include <QDirIterator>
 #include <QtTest>
 
 #include <latch>
@@ -27,43 +26,15 @@ using namespace tessaro::test;
 
 namespace {
 
-QByteArray lines(const QString& image, const QString& colour = QStringLiteral("0x000000FF"))
-{
-    return linesText(image, colour).toLatin1();
-}
-
-// Everything at and below `root`, links not followed: each entry's kind, mode, bytes or link
-// target, and DOS attributes, so that a comparison shows any change at all.
-QStringList snapshot(const QString& root)
-{
-    QStringList entries{QStringLiteral(". ") + QString::fromStdString(dosAttrib(root).value_or("-"))};
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        struct stat info {};
-        ::lstat(QFile::encodeName(path).constData(), &info);
-        const QFileInfo file(path);
-        const QString what = S_ISLNK(info.st_mode) ? QStringLiteral("-> ") + file.symLinkTarget()
-            : S_ISREG(info.st_mode)                ? QString::fromLatin1(readFile(path).toHex())
-                                                   : QStringLiteral("other");
-        entries << QStringLiteral("%1 %2 %3 %4").arg(path.mid(root.size()), QString::number(info.st_mode, 8), what,
-                                                      QString::fromStdString(dosAttrib(path).value_or("-")));
-    }
-    entries.sort();
-    return entries;
-}
-
 // Each question by what it is about.
 QStringList kinds(const QStringList& questions)
 {
+    static const std::pair<const char*, const char*> marks[] = {{"コピーしますか", "copy"}, {"読み取り専用です", "merge-read-only"},
+        {"ほかの設定はそのまま残し", "merge"}, {"ふつうのファイルではありません", "replace"}, {"は既にあります。\n置き換えますか", "appeared"}};
     QStringList result;
     for (const QString& q : questions) {
-        result << (q.contains(QStringLiteral("コピーしますか")) ? QStringLiteral("copy")
-                   : q.contains(QStringLiteral("読み取り専用です")) ? QStringLiteral("merge-read-only")
-                   : q.contains(QStringLiteral("ほかの設定はそのまま残し")) ? QStringLiteral("merge")
-                   : q.contains(QStringLiteral("ふつうのファイルではありません")) ? QStringLiteral("replace")
-                   : q.contains(QStringLiteral("は既にあります。\n置き換えますか")) ? QStringLiteral("appeared")
-                                                                              : q);
+        const auto* mark = std::ranges::find_if(marks, [&q](const auto& m) { return q.contains(QString::fromUtf8(m.first)); });
+        result << (mark == std::end(marks) ? q : QString::fromLatin1(mark->second));
     }
     return result;
 }
@@ -113,13 +84,16 @@ void verifyMarked(const Folders& folders)
     QVERIFY(folder && (*folder & dos::System));
 }
 
-enum class Setup { Nothing, OldFile, LinkToNotes, ReadOnlyMark, ReadOnlyFile };
+enum class Setup { Nothing, OldFile, LinkToNotes, ReadOnlyMark, ReadOnlyFile, SameDecoration };
 enum class Meanwhile { Nothing, IniAppears, IniChanges, IniNamingTheCopyAppears };
 
 // `answers`: the user's, in turn. `asked`: the questions, in order; `defaults`: "Y" or "N" each.
 struct NoCase { const char* name; bool elsewhere; Setup setup; Meanwhile meanwhile; QList<bool> answers; const char* asked;
-                const char* defaults; int messages; bool stagingInTarget = false; };
+                const char* defaults; int messages; bool stagingInTarget = false; bool applied = false; };
 const NoCase noCases[] = {
+    // Applying again what the folder has asks nothing (not even about the desktop.ini there),
+    // writes nothing, and says so.
+    {"the same decoration again", true, Setup::SameDecoration, Meanwhile::Nothing, {}, "", "", 1, false, true},
     {"copy declined", true, Setup::Nothing, Meanwhile::Nothing, {false}, "copy", "Y", 1},
     {"merge declined", false, Setup::OldFile, Meanwhile::Nothing, {false}, "merge", "N", 0},
     // Where the program once staged: a No must keep the old desktop.ini there too.
@@ -161,7 +135,8 @@ const MergeCase mergeCases[] = {
 
 // `there`: files in the target before (name and whether it holds the picture's bytes).
 struct NameCase { const char* name; const char16_t* picture; bool elsewhere; QList<std::pair<const char16_t*, bool>> there;
-                  const char16_t* written; bool asked; bool copied; bool takenWhileAsking = false; };
+                  const char16_t* written; bool asked; bool copied; bool takenWhileAsking = false;
+                  QSize size = {}; bool corner = false; }; // a BMP of that size; only its top-left corner shows
 const NameCase nameCases[] = {
     {"inside: a relative path", u"写真/海.jpg", false, {}, u"写真\\海.jpg", false, false},
     {"elsewhere: copied under its name", u"sea.jpg", true, {}, u"sea.jpg", true, true},
@@ -175,6 +150,9 @@ const NameCase nameCases[] = {
     {"a name Windows cannot open: copied under one it can", u"12:30?.jpg", true, {}, u"12_30_.jpg", true, true},
     {"inside under such a name: copied to the folder itself", u"写真/a|b.jpg", false, {}, u"a_b.jpg", true, true},
     {"the name taken while asking: the next one", u"sea.jpg", true, {}, u"sea (2).jpg", true, true, true},
+    {"wider than 1600: said to show only its corner", u"big.bmp", false, {}, u"big.bmp", false, false, false, {1601, 8}, true},
+    {"taller than 1200: the same", u"big.bmp", false, {}, u"big.bmp", false, false, false, {8, 1201}, true},
+    {"1600 × 1200 fits", u"big.bmp", false, {}, u"big.bmp", false, false, false, {1600, 1200}, false},
 };
 
 // desktop.ini names `named` (relative to the folder) and the user applies forest.jpg from
@@ -230,6 +208,11 @@ private Q_SLOTS:
                 QSKIP("this filesystem keeps no user.* attributes");
             QCOMPARE(::setxattr(QFile::encodeName(folders.ini), "user.DOSATTRIB", c.setup == Setup::ReadOnlyMark ? "0x21" : "0x26", 4, 0), 0);
         }
+        if (c.setup == Setup::SameDecoration) {
+            FakeDialogs first;
+            first.answers = {true};
+            QVERIFY(apply(first, folders, folders.pictures, QStringLiteral("sea.jpg")));
+        }
         if (c.setup == Setup::LinkToNotes)
             QVERIFY(QFile::link(notes, folders.ini));
         std::optional<ReadOnlyFolder> locked;
@@ -252,8 +235,9 @@ private Q_SLOTS:
             }
         };
         const QString pictures = c.elsewhere ? folders.pictures : folders.target + QStringLiteral("/写真");
-        QVERIFY(!ApplyCommand(dialogs, nullptr, c.stagingInTarget ? folders.target : folders.staging)
-                     .run({pictures, QStringLiteral("sea.jpg"), true, QStringLiteral("FF")}, folders.target));
+        QCOMPARE(ApplyCommand(dialogs, nullptr, c.stagingInTarget ? folders.target : folders.staging)
+                     .run({pictures, QStringLiteral("sea.jpg"), true, QStringLiteral("FF")}, folders.target),
+                 c.applied);
 
         QCOMPARE(kinds(dialogs.questions).join(QLatin1Char(' ')), QString::fromLatin1(c.asked));
         QString defaults;
@@ -262,6 +246,8 @@ private Q_SLOTS:
         QCOMPARE(defaults, QString::fromLatin1(c.defaults));
         QCOMPARE(dialogs.messages.size(), c.messages);
         QCOMPARE(snapshot(folders.path(QString())), before);
+        if (c.applied)
+            QVERIFY2(dialogs.messages.front().contains(QStringLiteral("必要はありませんでした")), qPrintable(dialogs.messages.front()));
     }
 
     void merge_keepsEveryOtherByte_data() { rows(mergeCases); }
@@ -308,7 +294,8 @@ private Q_SLOTS:
         const Folders folders;
         const QString picture = (c.elsewhere ? folders.pictures : folders.target) + QLatin1Char('/') + QString::fromUtf16(c.picture);
         QVERIFY(QDir().mkpath(QFileInfo(picture).path()));
-        writeFile(picture, Folders::Picture);
+        const QByteArray bytes = c.size.isValid() ? encoded(twoColourImage(c.size, Qt::red, Qt::blue), "BMP") : Folders::Picture;
+        writeFile(picture, bytes);
         for (const auto& [name, same] : c.there)
             writeFile(folders.target + QLatin1Char('/') + QString::fromUtf16(name), same ? Folders::Picture : QByteArray("another picture"));
         const QStringList before = QDir(folders.target).entryList(QDir::Files);
@@ -330,8 +317,8 @@ private Q_SLOTS:
         const QString copy = folders.target + QLatin1Char('/') + written;
         QCOMPARE(QDir(folders.target).entryList(QDir::Files).contains(written) && !before.contains(written), c.copied);
         if (c.copied)
-            QCOMPARE(readFile(copy), Folders::Picture);
-        QCOMPARE(readFile(picture), Folders::Picture);
+            QCOMPARE(readFile(copy), bytes);
+        QCOMPARE(readFile(picture), bytes);
         if (c.takenWhileAsking)
             QCOMPARE(readFile(folders.target + QStringLiteral("/sea.jpg")), QByteArray("theirs"));
 
@@ -345,30 +332,9 @@ private Q_SLOTS:
                                     QStringLiteral("Windows のファイルマネージャ")})
             QVERIFY2(message.contains(part), qPrintable(message + QStringLiteral(" lacks ") + part));
         QCOMPARE(message.contains(QStringLiteral("という名前でこのフォルダにコピーしました")), c.copied);
+        QCOMPARE(message.contains(QStringLiteral("%1 × %2 の画像は左上だけが表示されます").arg(c.size.width()).arg(c.size.height())), c.corner);
         if (folders.marksKept())
             verifyMarked(folders);
-    }
-
-    void success_aBigPictureIsSaidToShowOnlyItsCorner_data()
-    {
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<bool>("said");
-        QTest::newRow("wider than 1600") << QSize(1601, 8) << true;
-        QTest::newRow("taller than 1200") << QSize(8, 1201) << true;
-        QTest::newRow("1600 × 1200 fits") << QSize(1600, 1200) << false;
-    }
-
-    void success_aBigPictureIsSaidToShowOnlyItsCorner()
-    {
-        QFETCH(QSize, size);
-        QFETCH(bool, said);
-        const Folders folders;
-        QVERIFY(twoColourImage(size, Qt::red, Qt::blue).save(folders.target + QStringLiteral("/big.bmp")));
-        FakeDialogs dialogs;
-        QVERIFY(apply(dialogs, folders, folders.target, QStringLiteral("big.bmp")));
-        QCOMPARE(dialogs.messages.size(), 1);
-        const QString note = QStringLiteral("%1 × %2 の画像は左上だけが表示されます").arg(size.width()).arg(size.height());
-        QCOMPARE(dialogs.messages.front().contains(note), said);
     }
 
     void earlierPicture_offeredAndDeletedOnlyWhenTickedOnceTheNewIsIn_data() { rows(earlierCases); }
@@ -503,39 +469,6 @@ private Q_SLOTS:
                     || (ini == lines(image, QStringLiteral("0x0000FF00")) && applied[1]));
             QCOMPARE(entriesOf(folders.target).filter(QStringLiteral(".tessaro-")), QStringList());
         }
-    }
-
-    // Applying again what the folder has: no question (not even about the desktop.ini there),
-    // nothing written, and the user told so.
-    void sameDecorationAgain_asksNothingAndChangesNothing()
-    {
-        const Folders folders;
-        FakeDialogs first;
-        first.answers = {true};
-        QVERIFY(apply(first, folders, folders.pictures, QStringLiteral("sea.jpg")));
-        const QStringList before = snapshot(folders.path(QString()));
-        FakeDialogs again;
-        QVERIFY(apply(again, folders, folders.pictures, QStringLiteral("sea.jpg")));
-        QCOMPARE(again.questions, QStringList());
-        QCOMPARE(again.messages.size(), 1);
-        QVERIFY2(again.messages.front().contains(QStringLiteral("必要はありませんでした")), qPrintable(again.messages.front()));
-        QCOMPARE(snapshot(folders.path(QString())), before);
-    }
-
-    // The old fixed staging path followed a link there and overwrote the file it pointed at.
-    void staging_neverWritesThroughALink()
-    {
-        const Folders folders;
-        const QString notes = folders.path(QStringLiteral("notes.txt")), link = folders.staging + QStringLiteral("/desktop.ini");
-        writeFile(notes, "my notes");
-        QVERIFY(QFile::link(notes, link));
-        writeFile(folders.target + QStringLiteral("/sea.jpg"), Folders::Picture);
-        FakeDialogs dialogs;
-        QVERIFY(apply(dialogs, folders, folders.target, QStringLiteral("sea.jpg")));
-        QCOMPARE(readFile(notes), QByteArray("my notes"));
-        QCOMPARE(QFileInfo(link).symLinkTarget(), notes);
-        QCOMPARE(entriesOf(folders.staging), QStringList{QStringLiteral("desktop.ini")});
-        QCOMPARE(readFile(folders.ini), lines(QStringLiteral("sea.jpg")));
     }
 
     // Closing the window while apply runs lets it run to its end: cut off, it could leave the

@@ -51,19 +51,18 @@ private Q_SLOTS:
         QFETCH(int, row);
         const KeyCase& c = keyCases[row];
         TempHome home;
-        FakeDialogs dialogs;
-        Form1 form(dialogs);
-        QTest::keyClick(form.findChild<QPushButton*>(QLatin1String(c.button)), static_cast<Qt::Key>(c.key));
-        QVERIFY(commandsEnded(form));
+        WindowOf<Form1> w(home);
+        QTest::keyClick(w.find<QPushButton>(c.button), static_cast<Qt::Key>(c.key));
+        QVERIFY(commandsEnded(w.form));
 
         QStringList done;
-        if (dialogs.messages == QStringList{QStringLiteral("背景にする画像ファイルを選んでください。")})
+        if (w.dialogs.messages == QStringList{QStringLiteral("背景にする画像ファイルを選んでください。")})
             done << QStringLiteral("refused: no picture");
-        if (readFile(log()) == QFile::encodeName(form.findChild<FolderList*>(QStringLiteral("Dir2"))->path()) + '|')
+        if (readFile(log()) == QFile::encodeName(w.find<FolderList>("Dir2")->path()) + '|')
             done << QStringLiteral("opened"); // the target folder, not the pictures'
         else if (!readFile(log()).isEmpty())
             done << QStringLiteral("opened another folder");
-        if (dialogs.offeredColour)
+        if (w.dialogs.offeredColour)
             done << QStringLiteral("colour dialog");
         QCOMPARE(done, QStringList{QLatin1String(c.done)});
     }
@@ -73,21 +72,20 @@ private Q_SLOTS:
     {
         TempHome home;
         const QString target = home.mkpath(QStringLiteral("work/Summer Trip"));
-        FakeDialogs dialogs;
-        Form1 form(dialogs);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        auto* dir2 = form.findChild<FolderList*>(QStringLiteral("Dir2"));
+        WindowOf<Form1> w(home);
+        w.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+        auto* dir2 = w.find<FolderList>("Dir2");
         dir2->setCurrentIndex(dir2->model()->index(0, 0, dir2->currentIndex()));
         QTest::keyClick(dir2, Qt::Key_Menu);
-        auto* menu = form.findChild<QMenu*>(QStringLiteral("Dir2Menu"));
+        auto* menu = w.find<QMenu>("Dir2Menu");
         QVERIFY(menu && menu->isVisible());
         QCOMPARE(menu->actions().front()->text(), QStringLiteral("開く"));
         menu->hide();
         menu->actions().front()->trigger();
-        QVERIFY(commandsEnded(form));
+        QVERIFY(commandsEnded(w.form));
         QCOMPARE(readFile(log()), QFile::encodeName(target) + '|');
-        QVERIFY(dialogs.messages.isEmpty());
+        QVERIFY(w.dialogs.messages.isEmpty());
     }
 
 private:

@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QInputMethodEvent>
-#include <QtEndian>
 #include <QtTest>
 
 using namespace tessaro;
@@ -20,12 +19,8 @@ using namespace tessaro::test;
 
 namespace {
 
-struct Window {
-    // The window opens in the home folder the test made: it must exist first.
-    explicit Window(const TempHome&) : form(dialogs) {}
-    template <typename T>
-    T* find(const char* name) const { return form.findChild<T*>(QLatin1String(name)); }
-    void press(const char* button) { QVERIFY(test::press(form, button)); }
+struct Window : WindowOf<Form1> {
+    using WindowOf::WindowOf;
     // The colour as the text box, the swatch ("none" when it shows no colour) and the sample
     // caption show it.
     QStringList shown() const
@@ -34,9 +29,6 @@ struct Window {
         return {find<QLineEdit>("Text1")->text(), swatch.style() == Qt::SolidPattern ? swatch.color().name() : QStringLiteral("none"),
                 find<QLabel>("Label1")->palette().color(QPalette::WindowText).name()};
     }
-
-    FakeDialogs dialogs;
-    Form1 form;
 };
 
 // A window with a picture selected and its preview read, so that apply goes as far as the colour.
@@ -74,14 +66,6 @@ const TypedCase typedCases[] = {
     {"circled digit is no digit", u"\u2460", nullptr, nullptr, u"16進数の数字ではありません"},
 };
 
-os::CustomColours customOf(std::initializer_list<os::ColourRef> colours)
-{
-    os::CustomColours bytes{};
-    for (std::size_t i = 0; i < colours.size(); ++i)
-        qToLittleEndian<quint32>(colours.begin()[i], bytes.data() + 4 * i);
-    return bytes;
-}
-
 } // namespace
 
 class ColourTest : public QObject {
@@ -109,7 +93,7 @@ private Q_SLOTS:
         addPicture(home);
         ReadyWindow w(home);
         w.dialogs.colourAnswer = colourRef;
-        w.dialogs.customEdit = customOf({0x010203, 0, colourRef});
+        w.dialogs.customEdit = customColours({0x010203, 0, colourRef});
         w.press("Command3");
         QCOMPARE(w.dialogs.offeredCustom, os::CustomColours{});
         QCOMPARE(w.shown(), (QStringList{text, colour, colour}));
@@ -118,7 +102,7 @@ private Q_SLOTS:
         // The user edits the custom colours in the dialog, then cancels.
         const os::CustomColours kept = *w.dialogs.customEdit;
         w.dialogs.colourAnswer.reset();
-        w.dialogs.customEdit = customOf({0xABCDEF});
+        w.dialogs.customEdit = customColours({0xABCDEF});
         w.press("Command3");
         QCOMPARE(w.dialogs.offeredCustom, kept);
         QCOMPARE(w.shown(), (QStringList{text, colour, colour}));

@@ -8,7 +8,6 @@
 
 #include "app/form1.h"
 #include "fake_volumes.h"
-#include "platform/os/mount_table_posix.h"
 #include "platform/os/native_path.h"
 #include "platform/widgets/background_command.h"
 #include "platform/widgets/drive_list.h"
@@ -17,13 +16,12 @@
 #include "platform/widgets/folder_reading.h"
 #include "platform/widgets/folder_watch.h"
 #include "gui_support.h"
+#include "posix_support.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QThread>
 #include <QThreadPool>
 #include <QtTest>
@@ -36,11 +34,8 @@
 #include <thread>
 
 #include <csignal>
-#include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace tessaro;
@@ -64,16 +59,6 @@ QString enterPrivateMountNamespace()
     return {};
 }
 
-QString tool(const QString& name)
-{
-    return QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin"), QStringLiteral("/sbin"), QStringLiteral("/bin")});
-}
-
-bool mounted(const QString& point)
-{
-    return std::ranges::any_of(os::currentMounts(), [&](const os::Mount& mount) { return mount.point == toPath(point); });
-}
-
 } // namespace
 
 class DeadVolumeTest : public QObject {
@@ -87,29 +72,10 @@ private Q_SLOTS:
     {
         if (!m_unavailable.isEmpty())
             QSKIP(qPrintable(m_unavailable));
-        const QString mkntfs = tool(QStringLiteral("mkntfs")), ntfs3g = tool(QStringLiteral("ntfs-3g"));
-        if (mkntfs.isEmpty() || ntfs3g.isEmpty())
-            QSKIP("mkntfs or ntfs-3g is missing (Debian: ntfs-3g)");
-        QFile image(path(QStringLiteral("ntfs.img")));
-        QVERIFY(image.open(QIODevice::WriteOnly) && image.resize(16 << 20));
-        image.close();
-        QProcess format;
-        format.start(mkntfs, {QStringLiteral("-F"), QStringLiteral("-q"), QStringLiteral("-f"), image.fileName()});
-        QVERIFY(format.waitForFinished(30000) && format.exitCode() == 0);
-        QVERIFY(QDir().mkpath(volume()));
-
-        const QByteArray program = QFile::encodeName(ntfs3g), source = QFile::encodeName(image.fileName()), point = QFile::encodeName(volume());
-        m_daemon = ::fork();
-        if (m_daemon == 0) {
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-            const int quiet = ::open("/dev/null", O_WRONLY);
-            ::dup2(quiet, STDOUT_FILENO);
-            ::dup2(quiet, STDERR_FILENO);
-            ::execl(program.constData(), program.constData(), "-o", "no_detach", source.constData(), point.constData(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        QVERIFY(m_daemon > 0);
-        QTRY_VERIFY_WITH_TIMEOUT(mounted(volume()), 10000);
+        m_ntfs.emplace(16);
+        if (!m_ntfs->why().isEmpty())
+            QSKIP(qPrintable(m_ntfs->why()));
+        m_daemon = m_ntfs->daemon();
         for (const char* folder : {"photos/2023", "photos/2024"})
             QVERIFY(QDir(volume()).mkpath(QLatin1String(folder)));
         writeFile(volume(QStringLiteral("photos/a.jpg")), "x");
@@ -153,7 +119,7 @@ private Q_SLOTS:
     {
         FolderList tree;
         QVERIFY(tree.setPath(path()));
-        const QModelIndexList found = tree.model()->match(tree.model()->index(0, 0, tree.currentIndex()), Qt::DisplayRole, QStringLiteral("volume"));
+        const QModelIndexList found = tree.model()->match(tree.model()->index(0, 0, tree.currentIndex()), Qt::DisplayRole, QStringLiteral("mnt"));
         QSignalSpy failures(&tree, &FolderList::failed);
         expectAnswering([&] {
             tree.selectionModel()->setCurrentIndex(found.value(0), QItemSelectionModel::ClearAndSelect);
@@ -204,15 +170,15 @@ private Q_SLOTS:
     }
 
 private:
-    QString path(const QString& relative = {}) const { return relative.isEmpty() ? m_dir.path() : m_dir.filePath(relative); }
-    QString volume(const QString& relative = {}) const { return relative.isEmpty() ? path(QStringLiteral("volume")) : path(QStringLiteral("volume/") + relative); }
+    QString path(const QString& relative = {}) const { return relative.isEmpty() ? m_ntfs->folder() : m_ntfs->folder() + u'/' + relative; }
+    QString volume(const QString& relative = {}) const { return m_ntfs->path(relative); }
     void release();
     void watch();
     static void expectAnswering(const std::function<bool()>& step, const std::function<bool()>& told);
 
     QString m_unavailable;
-    QTemporaryDir m_dir;
-    std::optional<FakeVolumes> m_volumes;  // the temporary folder as a drive, the volume mounted below
+    std::optional<NtfsMount> m_ntfs;
+    std::optional<FakeVolumes> m_volumes;  // the temporary folder as a drive, the volume as another
     pid_t m_daemon = -1;
     std::jthread m_watchdog;
     bool m_fired = false;
@@ -240,15 +206,7 @@ void DeadVolumeTest::release()
         folderReaderPool()->waitForDone(10000);
     }
     m_volumes.reset();
-    if (m_daemon <= 0)
-        return;
-    ::umount2(QFile::encodeName(volume()).constData(), MNT_DETACH);
-    // The daemon ends once the volume is let go; should anything still hold it, it is ended.
-    for (int waited = 0; ::waitpid(m_daemon, nullptr, WNOHANG) == 0; waited += 50) {
-        if (waited == 5000)
-            ::kill(m_daemon, SIGKILL);
-        QThread::msleep(50);
-    }
+    m_ntfs.reset();
     m_daemon = -1;
 }
 

@@ -67,85 +67,69 @@ private Q_SLOTS:
         QTest::addColumn<int>("codecId");
         QTest::addColumn<QString>("image");
         QTest::addColumn<QByteArray>("expected");
+        // Into sea.jpg in ASCII, unless a row says otherwise.
+        const auto row = [](const char* name, const QByteArray& existing, const QByteArray& expected, int codecId = Ascii,
+                            const QString& image = QStringLiteral("sea.jpg")) { QTest::newRow(name) << existing << codecId << image << expected; };
+        const QByteArray ourLines = "iconarea_image=sea.jpg\r\niconarea_text=0x000000FF\r\n";
 
-        const QString sea = QStringLiteral("sea.jpg");
-        QTest::newRow("no file: the three lines, CR LF") << QByteArray() << int(Ascii) << sea << decoration("sea.jpg");
-        QTest::newRow("values replaced in place, blanks around them kept")
-            << ours + "\r\nIconArea_Image  =  old.jpg \t\r\nfoo=1\r\n  iconarea_text=0x00FFFFFF\r\n" << int(Ascii) << sea
-            << ours + "\r\nIconArea_Image  =  sea.jpg \t\r\nfoo=1\r\n  iconarea_text=0x000000FF\r\n";
-        QTest::newRow("section in another case and in blanks, key added after its last line, LF kept")
-            << QByteArray("[ {be098140-a513-11d0-a3a4-00c04fd706ec} ]\nICONAREA_TEXT=1\n\n[next]\na=1\n") << int(Ascii) << sea
-            << QByteArray("[ {be098140-a513-11d0-a3a4-00c04fd706ec} ]\nICONAREA_TEXT=0x000000FF\niconarea_image=sea.jpg\n\n[next]\na=1\n");
-        QTest::newRow("other section kept, ours appended in its LF") << QByteArray("[.ShellClassInfo]\nIconResource=x.ico,0\n") << int(Ascii) << sea
-                                                                    << "[.ShellClassInfo]\nIconResource=x.ico,0\n" + decoration("sea.jpg", "\n");
-        QTest::newRow("last line without a line end gets one") << QByteArray("[x]\r\na=1") << int(Ascii) << sea
-                                                               << "[x]\r\na=1\r\n" + decoration("sea.jpg");
-        QTest::newRow("key added after a last line without a line end") << ours + "\r\niconarea_image=old.jpg" << int(Ascii) << sea
-                                                                        << decoration("sea.jpg");
-        QTest::newRow("duplicate key: the first one changes") << ours + "\r\niconarea_image=1\r\niconarea_image=2\r\niconarea_text=3\r\n"
-                                                              << int(Ascii) << sea
-                                                              << ours + "\r\niconarea_image=sea.jpg\r\niconarea_image=2\r\niconarea_text=0x000000FF\r\n";
-        QTest::newRow("duplicate section: the first one is read, so it gets the keys")
-            << ours + "\r\nfoo=1\r\n" + decoration("old.jpg") << int(Ascii) << sea
-            << ours + "\r\nfoo=1\r\niconarea_image=sea.jpg\r\niconarea_text=0x000000FF\r\n" + decoration("old.jpg");
-        QTest::newRow("a key without '=' hides the next one: it gets the value")
-            << ours + "\r\niconarea_image\r\niconarea_image=old.jpg\r\niconarea_text=1\r\n" << int(Ascii) << sea
-            << ours + "\r\niconarea_image=sea.jpg\r\niconarea_image=old.jpg\r\niconarea_text=0x000000FF\r\n";
-        QTest::newRow("a commented-out key is not ours") << ours + "\r\n;iconarea_image=old.jpg\r\n" << int(Ascii) << sea
-                                                         << ours + "\r\n;iconarea_image=old.jpg\r\niconarea_image=sea.jpg\r\niconarea_text=0x000000FF\r\n";
-        QTest::newRow("empty value filled before the blanks") << ours + "\r\niconarea_image=  \r\niconarea_text=\r\n" << int(Ascii) << sea
-                                                              << ours + "\r\niconarea_image=sea.jpg  \r\niconarea_text=0x000000FF\r\n";
-        QTest::newRow("value the reader would trim goes in quotes") << decoration("old.jpg") << int(Ascii) << QStringLiteral(" sea.jpg")
-                                                                    << decoration("\" sea.jpg\"");
-        QTest::newRow("UTF-16LE: ours replaced, Japanese kept")
-            << utf16(QStringLiteral("[.ShellClassInfo]\r\nInfoTip=日本語\r\n") + oursText + QStringLiteral("\r\niconarea_image=古.jpg\r\n"))
-            << int(Ascii) << QStringLiteral("写真\\海.jpg")
-            << utf16(QStringLiteral("[.ShellClassInfo]\r\nInfoTip=日本語\r\n") + oursText
-                     + QStringLiteral("\r\niconarea_image=写真\\海.jpg\r\niconarea_text=0x000000FF\r\n"));
-        QTest::newRow("UTF-16LE without our section") << utf16(QStringLiteral("InfoTip=日本語\r\n")) << int(Ascii) << sea
-                                                      << utf16(QStringLiteral("InfoTip=日本語\r\n") + decorationText(sea));
-        QTest::newRow("ANSI becomes UTF-16LE for a value outside the codec")
-            << QByteArray("[.ShellClassInfo]\nInfoTip=hi\n") << int(Ascii) << QStringLiteral("海.jpg")
-            << utf16(QStringLiteral("[.ShellClassInfo]\nInfoTip=hi\n") + oursText + QStringLiteral("\niconarea_image=海.jpg\niconarea_text=0x000000FF\n"));
-        QTest::newRow("conversion decodes the file's own characters")
-            << QByteArray("InfoTip=\x81\x41\r\n") << int(DoubleByte) << QStringLiteral("海.jpg")
-            << utf16(QStringLiteral("InfoTip=\u4E41\r\n") + decorationText(QStringLiteral("海.jpg")));
-        QTest::newRow("an old value outside the codec need not come over")
-            << ours + "\r\niconarea_image=\x93\xFA.jpg\r\n" << int(Ascii) << QStringLiteral("海.jpg") << utf16(decorationText(QStringLiteral("海.jpg")));
-        QTest::newRow("bytes outside the codec kept when the value fits")
-            << QByteArray("[.ShellClassInfo]\r\nInfoTip=\x93\xFA\x96\x7B\r\n") << int(Ascii) << sea
-            << "[.ShellClassInfo]\r\nInfoTip=\x93\xFA\x96\x7B\r\n" + decoration("sea.jpg");
-        QTest::newRow("a ']' inside a double-byte character does not end the section name")
-            << ours + "\x81]\r\nfoo=1\r\n" << int(DoubleByte) << sea
-            << ours + "\x81]\r\nfoo=1\r\niconarea_image=sea.jpg\r\niconarea_text=0x000000FF\r\n";
+        row("no file: the three lines, CR LF", {}, decoration("sea.jpg"));
+        row("values replaced in place, blanks around them kept",
+            ours + "\r\nIconArea_Image  =  old.jpg \t\r\nfoo=1\r\n  iconarea_text=0x00FFFFFF\r\n",
+            ours + "\r\nIconArea_Image  =  sea.jpg \t\r\nfoo=1\r\n  iconarea_text=0x000000FF\r\n");
+        row("section in another case and in blanks, key added after its last line, LF kept",
+            "[ {be098140-a513-11d0-a3a4-00c04fd706ec} ]\nICONAREA_TEXT=1\n\n[next]\na=1\n",
+            "[ {be098140-a513-11d0-a3a4-00c04fd706ec} ]\nICONAREA_TEXT=0x000000FF\niconarea_image=sea.jpg\n\n[next]\na=1\n");
+        row("other section kept, ours appended in its LF", "[.ShellClassInfo]\nIconResource=x.ico,0\n",
+            "[.ShellClassInfo]\nIconResource=x.ico,0\n" + decoration("sea.jpg", "\n"));
+        row("last line without a line end gets one", "[x]\r\na=1", "[x]\r\na=1\r\n" + decoration("sea.jpg"));
+        row("key added after a last line without a line end", ours + "\r\niconarea_image=old.jpg", decoration("sea.jpg"));
+        row("duplicate key: the first one changes", ours + "\r\niconarea_image=1\r\niconarea_image=2\r\niconarea_text=3\r\n",
+            ours + "\r\niconarea_image=sea.jpg\r\niconarea_image=2\r\niconarea_text=0x000000FF\r\n");
+        row("duplicate section: the first one is read, so it gets the keys", ours + "\r\nfoo=1\r\n" + decoration("old.jpg"),
+            ours + "\r\nfoo=1\r\n" + ourLines + decoration("old.jpg"));
+        row("a key without '=' hides the next one: it gets the value", ours + "\r\niconarea_image\r\niconarea_image=old.jpg\r\niconarea_text=1\r\n",
+            ours + "\r\niconarea_image=sea.jpg\r\niconarea_image=old.jpg\r\niconarea_text=0x000000FF\r\n");
+        row("a commented-out key is not ours", ours + "\r\n;iconarea_image=old.jpg\r\n", ours + "\r\n;iconarea_image=old.jpg\r\n" + ourLines);
+        row("empty value filled before the blanks", ours + "\r\niconarea_image=  \r\niconarea_text=\r\n",
+            ours + "\r\niconarea_image=sea.jpg  \r\niconarea_text=0x000000FF\r\n");
+        row("value the reader would trim goes in quotes", decoration("old.jpg"), decoration("\" sea.jpg\""), Ascii, QStringLiteral(" sea.jpg"));
+        row("UTF-16LE: ours replaced, Japanese kept",
+            utf16(QStringLiteral("[.ShellClassInfo]\r\nInfoTip=日本語\r\n") + oursText + QStringLiteral("\r\niconarea_image=古.jpg\r\n")),
+            utf16(QStringLiteral("[.ShellClassInfo]\r\nInfoTip=日本語\r\n") + oursText
+                  + QStringLiteral("\r\niconarea_image=写真\\海.jpg\r\niconarea_text=0x000000FF\r\n")),
+            Ascii, QStringLiteral("写真\\海.jpg"));
+        row("ANSI becomes UTF-16LE for a value outside the codec", "[.ShellClassInfo]\nInfoTip=hi\n",
+            utf16(QStringLiteral("[.ShellClassInfo]\nInfoTip=hi\n") + oursText + QStringLiteral("\niconarea_image=海.jpg\niconarea_text=0x000000FF\n")),
+            Ascii, QStringLiteral("海.jpg"));
+        row("conversion decodes the file's own characters", "InfoTip=\x81\x41\r\n",
+            utf16(QStringLiteral("InfoTip=\u4E41\r\n") + decorationText(QStringLiteral("海.jpg"))), DoubleByte, QStringLiteral("海.jpg"));
+        row("an old value outside the codec need not come over", ours + "\r\niconarea_image=\x93\xFA.jpg\r\n",
+            utf16(decorationText(QStringLiteral("海.jpg"))), Ascii, QStringLiteral("海.jpg"));
+        row("bytes outside the codec kept when the value fits", "[.ShellClassInfo]\r\nInfoTip=\x93\xFA\x96\x7B\r\n",
+            "[.ShellClassInfo]\r\nInfoTip=\x93\xFA\x96\x7B\r\n" + decoration("sea.jpg"));
+        row("a ']' inside a double-byte character does not end the section name", ours + "\x81]\r\nfoo=1\r\n",
+            ours + "\x81]\r\nfoo=1\r\n" + ourLines, DoubleByte);
         // Windows ends a section's name at its first ']' and reads a '[' line without one as a
         // section named by the rest of the line; Wine takes the last ']' and ignores such a line.
-        QTest::newRow("the first ']' ends the name: ours, though a note after it holds another")
-            << ours + " ; note ] here\r\niconarea_image=old.jpg\r\n" << int(Ascii) << sea
-            << ours + " ; note ] here\r\niconarea_image=sea.jpg\r\niconarea_text=0x000000FF\r\n";
-        QTest::newRow("our section without its ']'") << QByteArray("[{BE098140-A513-11D0-A3A4-00C04FD706EC}\r\niconarea_image=old.jpg\r\n")
-                                                     << int(Ascii) << sea
-                                                     << QByteArray("[{BE098140-A513-11D0-A3A4-00C04FD706EC}\r\niconarea_image=sea.jpg\r\n"
-                                                                   "iconarea_text=0x000000FF\r\n");
+        row("the first ']' ends the name: ours, though a note after it holds another", ours + " ; note ] here\r\niconarea_image=old.jpg\r\n",
+            ours + " ; note ] here\r\n" + ourLines);
+        row("our section without its ']'", "[{BE098140-A513-11D0-A3A4-00C04FD706EC}\r\niconarea_image=old.jpg\r\n",
+            "[{BE098140-A513-11D0-A3A4-00C04FD706EC}\r\n" + ourLines);
         // Only what can change the two values refuses a file.
-        QTest::newRow("names outside the codec are not ours: a section, a comment, a key in our section")
-            << "[\x93\xFA]\r\n;\x93\xFA\r\n" + ours + "\r\n\x93\xFA=1\r\n" << int(Ascii) << sea
-            << "[\x93\xFA]\r\n;\x93\xFA\r\n" + ours + "\r\n\x93\xFA=1\r\niconarea_image=sea.jpg\r\niconarea_text=0x000000FF\r\n";
-        QTest::newRow("a look-alike section after ours is never read")
-            << ours + "\r\n[\x81\x40{BE098140-A513-11D0-A3A4-00C04FD706EC}]\r\n" << int(DoubleByte) << sea
-            << ours + "\r\niconarea_image=sea.jpg\r\niconarea_text=0x000000FF\r\n[\x81\x40{BE098140-A513-11D0-A3A4-00C04FD706EC}]\r\n";
-        QTest::newRow("a CR, or a line ending in a lead byte, after our section")
-            << ours + "\n[x]\na=\x81\nb=1\r[y]\n" << int(DoubleByte) << sea
-            << ours + "\niconarea_image=sea.jpg\niconarea_text=0x000000FF\n[x]\na=\x81\nb=1\r[y]\n";
-        QTest::newRow("a line ending in a double-byte character whose second byte could lead one")
-            << "x=\x81\x81\n" + ours + "\n" << int(DoubleByte) << sea << "x=\x81\x81\n" + ours + "\niconarea_image=sea.jpg\niconarea_text=0x000000FF\n";
-        QTest::newRow("a CR before our section in a line that holds no section") << QByteArray("a=1\rb=2\r\n") << int(Ascii) << sea
-                                                                             << "a=1\rb=2\r\n" + decoration("sea.jpg");
-        QTest::newRow("double-byte text in our section and out comes over whole")
-            << "[\x81\x41]\r\n;\x81\x42\r\n" + ours + "\r\n\x81\x43=\x81\x5D\r\niconarea_image=old.jpg\r\n" << int(DoubleByte)
-            << QStringLiteral("海.jpg")
-            << utf16(QStringLiteral("[\u4E41]\r\n;\u4E42\r\n") + oursText
-                     + QStringLiteral("\r\n\u4E43=\u4E5D\r\niconarea_image=海.jpg\r\niconarea_text=0x000000FF\r\n"));
+        row("names outside the codec are not ours: a section, a comment, a key in our section",
+            "[\x93\xFA]\r\n;\x93\xFA\r\n" + ours + "\r\n\x93\xFA=1\r\n", "[\x93\xFA]\r\n;\x93\xFA\r\n" + ours + "\r\n\x93\xFA=1\r\n" + ourLines);
+        row("a look-alike section after ours is never read", ours + "\r\n[\x81\x40{BE098140-A513-11D0-A3A4-00C04FD706EC}]\r\n",
+            ours + "\r\n" + ourLines + "[\x81\x40{BE098140-A513-11D0-A3A4-00C04FD706EC}]\r\n", DoubleByte);
+        row("a CR, or a line ending in a lead byte, after our section", ours + "\n[x]\na=\x81\nb=1\r[y]\n",
+            ours + "\niconarea_image=sea.jpg\niconarea_text=0x000000FF\n[x]\na=\x81\nb=1\r[y]\n", DoubleByte);
+        row("a line ending in a double-byte character whose second byte could lead one", "x=\x81\x81\n" + ours + "\n",
+            "x=\x81\x81\n" + ours + "\niconarea_image=sea.jpg\niconarea_text=0x000000FF\n", DoubleByte);
+        row("a CR before our section in a line that holds no section", "a=1\rb=2\r\n", "a=1\rb=2\r\n" + decoration("sea.jpg"));
+        row("double-byte text in our section and out comes over whole",
+            "[\x81\x41]\r\n;\x81\x42\r\n" + ours + "\r\n\x81\x43=\x81\x5D\r\niconarea_image=old.jpg\r\n",
+            utf16(QStringLiteral("[\u4E41]\r\n;\u4E42\r\n") + oursText
+                  + QStringLiteral("\r\n\u4E43=\u4E5D\r\niconarea_image=海.jpg\r\niconarea_text=0x000000FF\r\n")),
+            DoubleByte, QStringLiteral("海.jpg"));
     }
 
     void merge_changesOnlyOurValues()

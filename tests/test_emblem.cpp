@@ -5,6 +5,7 @@
 #include "platform/widgets/folder_list.h"
 
 #include "fake_volumes.h"
+#include "test_support.h"
 #include "platform/os/native_path.h"
 #include "platform/widgets/folder_model.h"
 
@@ -66,13 +67,6 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char* argv[])
-{
-    qputenv("QT_SCALE_FACTOR", "2");
-    QApplication app(argc, argv);
-    EmblemTest test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
-
+// On a screen of twice the usual density.
+TESSARO_TEST_MAIN_WRAPPER(EmblemTest, qputenv("QT_SCALE_FACTOR", "2"); QTEST_MAIN_SETUP())
 #include "test_emblem.moc"

@@ -6,7 +6,7 @@
 
 #include "big_folder.h"
 #include "platform/widgets/wildcard.h"
-#include "test_support.h"
+#include "gui_support.h"
 #include "wildcard_oracle.h"
 
 #include <QThreadPool>
@@ -17,14 +17,6 @@ using namespace tessaro;
 using namespace tessaro::test;
 
 namespace {
-
-QStringList entries(const FileList& list)
-{
-    QStringList result;
-    for (int i = 0; i < list.count(); ++i)
-        result << list.entry(i);
-    return result;
-}
 
 // Every text of up to `length` characters of `alphabet`.
 std::vector<std::string> allTexts(std::string_view alphabet, std::size_t length)

@@ -29,11 +29,6 @@ QImage quadrants(QSize size)
     return image;
 }
 
-bool near(QColor a, QColor b)
-{
-    return qAbs(a.red() - b.red()) + qAbs(a.green() - b.green()) + qAbs(a.blue() - b.blue()) < 60;
-}
-
 struct ContrastCase {
     const char* name;
     QColor left, right;  // the picture behind the captions: left and right halves
@@ -93,7 +88,7 @@ private Q_SLOTS:
             for (int x = 0; x < FolderIconArea.width(); x += 41) {
                 const QColor expected = picture.pixelColor(x % size.width(), y % size.height());
                 const QColor shown = window.pixelColor(FolderIconArea.left() + x, FolderIconArea.top() + y);
-                QVERIFY2(near(shown, expected), qPrintable(QStringLiteral("(%1, %2): %3, not %4").arg(x).arg(y).arg(shown.name(), expected.name())));
+                QVERIFY2(near(shown, expected, 60), qPrintable(QStringLiteral("(%1, %2): %3, not %4").arg(x).arg(y).arg(shown.name(), expected.name())));
             }
         }
     }
@@ -107,12 +102,8 @@ private Q_SLOTS:
             writeFile(dir.filePath(QStringLiteral("more %1.txt").arg(i, 2, 10, QLatin1Char('0'))), "x");
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("z folder")) && QDir(dir.path()).mkpath(QStringLiteral("A folder")));
 
-        VolumeTask task;
         std::optional<QList<FolderItem>> items;
-        bool done = false;
-        task.start([&](VolumeTask::Control& control) { items = readFolderItems(toPath(dir.path()), control); }, [&] { done = true; }, [] {});
-        QTRY_VERIFY(done);
-        QVERIFY(items);
+        QVERIFY(onAWorker([&](VolumeTask::Control& control) { items = readFolderItems(toPath(dir.path()), control); }) && items);
         QCOMPARE(items->size(), FolderItemsShown);
         const QList<FolderItem> first{{QStringLiteral("A folder"), true}, {QStringLiteral("z folder"), true}, {QStringLiteral("b.txt"), false},
                                       {QStringLiteral("C.jpg"), false}, {QStringLiteral("more 01.txt"), false}};

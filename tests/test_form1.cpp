@@ -53,12 +53,11 @@ private Q_SLOTS:
         QFETCH(QRect, pixels);
         QFETCH(QString, caption);
         TempHome home;
-        FakeDialogs dialogs;
-        Form1 form(dialogs);
-        if (form.logicalDpiX() != 96)
+        WindowOf<Form1> w(home);
+        if (w.form.logicalDpiX() != 96)
             QSKIP("the expected pixels are for 96 DPI");
 
-        const QList<QWidget*> named = form.findChildren<QWidget*>(QString::fromLatin1(QTest::currentDataTag()));
+        const QList<QWidget*> named = w.form.findChildren<QWidget*>(QString::fromLatin1(QTest::currentDataTag()));
         QCOMPARE(named.size(), 1);
         QWidget* control = named.front();
         QCOMPARE(QString::fromLatin1(control->metaObject()->className()), className);
@@ -66,59 +65,52 @@ private Q_SLOTS:
         QCOMPARE(control->property("text").toString(), caption);
     }
 
-    void window_opensAtItsDesignWithHighlightedTitlesAndTabOrder()
+    void window_opensAtItsDesignWithHighlightedTitlesAndTabOrder_growsWithoutOverlapping()
     {
         TempHome home;
-        FakeDialogs dialogs;
-        Form1 form(dialogs);
-        QCOMPARE(form.windowTitle(), QStringLiteral("Tessaro"));
-        if (form.logicalDpiX() == 96)
-            QCOMPARE(form.size(), QSize(699, 503));
+        WindowOf<Form1> w(home);
+        QCOMPARE(w.form.windowTitle(), QStringLiteral("Tessaro"));
+        if (w.form.logicalDpiX() == 96)
+            QCOMPARE(w.form.size(), QSize(699, 503));
 
         for (const char* name : {"Label3", "Label4"}) {
-            auto* title = form.findChild<QLabel*>(QLatin1String(name));
+            auto* title = w.form.findChild<QLabel*>(QLatin1String(name));
             QCOMPARE(title->palette().color(title->backgroundRole()), title->palette().color(QPalette::Highlight));
             QCOMPARE(title->palette().color(title->foregroundRole()), title->palette().color(QPalette::HighlightedText));
             QVERIFY(title->autoFillBackground());
             QCOMPARE(title->alignment(), Qt::AlignCenter);
         }
         // The sample caption lies over the framed preview and lets the picture show around its text.
-        auto* sample = form.findChild<QLabel*>(QStringLiteral("Label1"));
-        auto* preview = form.findChild<QFrame*>(QStringLiteral("Image1"));
+        auto* sample = w.find<QLabel>("Label1");
+        auto* preview = w.find<QFrame>("Image1");
         QVERIFY(preview->geometry().contains(sample->geometry()));
         QVERIFY(!sample->autoFillBackground());
-        const QList<QWidget*> stack = form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+        const QList<QWidget*> stack = w.form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
         QVERIFY(stack.indexOf(sample) > stack.indexOf(preview));
         QCOMPARE(preview->frameShape(), QFrame::Box);
 
         // As the eye reads the panes.
         QStringList order;
-        for (QWidget* widget = form.nextInFocusChain(); widget != &form; widget = widget->nextInFocusChain()) {
-            if (widget->parentWidget() == &form && widget->focusPolicy() & Qt::TabFocus)
+        for (QWidget* widget = w.form.nextInFocusChain(); widget != &w.form; widget = widget->nextInFocusChain()) {
+            if (widget->parentWidget() == &w.form && widget->focusPolicy() & Qt::TabFocus)
                 order << widget->objectName();
         }
         QCOMPARE(order.join(QLatin1Char(' ')), QStringLiteral("Drive1 Dir1 File1 Command3 Text1 Check1 Command1 Drive2 Dir2 Command2"));
-    }
 
-    // Made larger, the lists and the preview grow, the buttons and the captions keep their
-    // size, nothing overlaps but the sample caption over the preview; it never gets smaller
-    // than it opens.
-    void window_enlarged_listsAndPreviewGrowAndNothingOverlaps()
-    {
-        TempHome home;
-        FakeDialogs dialogs;
-        Form1 form(dialogs);
-        const QSize design = form.size();
-        QCOMPARE(form.minimumSize(), design);
+        // Made larger, the lists and the preview grow, the buttons and the captions keep their
+        // size, nothing overlaps but the sample caption over the preview; it never gets smaller
+        // than it opens.
+        const QSize design = w.form.size();
+        QCOMPARE(w.form.minimumSize(), design);
         QHash<QString, QRect> before;
-        const QList<QWidget*> controls = form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+        const QList<QWidget*> controls = w.form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
         for (QWidget* control : controls)
             before.insert(control->objectName(), control->geometry());
 
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.resize(design + QSize(400, 300));
-        QTRY_COMPARE(form.size(), design + QSize(400, 300));
+        w.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+        w.form.resize(design + QSize(400, 300));
+        QTRY_COMPARE(w.form.size(), design + QSize(400, 300));
         const auto among = [](const QString& name, const char* names) { return QString::fromLatin1(names).split(QLatin1Char(' ')).contains(name); };
         for (QWidget* control : controls) {
             const QString name = control->objectName();
@@ -129,40 +121,39 @@ private Q_SLOTS:
                 QVERIFY2(now == was, qPrintable(name));
             else if (name != QLatin1String("Command1")) // the pane titles, the drive lists and 開く span their pane
                 QVERIFY2(now.height() == was.height(), qPrintable(name));
-            QVERIFY2(form.rect().contains(control->geometry()), qPrintable(name));
+            QVERIFY2(w.form.rect().contains(control->geometry()), qPrintable(name));
             for (QWidget* other : controls) {
                 const bool sampleOverPreview = among(name, "Label1 Image1") && among(other->objectName(), "Label1 Image1");
                 QVERIFY2(other == control || sampleOverPreview || !control->geometry().intersects(other->geometry()),
                          qPrintable(name + QLatin1Char(' ') + other->objectName()));
             }
         }
-        const auto geometry = [&](const char* name) { return form.findChild<QWidget*>(QLatin1String(name))->geometry(); };
+        const auto geometry = [&](const char* name) { return w.form.findChild<QWidget*>(QLatin1String(name))->geometry(); };
         const auto designed = [&](const char* name) { return before.value(QLatin1String(name)); };
         QCOMPARE(geometry("Label1").topLeft() - geometry("Image1").topLeft(), designed("Label1").topLeft() - designed("Image1").topLeft());
 
-        form.resize(design - QSize(100, 100));
-        QCOMPARE(form.size(), design);
+        w.form.resize(design - QSize(100, 100));
+        QCOMPARE(w.form.size(), design);
     }
 
     void check1_switchesThePreviewByClickAndKey()
     {
         TempHome home;
         QVERIFY(twoColourImage(QSize(64, 64), Qt::white, Qt::black).save(home.mkpath(QStringLiteral("Documents/My Pictures")) + QStringLiteral("/tile.bmp")));
-        FakeDialogs dialogs;
-        Form1 form(dialogs);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-        auto* image1 = form.findChild<PictureBox*>(QStringLiteral("Image1"));
-        form.findChild<FileList*>(QStringLiteral("File1"))->setListIndex(0);
+        WindowOf<Form1> w(home);
+        w.form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w.form));
+        auto* image1 = w.find<PictureBox>("Image1");
+        w.find<FileList>("File1")->setListIndex(0);
         QTRY_VERIFY(!image1->loading());
-        auto* check1 = form.findChild<QCheckBox*>(QStringLiteral("Check1"));
-        auto* sample = form.findChild<QLabel*>(QStringLiteral("Label1"));
+        auto* check1 = w.find<QCheckBox>("Check1");
+        auto* sample = w.find<QLabel>("Label1");
         QVERIFY(!image1->folderView() && sample->isVisible());
 
         // The folder's view draws captions of its own in place of the sample.
         QTest::mouseClick(check1, Qt::LeftButton, {}, QPoint(8, check1->height() / 2));
         QVERIFY(check1->isChecked() && image1->folderView() && !sample->isVisible());
-        QTest::keyClick(&form, Qt::Key_F, Qt::AltModifier);
+        QTest::keyClick(&w.form, Qt::Key_F, Qt::AltModifier);
         QTRY_VERIFY(!check1->isChecked() && !image1->folderView() && sample->isVisible()); // a mnemonic clicks on release
     }
 
@@ -186,20 +177,19 @@ private Q_SLOTS:
         for (const char* name : {"b.jpg", "A.GIF", "notes.txt"})
             writeFile(home.path(expected) + QLatin1Char('/') + QLatin1String(name), "x");
 
-        FakeDialogs dialogs;
-        Form1 form(dialogs);
-        auto* dir1 = form.findChild<FolderList*>(QStringLiteral("Dir1"));
-        auto* file1 = form.findChild<FileList*>(QStringLiteral("File1"));
+        WindowOf<Form1> w(home);
+        auto* dir1 = w.find<FolderList>("Dir1");
+        auto* file1 = w.find<FileList>("File1");
         QCOMPARE(dir1->path(), QDir::toNativeSeparators(home.path(expected)));
         QCOMPARE(dir1->toolTip(), dir1->path());
         QCOMPARE(file1->path(), dir1->path());
         QCOMPARE(file1->listIndex(), -1);
-        QCOMPARE(form.findChild<DriveList*>(QStringLiteral("Drive1"))->drive(), toQString(os::systemVolume()));
+        QCOMPARE(w.find<DriveList>("Drive1")->drive(), toQString(os::systemVolume()));
         // The target pane starts where Tessaro was started from.
-        auto* dir2 = form.findChild<FolderList*>(QStringLiteral("Dir2"));
+        auto* dir2 = w.find<FolderList>("Dir2");
         QCOMPARE(dir2->path(), QDir::toNativeSeparators(QDir::currentPath()));
         QCOMPARE(dir2->toolTip(), dir2->path());
-        QVERIFY(dialogs.messages.isEmpty());
+        QVERIFY(w.dialogs.messages.isEmpty());
     }
 
     void file1_selectionStaysMarkedWhileTheWindowIsInactive()
@@ -214,9 +204,8 @@ private Q_SLOTS:
         themed.setColor(QPalette::Inactive, QPalette::HighlightedText, before.color(QPalette::Inactive, QPalette::Text));
         QApplication::setPalette(themed);
 
-        FakeDialogs dialogs;
-        Form1 form(dialogs); // never shown, so never the active window
-        auto* file1 = form.findChild<FileList*>(QStringLiteral("File1"));
+        WindowOf<Form1> w(home); // never shown, so never the active window
+        auto* file1 = w.find<FileList>("File1");
         file1->setListIndex(0);
         const QRect row = file1->visualItemRect(file1->item(0));
         const QImage shown = file1->viewport()->grab().toImage();

@@ -91,22 +91,47 @@ struct MarkCase {
 const MarkCase markCases[] = {
     {"plain folder", {}, {}, FolderMark::State::Plain, {}},
     {"only other settings", "[.ShellClassInfo]\r\nInfoTip=x\r\n", {}, FolderMark::State::Plain, {}, Qt::RightButton},
-    {"relative path with backslashes", linesText(QStringLiteral("pics\\sea.jpg")).toLatin1(), QStringLiteral("pics/sea.jpg"),
+    {"relative path with backslashes", lines(QStringLiteral("pics\\sea.jpg")), QStringLiteral("pics/sea.jpg"),
      FolderMark::State::Decorated, {QStringLiteral("target/pics/sea.jpg"), QStringLiteral("0x000000FF = 赤 255、緑 0、青 0 (#FF0000)")}, Qt::RightButton},
     {"names in any case, UTF-16LE", utf16(QStringLiteral("[{be098140-a513-11d0-a3a4-00c04fd706ec}]\r\nIconArea_Image=海.jpg\r\nICONAREA_TEXT=0xFF0000\r\n")),
      QStringLiteral("海.jpg"), FolderMark::State::Decorated, {QStringLiteral("target/海.jpg"), QStringLiteral("青 255")}, Qt::Key_F10},
-    {"picture missing", linesText(QStringLiteral("gone.jpg")).toLatin1(), {}, FolderMark::State::Broken,
+    {"picture missing", lines(QStringLiteral("gone.jpg")), {}, FolderMark::State::Broken,
      {QStringLiteral("背景画像が見つかりません"), QStringLiteral("target/gone.jpg")}},
-    {"another machine's drive", linesText(QStringLiteral("D:\\pics\\sea.jpg")).toLatin1(), {}, FolderMark::State::Broken,
+    {"another machine's drive", lines(QStringLiteral("D:\\pics\\sea.jpg")), {}, FolderMark::State::Broken,
      {QStringLiteral("背景画像が見つかりません: D:\\pics\\sea.jpg")}},
     // Windows opens a name without regard to case, and without its trailing dots and spaces.
-    {"names in another case, a trailing dot: the picture Windows opens", linesText(QStringLiteral("PICS\\SEA.JPG.")).toLatin1(),
+    {"names in another case, a trailing dot: the picture Windows opens", lines(QStringLiteral("PICS\\SEA.JPG.")),
      QStringLiteral("pics/sea.jpg"), FolderMark::State::Decorated, {QStringLiteral("target/pics/sea.jpg")}},
-    {"a path that climbs out of the folder's drive", linesText(QStringLiteral("..\\..\\..\\etc\\passwd")).toLatin1(), {},
+    {"a path that climbs out of the folder's drive", lines(QStringLiteral("..\\..\\..\\etc\\passwd")), {},
      FolderMark::State::Broken, {QStringLiteral("ドライブの外"), QStringLiteral("..\\..\\..\\etc\\passwd")}},
-    {"a device's name", linesText(QStringLiteral("pics\\nul.jpg")).toLatin1(), {}, FolderMark::State::Broken, {QStringLiteral("デバイス (nul.jpg)")}},
-    {"a path of 60,000 characters: a few hundred shown", linesText(QString(60000, QLatin1Char('x'))).toLatin1(), {},
+    {"a device's name", lines(QStringLiteral("pics\\nul.jpg")), {}, FolderMark::State::Broken, {QStringLiteral("デバイス (nul.jpg)")}},
+    {"a path of 60,000 characters: a few hundred shown", lines(QString(60000, QLatin1Char('x'))), {},
      FolderMark::State::Broken, {QStringLiteral("xxx\u2026xxx")}},
+};
+
+// desktop.ini holds `before`, or when it is empty the three lines naming `picture`, which is made
+// where it names; the user answers `yes` and ticks the picture's box or not; `changed`: another
+// program changes desktop.ini to `after` while the question is open. `after`: what is left of
+// desktop.ini, empty when it is gone.
+struct TakeOffCase { const char* name; QString picture; QByteArray before; QByteArray after; bool yes = true; bool tick = false;
+                     bool offered = true; bool changed = false; };
+const QByteArray ansiShell = "[.ShellClassInfo]\r\nIconResource=C:\\x.dll,3\r\n";
+const QString shell = QStringLiteral("[.ShellClassInfo]\r\nInfoTip=旅行の写真\r\n");
+const QString sea = QStringLiteral("sea.jpg");
+const TakeOffCase takeOffCases[] = {
+    {"three lines, the picture's box left off", sea, {}, {}},
+    {"blank lines around them: nothing left", sea, " \r\n\t\r\n" + lines(sea) + "\r\n \r\n", {}},
+    {"ANSI, merged", sea, ansiShell + lines(sea) + "[Other]\nk = v\n", ansiShell + "[Other]\nk = v\n"},
+    {"UTF-16LE, merged", QStringLiteral("海.jpg"), utf16(linesText(QStringLiteral("海.jpg")) + shell), utf16(shell)},
+    {"our section keeps another key", sea, (Section + QStringLiteral("\nIconArea_TextBackground=0x0\niconarea_image=sea.jpg\n")).toLatin1(),
+     (Section + QStringLiteral("\nIconArea_TextBackground=0x0\n")).toLatin1()},
+    {"No, box ticked: nothing changes", sea, {}, lines(sea), false, true},
+    {"inside, ticked", sea, {}, {}, true, true},
+    {"in a subfolder, ticked", QStringLiteral("pics\\sea.jpg"), {}, {}, true, true},
+    {"outside: never offered", QStringLiteral("..\\sea.jpg"), {}, {}, true, true, false},
+    // The other program's desktop.ini is not the one the user agreed to delete.
+    {"desktop.ini changed while asked: it stays, and the picture", sea, {}, "[.ShellClassInfo]\r\nInfoTip=theirs\r\n" + lines(sea), true, true,
+     true, true},
 };
 
 } // namespace
@@ -118,10 +143,8 @@ private Q_SLOTS:
     void dir2_marksDecoratedFoldersAndTheirPictures_data() { rows(markCases); }
     void dir2_marksDecoratedFoldersAndTheirPictures();
     void dir2_emblemFollowsThePictureComingAndGoing();
-    void takeOff_leavesExactlyTheOtherSettings_data();
-    void takeOff_leavesExactlyTheOtherSettings();
-    void takeOff_deletesTheCopiedPictureOnlyWhenTicked_data();
-    void takeOff_deletesTheCopiedPictureOnlyWhenTicked();
+    void takeOff_leavesTheOtherSettingsAndThePictureUnlessTicked_data() { rows(takeOffCases); }
+    void takeOff_leavesTheOtherSettingsAndThePictureUnlessTicked();
 };
 
 void TakeOffTest::dir2_marksDecoratedFoldersAndTheirPictures()
@@ -193,7 +216,7 @@ void TakeOffTest::dir2_emblemFollowsThePictureComingAndGoing()
     for (int i = 0; i < 60; ++i)
         window.home.mkpath(QStringLiteral("work/z%1").arg(i, 2, 10, QLatin1Char('0')));
     for (const QString& folder : {window.target, window.other}) {
-        writeFile(folder + QStringLiteral("/desktop.ini"), linesText(QStringLiteral("pics\\sea.jpg")).toLatin1());
+        writeFile(folder + QStringLiteral("/desktop.ini"), lines(QStringLiteral("pics\\sea.jpg")));
         QDir(folder).mkpath(QStringLiteral("pics"));
         writeFile(folder + QStringLiteral("/pics/sea.jpg"), "a picture");
     }
@@ -220,100 +243,56 @@ void TakeOffTest::dir2_emblemFollowsThePictureComingAndGoing()
     QTRY_COMPARE(state(window.other), FolderMark::State::Broken);
 }
 
-void TakeOffTest::takeOff_leavesExactlyTheOtherSettings_data()
+void TakeOffTest::takeOff_leavesTheOtherSettingsAndThePictureUnlessTicked()
 {
-    QTest::addColumn<QByteArray>("before");
-    QTest::addColumn<QByteArray>("after"); // empty: desktop.ini is gone
-    const QString shell = QStringLiteral("[.ShellClassInfo]\r\nInfoTip=旅行の写真\r\n");
-    const QByteArray ansiShell = "[.ShellClassInfo]\r\nIconResource=C:\\x.dll,3\r\n";
-    QTest::newRow("three lines") << linesText(QStringLiteral("sea.jpg")).toLatin1() << QByteArray();
-    QTest::newRow("ANSI, merged") << ansiShell + linesText(QStringLiteral("sea.jpg")).toLatin1() + "[Other]\nk = v\n" << ansiShell + "[Other]\nk = v\n";
-    QTest::newRow("UTF-16LE, merged") << utf16(linesText(QStringLiteral("海.jpg")) + shell) << utf16(shell);
-    QTest::newRow("our section keeps another key") << (Section + QStringLiteral("\nIconArea_TextBackground=0x0\niconarea_image=sea.jpg\n")).toLatin1()
-                                                   << (Section + QStringLiteral("\nIconArea_TextBackground=0x0\n")).toLatin1();
-}
-
-void TakeOffTest::takeOff_leavesExactlyTheOtherSettings()
-{
-    QFETCH(QByteArray, before);
-    QFETCH(QByteArray, after);
+    QFETCH(int, row);
+    const TakeOffCase& c = takeOffCases[row];
     Window window;
-    for (const QString& picture : {QStringLiteral("/sea.jpg"), QStringLiteral("/海.jpg")})
-        writeFile(window.target + picture, "a picture");
-    writeFile(window.ini, before);
+    const QString picture = QDir::cleanPath(window.target + QLatin1Char('/') + QString(c.picture).replace(QLatin1Char('\\'), QLatin1Char('/')));
+    QDir().mkpath(QFileInfo(picture).path());
+    writeFile(picture, "a picture");
+    writeFile(window.ini, c.before.isEmpty() ? lines(c.picture) : c.before);
     // Marked as apply leaves them, where the filesystem keeps the attributes Samba and Wine read.
     const bool marks = keepsUserXattrs(window.target);
     QVERIFY(!marks || (!os::markSystem(toPath(window.target)) && !os::markHiddenSystem(toPath(window.ini))));
     const QByteArray folderMarks = dosAttributes(window.target), iniMarks = dosAttributes(window.ini);
     QCOMPARE(iniMarks.isEmpty(), !marks);
     window.show();
+    const QStringList before = snapshot(window.target);
 
-    window.dialogs.answers = {true};
+    window.dialogs.answers = {c.yes};
+    window.dialogs.checkAnswer = c.tick;
+    if (c.changed)
+        window.dialogs.whileAsking = [&](const QString&) { writeFile(window.ini, c.after); };
     // Forgotten as the command ends, before the folder's watcher has heard of the change.
     bool markedAsItEnded = true;
     QObject::connect(window.form->findChild<BackgroundCommand*>(), &BackgroundCommand::finished, window.form.get(),
                      [&] { markedAsItEnded = window.dir2->mark(window.target) != nullptr; });
     QVERIFY(window.takeOff());
+    QCOMPARE(window.dialogs.defaults, QList{UserDialogs::Default::No});
+    QCOMPARE(window.dialogs.offeredChecked, c.offered ? QList{false} : QList<bool>());
+    QCOMPARE(QFileInfo::exists(picture), !(c.yes && c.tick && c.offered && !c.changed));
+    QCOMPARE(QFileInfo::exists(window.ini), !c.after.isEmpty());
+    QCOMPARE(readFile(window.ini), c.after);
+    // The folder keeps its System mark; desktop.ini, where it stays, its Hidden and System.
+    QCOMPARE(dosAttributes(window.target), folderMarks);
+    QCOMPARE(dosAttributes(window.ini), c.after.isEmpty() ? QByteArray() : iniMarks);
+    if (!c.yes || c.changed) {
+        QCOMPARE(window.dialogs.messages.size(), c.changed ? 1 : 0);
+        QCOMPARE(window.dialogs.warnings.size(), c.changed ? 1 : 0);
+        if (!c.yes)
+            QCOMPARE(snapshot(window.target), before);
+        return;
+    }
     QVERIFY(!markedAsItEnded);
     // The question says what becomes of desktop.ini.
-    QCOMPARE(window.dialogs.questions.value(0).contains(QStringLiteral("desktop.ini を削除します")), after.isEmpty());
+    QCOMPARE(window.dialogs.questions.value(0).contains(QStringLiteral("desktop.ini を削除します")), c.after.isEmpty());
     QCOMPARE(window.dialogs.messages.size(), 1);
     QVERIFY2(window.dialogs.messages.front().contains(QStringLiteral("外しました")), qPrintable(window.dialogs.messages.front()));
     QVERIFY(window.dialogs.warnings.isEmpty());
     QCOMPARE(window.dialogs.titles, QStringList(2, QStringLiteral("背景を外す"))); // the question and the message
-    QCOMPARE(QFileInfo::exists(window.ini), !after.isEmpty());
-    QCOMPARE(readFile(window.ini), after);
-    // The folder keeps its System mark; desktop.ini, where it stays, its Hidden and System.
-    QCOMPARE(dosAttributes(window.target), folderMarks);
-    QCOMPARE(dosAttributes(window.ini), after.isEmpty() ? QByteArray() : iniMarks);
     QTRY_VERIFY(window.dir2->mark(window.target) && window.dir2->mark(window.target)->state == FolderMark::State::Plain);
     QVERIFY(window.form->findChild<QLabel*>(QStringLiteral("Label4"))->toolTip().isEmpty());
-}
-
-void TakeOffTest::takeOff_deletesTheCopiedPictureOnlyWhenTicked_data()
-{
-    QTest::addColumn<QString>("image"); // iconarea_image
-    QTest::addColumn<bool>("yes");
-    QTest::addColumn<bool>("tick");
-    QTest::addColumn<bool>("offered");  // the check box is in the question
-    QTest::newRow("No, box ticked: nothing changes") << QStringLiteral("sea.jpg") << false << true << true;
-    QTest::newRow("inside, ticked") << QStringLiteral("sea.jpg") << true << true << true;
-    QTest::newRow("inside, left off") << QStringLiteral("sea.jpg") << true << false << true;
-    QTest::newRow("in a subfolder, ticked") << QStringLiteral("pics\\sea.jpg") << true << true << true;
-    QTest::newRow("outside: never offered") << QStringLiteral("..\\sea.jpg") << true << true << false;
-}
-
-void TakeOffTest::takeOff_deletesTheCopiedPictureOnlyWhenTicked()
-{
-    QFETCH(QString, image);
-    QFETCH(bool, yes);
-    QFETCH(bool, tick);
-    QFETCH(bool, offered);
-    Window window;
-    const QString picture = QDir::cleanPath(window.target + QLatin1Char('/') + QString(image).replace(QLatin1Char('\\'), QLatin1Char('/')));
-    QDir().mkpath(QFileInfo(picture).path());
-    writeFile(picture, "a picture");
-    writeFile(window.ini, linesText(image).toLatin1());
-    window.show();
-    const auto state = [&] {
-        QStringList entries;
-        for (const QString& name : entriesOf(window.target))
-            entries << name + QString::fromLatin1(readFile(window.target + QLatin1Char('/') + name).toHex() + dosAttributes(window.target + QLatin1Char('/') + name));
-        return entries;
-    };
-    const QStringList before = state();
-
-    window.dialogs.answers = {yes};
-    window.dialogs.checkAnswer = tick;
-    QVERIFY(window.takeOff());
-    QCOMPARE(window.dialogs.defaults, QList{UserDialogs::Default::No});
-    QCOMPARE(window.dialogs.offeredChecked, offered ? QList{false} : QList<bool>());
-    QCOMPARE(QFileInfo::exists(picture), !(yes && tick && offered));
-    QCOMPARE(QFileInfo::exists(window.ini), !yes);
-    if (!yes) {
-        QCOMPARE(state(), before);
-        QVERIFY(window.dialogs.messages.isEmpty());
-    }
 }
 
 TESSARO_TEST_MAIN(TakeOffTest)

@@ -3,7 +3,7 @@
 
 #include "platform/widgets/user_dialogs.h"
 
-#include "test_support.h"
+#include "gui_support.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -14,7 +14,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-#include <QtEndian>
 #include <QtTest>
 
 #include <functional>
@@ -55,14 +54,6 @@ Played play(const std::function<void()>& open, const std::function<void(QWidget*
     deadline.start(10'000);
     open();
     return played;
-}
-
-os::CustomColours customOf(std::initializer_list<os::ColourRef> colours)
-{
-    os::CustomColours bytes{};
-    for (std::size_t i = 0; i < colours.size(); ++i)
-        qToLittleEndian<quint32>(colours.begin()[i], bytes.data() + 4 * i);
-    return bytes;
 }
 
 // `key` is pressed on the focused button; 0: Yes is clicked. Questions may replace a file.
@@ -186,7 +177,7 @@ private Q_SLOTS:
         TempHome home;
         QWidget owner;
         QtUserDialogs dialogs;
-        os::CustomColours custom = customOf({0x00FF00, 0x123456});
+        os::CustomColours custom = customColours({0x00FF00, 0x123456});
         QColor opened, offered;
         QStringList cells; // what a screen reader reads of the grids, and what a click there picks
         std::optional<os::ColourRef> chosen;
@@ -222,7 +213,7 @@ private Q_SLOTS:
         QCOMPARE(cells.at(7), QStringLiteral("1"));
         QCOMPARE(chosen, std::optional<os::ColourRef>(0x00FF00));
         QCOMPARE(offered, QColor(0x56, 0x34, 0x12));
-        QCOMPARE(custom, customOf({0x00FF00, 0x123456, 0xFF0000}));
+        QCOMPARE(custom, customColours({0x00FF00, 0x123456, 0xFF0000}));
 
         // Canceling hands nothing back.
         played = play([&] { chosen = dialogs.chooseColour(&owner, 0, custom); }, [](QWidget* modal) {
@@ -231,7 +222,7 @@ private Q_SLOTS:
         });
         QVERIFY(played.acted && !played.timedOut);
         QVERIFY(!chosen);
-        QCOMPARE(custom, customOf({0x00FF00, 0x123456, 0xFF0000}));
+        QCOMPARE(custom, customColours({0x00FF00, 0x123456, 0xFF0000}));
 
         // Qt would keep the custom colours in ~/.config/QtProject.conf; Tessaro keeps no settings.
         QDirIterator files(home.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);

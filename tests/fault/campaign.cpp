@@ -15,6 +15,7 @@
 // Prints a table of points tried and held, and every point that did not hold; exits 1 then.
 
 #include "platform/os/dos_attributes.h"
+#include "tests/posix_support.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -61,11 +62,8 @@ void setDosAttributes(const QString& path, const char* value)
 
 std::uint32_t dosAttributes(const QString& path)
 {
-    char value[256];
-    const ssize_t size = ::lgetxattr(QFile::encodeName(path).constData(), "user.DOSATTRIB", value, sizeof value);
-    if (size < 0)
-        return 0;
-    return tessaro::dos::attributesOf(std::string_view(value, static_cast<std::size_t>(size))).value_or(0xFFFFFFFF);
+    const auto value = tessaro::test::dosAttrib(path);
+    return value ? tessaro::dos::attributesOf(*value).value_or(0xFFFFFFFF) : 0;
 }
 
 QString hash(const QByteArray& bytes)
@@ -159,6 +157,14 @@ QByteArray lines(const QString& image)
     return (QLatin1Char('[') + Section + QStringLiteral("]\r\niconarea_image=%1\r\niconarea_text=0x00FF0000\r\n").arg(image)).toLatin1();
 }
 
+// A folder decorated as Windows leaves it: desktop.ini Hidden and System, the folder System.
+void decorated(const QString& target, const QByteArray& ini)
+{
+    write(target + QStringLiteral("/desktop.ini"), ini);
+    setDosAttributes(target + QStringLiteral("/desktop.ini"), "0x6");
+    setDosAttributes(target, "0x4");
+}
+
 struct Scenario {
     const char* name;
     std::function<void(const QString& target)> setup;
@@ -167,33 +173,24 @@ struct Scenario {
     const char* picture = "pictures/sea.jpg"; // in the work folder
 };
 
+const auto notes = [](const QString& target) { write(target + QStringLiteral("/notes.txt"), "mine"); };
 const Scenario scenarios[] = {
-    {"apply, fresh folder", [](const QString& target) { write(target + QStringLiteral("/notes.txt"), "mine"); }},
-    {"apply, merged into a desktop.ini", [](const QString& target) {
-         write(target + QStringLiteral("/desktop.ini"), "[.ShellClassInfo]\r\nInfoTip=mine\r\n");
-         setDosAttributes(target + QStringLiteral("/desktop.ini"), "0x6");
-         setDosAttributes(target, "0x4");
-     }},
+    {"apply, fresh folder", notes},
+    {"apply, merged into a desktop.ini", [](const QString& target) { decorated(target, "[.ShellClassInfo]\r\nInfoTip=mine\r\n"); }},
     {"apply, picture inside, replacing an older one", [](const QString& target) {
          write(target + QStringLiteral("/写真/海.jpg"), Picture);
          write(target + QStringLiteral("/old.jpg"), OldPicture);
-         write(target + QStringLiteral("/desktop.ini"), lines(QStringLiteral("old.jpg")));
-         setDosAttributes(target + QStringLiteral("/desktop.ini"), "0x6");
-         setDosAttributes(target, "0x4");
+         decorated(target, lines(QStringLiteral("old.jpg")));
      }, false, false, "target/写真/海.jpg"},
     {"take-off, desktop.ini rewritten", [](const QString& target) {
          write(target + QStringLiteral("/sea.jpg"), Picture);
-         write(target + QStringLiteral("/desktop.ini"), "[.ShellClassInfo]\r\nInfoTip=mine\r\n" + lines(QStringLiteral("sea.jpg")));
-         setDosAttributes(target + QStringLiteral("/desktop.ini"), "0x6");
-         setDosAttributes(target, "0x4");
+         decorated(target, "[.ShellClassInfo]\r\nInfoTip=mine\r\n" + lines(QStringLiteral("sea.jpg")));
      }, true},
     {"take-off, desktop.ini deleted", [](const QString& target) {
          write(target + QStringLiteral("/sea.jpg"), Picture);
-         write(target + QStringLiteral("/desktop.ini"), lines(QStringLiteral("sea.jpg")));
-         setDosAttributes(target + QStringLiteral("/desktop.ini"), "0x6");
-         setDosAttributes(target, "0x4");
+         decorated(target, lines(QStringLiteral("sea.jpg")));
      }, true},
-    {"two applies at once", [](const QString& target) { write(target + QStringLiteral("/notes.txt"), "mine"); }, false, true},
+    {"two applies at once", notes, false, true},
 };
 
 const char* const Faults[] = {"kill", "EIO", "ENOSPC", "EROFS"};
@@ -218,8 +215,7 @@ public:
         QProcess process;
         start(process, scenario, QStringLiteral("0:EIO"), trace);
         finish(process);
-        QStringList names = QString::fromLatin1(read(trace)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        return names;
+        return QString::fromLatin1(read(trace)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
 
     // The reader's view before and after a run free of faults.
@@ -377,8 +373,7 @@ int main(int argc, char* argv[])
     QString place;
     for (const QString& candidate : {qEnvironmentVariable("TESSARO_FAULT_WORK"), QStringLiteral("/var/tmp"), QCoreApplication::applicationDirPath()}) {
         const QTemporaryDir probe(candidate + QStringLiteral("/tessaro-probe-XXXXXX"));
-        if (!candidate.isEmpty() && probe.isValid()
-            && ::setxattr(QFile::encodeName(probe.path()).constData(), "user.DOSATTRIB", "0x4", 3, 0) == 0) {
+        if (!candidate.isEmpty() && probe.isValid() && tessaro::test::keepsUserXattrs(probe.path())) {
             place = candidate;
             break;
         }

@@ -102,27 +102,18 @@ static int fault(const char* name)
     if (!real) \
         real = (__typeof__(name)*)dlsym(RTLD_NEXT, #name)
 
-// A call whose failure is -1 with errno set.
-#define CALL(type, name, params, args) \
+// A call whose failure is `failed` with errno set.
+#define WRAP(type, name, failed, params, args) \
     type name params; \
     type name params \
     { \
         REAL(name); \
         if (fault(#name)) \
-            return -1; \
+            return failed; \
         return real args; \
     }
-
-// The same for a call that returns a pointer.
-#define POINTER(type, name, params, args) \
-    type name params; \
-    type name params \
-    { \
-        REAL(name); \
-        if (fault(#name)) \
-            return NULL; \
-        return real args; \
-    }
+#define CALL(type, name, params, args) WRAP(type, name, -1, params, args)
+#define POINTER(type, name, params, args) WRAP(type, name, NULL, params, args)
 
 // open and its kin take a mode only when they create.
 #define OPEN(name, params, args, flagsArg) \
@@ -240,22 +231,10 @@ CALL(int, lsetxattr, (const char* path, const char* name, const void* value, siz
 CALL(int, fsetxattr, (int fd, const char* name, const void* value, size_t size, int flags), (fd, name, value, size, flags))
 CALL(int, flock, (int fd, int operation), (fd, operation))
 
-int ioctl(int fd, unsigned long request, ...);
-int ioctl(int fd, unsigned long request, ...)
-{
-    REAL(ioctl);
-    va_list list;
-    va_start(list, request);
-    void* argument = va_arg(list, void*);
-    va_end(list);
-    if (fault("ioctl"))
-        return -1;
-    return real(fd, request, argument);
-}
-
-#define FCNTL(name) \
-    int name(int fd, int command, ...); \
-    int name(int fd, int command, ...) \
+// ioctl and fcntl pass their optional third argument on as a pointer, whatever it is.
+#define VARIADIC(name, request) \
+    int name(int fd, request command, ...); \
+    int name(int fd, request command, ...) \
     { \
         REAL(name); \
         va_list list; \
@@ -266,5 +245,6 @@ int ioctl(int fd, unsigned long request, ...)
             return -1; \
         return real(fd, command, argument); \
     }
-FCNTL(fcntl)
-FCNTL(fcntl64)
+VARIADIC(ioctl, unsigned long)
+VARIADIC(fcntl, int)
+VARIADIC(fcntl64, int)

@@ -8,6 +8,7 @@
 
 #include "decoration/desktop_ini.h"
 #include "decoration/reader_codec.h"
+#include "platform/os/os_services.h"
 #include "tests/win/result_line.h"
 
 #include <cstdio>
@@ -21,44 +22,13 @@ namespace {
 
 std::u16string fromUtf8(std::string_view bytes)
 {
-    std::u16string text;
-    for (std::size_t i = 0; i < bytes.size();) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        char32_t c = length == 1 ? lead : lead & (0x3F >> (length - 1));
-        for (int k = 1; k < length && i + k < bytes.size(); ++k)
-            c = c << 6 | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
-        i += length;
-        if (c >= 0x10000) {
-            text += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-            text += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            text += static_cast<char16_t>(c);
-        }
-    }
-    return text;
+    return tessaro::os::decodeExactly(bytes, "UTF-8").value_or(u"");
 }
 
-// As reader.exe prints a value.
+// As reader.exe prints a value; one holding a lone surrogate (U+FFFD there) as U+FFFD alone.
 std::string escaped(std::u16string_view text)
 {
-    std::string utf8;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size())
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        if (c < 0x80) {
-            utf8 += static_cast<char>(c);
-        } else if (c < 0x800) {
-            utf8 += {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
-        } else if (c < 0x10000) {
-            utf8 += {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
-        } else {
-            utf8 += {static_cast<char>(0xF0 | c >> 18), static_cast<char>(0x80 | (c >> 12 & 0x3F)),
-                     static_cast<char>(0x80 | (c >> 6 & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
-        }
-    }
-    return escapedValue(utf8);
+    return escapedValue(tessaro::os::encodeExactly(text, "UTF-8").value_or("\xEF\xBF\xBD"));
 }
 
 int refused(ini::Refusal why)

@@ -13,6 +13,7 @@
 #include <colordlg.h>
 
 #include <algorithm>
+#include <set>
 #include <vector>
 
 #include <io.h>
@@ -48,10 +49,7 @@ std::string hex(const std::string& bytes)
 
 std::string hex16(const std::u16string& text)
 {
-    std::string bytes;
-    for (char16_t unit : text)
-        bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-    return hex(bytes);
+    return hex(std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2)); // little-endian, as Windows is
 }
 
 std::string utf8(const fs::path& path)
@@ -129,9 +127,7 @@ void checkFiles(const fs::path& scratch, const fs::path& source, const fs::path&
     check(!copied.error && copied.placed && readAll(target / L"新しい 名前.jpg") == content, "copyAsNew() copies under the name given");
     check(exists(os::writeNewFile(ini, "x")) && readAll(ini) == "[.ShellClassInfo]\r\n", "writeNewFile() never opens a file there");
     check(!os::writeNewFile(scratch / L"新.ini", "abc") && readAll(scratch / L"新.ini") == "abc", "writeNewFile() writes a new file");
-    std::size_t files = 0;
-    for (const auto& item : fs::directory_iterator(target))
-        files += item.is_regular_file() ? 1 : 0;
+    const auto files = std::ranges::count_if(fs::directory_iterator(target), [](const auto& item) { return item.is_regular_file(); });
     check(files == 4, "no temporary file is left behind", std::to_string(files));
 
     ::SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_READONLY);
@@ -198,11 +194,10 @@ void checkLeftovers(const fs::path& scratch)
         os::removeLeftovers(folder, [](const fs::path& name) { return name == L"desktop.ini"; });
         ::CloseHandle(going);
     }
-    std::vector<std::wstring> left;
+    std::set<std::wstring> left;
     for (const auto& item : fs::directory_iterator(folder))
-        left.push_back(item.path().filename().wstring());
-    std::sort(left.begin(), left.end());
-    check(left == std::vector<std::wstring>{L".mine.tessaro-x", L".sea.jpg.tessaro-Going123", L"desktop.ini"},
+        left.insert(item.path().filename().wstring());
+    check(left == std::set<std::wstring>{L".mine.tessaro-x", L".sea.jpg.tessaro-Going123", L"desktop.ini"},
           "removeLeftovers() clears what ended runs left, puts a wanted picture back, leaves a running one's");
 
     const fs::path base = scratch / L"staging";
@@ -265,8 +260,7 @@ void checkAll(const fs::path& scratch)
         check(got == root, "volumeOf(" + utf8(path) + ") is " + utf8(root), "got " + utf8(got));
     }
 
-    const auto documents = os::documentsFolder();
-    const auto pictures = os::picturesFolder();
+    const auto documents = os::documentsFolder(), pictures = os::picturesFolder();
     check(documents && fs::is_directory(*documents), "documentsFolder() is an existing folder");
     check(pictures && fs::is_directory(*pictures) && pictures != documents, "picturesFolder() is another folder");
 
@@ -314,12 +308,9 @@ void checkAll(const fs::path& scratch)
     std::string content;
     for (int i = 0; i < 16384; ++i)
         content += static_cast<char>((i + i / 256) & 0xFF);
-    std::ofstream(source, std::ios::binary) << content;
+    write(source, content);
     os::copyToFolder(source, target, [](const fs::path&) { return true; });
-    std::ifstream copied(target / source.filename(), std::ios::binary);
-    check(std::string(std::istreambuf_iterator<char>(copied), {}) == content,
-          "copyToFolder() puts the source's bytes into the folder under its own name");
-    copied.close();
+    check(readAll(target / source.filename()) == content, "copyToFolder() puts the source's bytes into the folder under its own name");
     checkFiles(scratch, source, target, content);
     checkLeftovers(scratch);
 
@@ -356,9 +347,7 @@ void checkAll(const fs::path& scratch)
     for (const auto& [folder, argument] : received) {
         fs::remove(log);
         const std::error_code error = os::runHiddenAndWait(fake, os::attribCommandLine(folder));
-        std::ifstream in(log, std::ios::binary);
-        const std::string got(std::istreambuf_iterator<char>(in), {});
-        const std::string line = "+s\t" + argument + "\n";
+        const std::string got = readAll(log), line = "+s\t" + argument + "\n";
         check(!error && got == line + line, "the attribute command receives " + argument + " for " + utf8(folder), got);
     }
 
