@@ -47,6 +47,15 @@ private Q_SLOTS:
         QVERIFY(file);
         QCOMPARE(QByteArray::fromStdString(file.value->bytes), bytes);
     }
+
+    // A value is read to the end of its line: a line break in the path would add lines of its own.
+    void choice_withALineBreakInThePicturesPath_isRefused()
+    {
+        for (const QChar lineBreak : {QChar(u'\r'), QChar(u'\n')}) {
+            const auto reason = checkChoice({QStringLiteral("pics"), QStringLiteral("sea") + lineBreak + QStringLiteral(".jpg"), true, QStringLiteral("FF")});
+            QVERIFY(reason && reason->contains(QStringLiteral("改行")));
+        }
+    }
 };
 
 TESSARO_TEST_GUILESS_MAIN(SettingsFileTest)
