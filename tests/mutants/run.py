@@ -12,7 +12,8 @@ for some fault earns its place, a test that never is can be folded into another.
 
 Each fault's file is given back its own bytes after the fault's run, whatever happens (an
 error, Ctrl-C, SIGTERM); the script checks that it was. Only the tests whose executables the
-fault rebuilt are run: the others are the program as the suite last passed it.
+fault rebuilt are run (for a test script, the built programs it is given): the others are the
+program as the suite last passed it.
 """
 
 import argparse
@@ -138,21 +139,24 @@ def build_all(build, log):
 
 
 def test_executables(build):
-    """Each test's name and the executable it runs."""
+    """Each test's name and what of the build it runs: its executable, or, for a script
+    (bash staged_flush.sh tessaro_decorate ...), the built programs it is given."""
     out = subprocess.run(["ctest", "--test-dir", str(build), "--show-only=json-v1"], cwd=ROOT,
                          stdout=subprocess.PIPE, text=True, check=True)
+    built = str(Path(build).resolve()) + os.sep
     tests = {}
     for test in json.loads(out.stdout).get("tests", []):
         command = test.get("command") or []
-        tests[test["name"]] = Path(command[0]) if command else None
+        tests[test["name"]] = [Path(c) for c in command if str(Path(c).resolve()).startswith(built)] or \
+            [Path(c) for c in command[:1]]
     return tests
 
 
 def mtimes(tests):
     stamp = {}
-    for name, exe in tests.items():
+    for name, files in tests.items():
         try:
-            stamp[name] = exe.stat().st_mtime_ns if exe else None
+            stamp[name] = tuple(f.stat().st_mtime_ns for f in files)
         except OSError:
             stamp[name] = None
     return stamp
