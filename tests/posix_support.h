@@ -187,6 +187,7 @@ private:
     QString m_why;
     pid_t m_daemon = -1;
 };
+
 // Everything at and below `root`, links not followed: each entry's kind, mode, bytes or link
 // target, and DOS attributes, so that a comparison shows any change at all.
 inline QStringList snapshot(const QString& root)
