@@ -50,8 +50,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("n");
         QTest::addColumn<QString>("numbered");
-        QTest::newRow("first: the name itself") << "sea.jpg" << 1 << "sea.jpg";
-        QTest::newRow("second") << "sea.jpg" << 2 << "sea (2).jpg";
         QTest::newRow("the last extension") << "sea.old.jpg" << 12 << "sea.old (12).jpg";
         QTest::newRow("no extension") << "sea" << 3 << "sea (3)";
         QTest::newRow("a dot first is no extension") << ".sea" << 2 << ".sea (2)";

@@ -116,15 +116,11 @@ const MarkCase markCases[] = {
 struct TakeOffCase { const char* name; QString picture; QByteArray before; QByteArray after; bool yes = true; bool tick = false;
                      bool offered = true; bool changed = false; };
 const QByteArray ansiShell = "[.ShellClassInfo]\r\nIconResource=C:\\x.dll,3\r\n";
-const QString shell = QStringLiteral("[.ShellClassInfo]\r\nInfoTip=旅行の写真\r\n");
 const QString sea = QStringLiteral("sea.jpg");
 const TakeOffCase takeOffCases[] = {
     {"three lines, the picture's box left off", sea, {}, {}},
     {"blank lines around them: nothing left", sea, " \r\n\t\r\n" + lines(sea) + "\r\n \r\n", {}},
     {"ANSI, merged", sea, ansiShell + lines(sea) + "[Other]\nk = v\n", ansiShell + "[Other]\nk = v\n"},
-    {"UTF-16LE, merged", QStringLiteral("海.jpg"), utf16(linesText(QStringLiteral("海.jpg")) + shell), utf16(shell)},
-    {"our section keeps another key", sea, (Section + QStringLiteral("\nIconArea_TextBackground=0x0\niconarea_image=sea.jpg\n")).toLatin1(),
-     (Section + QStringLiteral("\nIconArea_TextBackground=0x0\n")).toLatin1()},
     {"No, box ticked: nothing changes", sea, {}, lines(sea), false, true},
     {"inside, ticked", sea, {}, {}, true, true},
     {"in a subfolder, ticked", QStringLiteral("pics\\sea.jpg"), {}, {}, true, true},
