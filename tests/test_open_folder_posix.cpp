@@ -17,7 +17,6 @@ namespace {
 // with the folder as its one argument.
 struct OpenCase { const char* name; const char* opener; bool folderExists; std::error_code expected; bool opened; };
 const OpenCase openCases[] = {
-    {"opened", "exit 0", true, {}, true},
     {"missing folder, opener not run", "exit 0", false, std::error_code(ENOENT, std::system_category()), false},
     {"opener without a file manager", "exit 3", true, make_error_code(os::Failure::NoFileManager), true},
     {"file manager failed", "exit 4", true, make_error_code(os::Failure::OpenerFailed), true},
