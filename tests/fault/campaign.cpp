@@ -34,6 +34,8 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
+using namespace tessaro::test;
+
 namespace {
 
 const QString Section = QStringLiteral("{BE098140-A513-11D0-A3A4-00C04FD706EC}");
@@ -56,7 +58,7 @@ void setDosAttributes(const QString& path, const char* value)
 
 std::uint32_t dosAttributes(const QString& path)
 {
-    const auto value = tessaro::test::dosAttrib(path);
+    const auto value = dosAttrib(path);
     return value ? tessaro::dos::attributesOf(*value).value_or(0xFFFFFFFF) : 0;
 }
 
@@ -105,7 +107,7 @@ QString readerView(const QString& folder, bool anyCopyNumber = false)
         return QStringLiteral("System, no desktop.ini");
     if (!S_ISREG(info.st_mode))
         return QStringLiteral("System, desktop.ini no file");
-    const QByteArray bytes = tessaro::test::readFile(ini);
+    const QByteArray bytes = readFile(ini);
     const QString text = bytes.startsWith("\xFF\xFE")
         ? QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2), (bytes.size() - 2) / 2)
         : QString::fromLatin1(bytes);
@@ -125,14 +127,14 @@ QString readerView(const QString& folder, bool anyCopyNumber = false)
     // A leading separator still names a file in the folder: "a//b" is "a/b".
     const QString picture = folder + QLatin1Char('/') + QString(*image).replace(QLatin1Char('\\'), QLatin1Char('/'));
     const bool there = QFileInfo(picture).isFile();
-    return view + QStringLiteral(", picture %1 %2").arg(shownImage, there ? hash(tessaro::test::readFile(picture)) : QStringLiteral("missing"));
+    return view + QStringLiteral(", picture %1 %2").arg(shownImage, there ? hash(readFile(picture)) : QStringLiteral("missing"));
 }
 
 // What of ours a run that ended early can leave: hidden copies in the folder, staging folders.
 QStringList leftovers(const QString& folder, const QString& temporary)
 {
-    QStringList found = tessaro::test::entriesOf(folder).filter(QLatin1String(".tessaro-"));
-    for (const QString& name : tessaro::test::entriesOf(temporary)) {
+    QStringList found = entriesOf(folder).filter(QLatin1String(".tessaro-"));
+    for (const QString& name : entriesOf(temporary)) {
         if (name.startsWith(QLatin1String("tessaro-")))
             found << QStringLiteral("$TMPDIR/") + name;
     }
@@ -200,7 +202,7 @@ public:
         prepare(scenario);
         const QString trace = m_work.filePath(QStringLiteral("trace"));
         run(scenario, QStringLiteral("0:EIO"), trace);
-        return QString::fromLatin1(tessaro::test::readFile(trace)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        return QString::fromLatin1(readFile(trace)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
 
     // The reader's view before and after a run free of faults.
@@ -356,7 +358,7 @@ int main(int argc, char* argv[])
     }
     // Where Samba and Wine keep DOS attributes: a place on disk, as a tmpfs may refuse them.
     const QString chosen = qEnvironmentVariable("TESSARO_FAULT_WORK");
-    const QString place = chosen.isEmpty() ? tessaro::test::userXattrTemplate() : chosen + QStringLiteral("/tessaro-XXXXXX");
+    const QString place = chosen.isEmpty() ? userXattrTemplate() : chosen + QStringLiteral("/tessaro-XXXXXX");
     if (place.isEmpty()) {
         std::fputs("tessaro_fault_campaign: no folder here keeps user.* extended attributes (set TESSARO_FAULT_WORK)\n", stderr);
         return 2;
