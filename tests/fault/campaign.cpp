@@ -34,6 +34,8 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
+using namespace tessaro::test;
+
 namespace {
 
 const QString Section = QStringLiteral("{BE098140-A513-11D0-A3A4-00C04FD706EC}");
@@ -48,12 +50,6 @@ void write(const QString& path, const QByteArray& bytes)
         qFatal("cannot write %s", qPrintable(path));
 }
 
-QByteArray read(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 void setDosAttributes(const QString& path, const char* value)
 {
     if (::lsetxattr(QFile::encodeName(path).constData(), "user.DOSATTRIB", value, std::strlen(value), 0) != 0)
@@ -62,7 +58,7 @@ void setDosAttributes(const QString& path, const char* value)
 
 std::uint32_t dosAttributes(const QString& path)
 {
-    const auto value = tessaro::test::dosAttrib(path);
+    const auto value = dosAttrib(path);
     return value ? tessaro::dos::attributesOf(*value).value_or(0xFFFFFFFF) : 0;
 }
 
@@ -111,7 +107,7 @@ QString readerView(const QString& folder, bool anyCopyNumber = false)
         return QStringLiteral("System, no desktop.ini");
     if (!S_ISREG(info.st_mode))
         return QStringLiteral("System, desktop.ini no file");
-    const QByteArray bytes = read(ini);
+    const QByteArray bytes = readFile(ini);
     const QString text = bytes.startsWith("\xFF\xFE")
         ? QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2), (bytes.size() - 2) / 2)
         : QString::fromLatin1(bytes);
@@ -128,24 +124,17 @@ QString readerView(const QString& folder, bool anyCopyNumber = false)
                                                                 marks & tessaro::dos::System ? QStringLiteral("S") : QString());
     if (!image)
         return view;
-    QString relative = *image;
-    relative.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    while (relative.startsWith(QLatin1Char('/')))
-        relative.remove(0, 1);
-    const QString picture = folder + QLatin1Char('/') + relative;
+    // A leading separator still names a file in the folder: "a//b" is "a/b".
+    const QString picture = folder + QLatin1Char('/') + QString(*image).replace(QLatin1Char('\\'), QLatin1Char('/'));
     const bool there = QFileInfo(picture).isFile();
-    return view + QStringLiteral(", picture %1 %2").arg(shownImage, there ? hash(read(picture)) : QStringLiteral("missing"));
+    return view + QStringLiteral(", picture %1 %2").arg(shownImage, there ? hash(readFile(picture)) : QStringLiteral("missing"));
 }
 
 // What of ours a run that ended early can leave: hidden copies in the folder, staging folders.
 QStringList leftovers(const QString& folder, const QString& temporary)
 {
-    QStringList found;
-    for (const QString& name : QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
-        if (name.contains(QLatin1String(".tessaro-")))
-            found << name;
-    }
-    for (const QString& name : QDir(temporary).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
+    QStringList found = entriesOf(folder).filter(QLatin1String(".tessaro-"));
+    for (const QString& name : entriesOf(temporary)) {
         if (name.startsWith(QLatin1String("tessaro-")))
             found << QStringLiteral("$TMPDIR/") + name;
     }
@@ -212,10 +201,8 @@ public:
     {
         prepare(scenario);
         const QString trace = m_work.filePath(QStringLiteral("trace"));
-        QProcess process;
-        start(process, scenario, QStringLiteral("0:EIO"), trace);
-        finish(process);
-        return QString::fromLatin1(read(trace)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        run(scenario, QStringLiteral("0:EIO"), trace);
+        return QString::fromLatin1(readFile(trace)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
 
     // The reader's view before and after a run free of faults.
@@ -326,10 +313,10 @@ private:
         return outcome;
     }
 
-    Outcome run(const Scenario& scenario, const QString& fault)
+    Outcome run(const Scenario& scenario, const QString& fault, const QString& trace = {})
     {
         QProcess process;
-        start(process, scenario, fault, {});
+        start(process, scenario, fault, trace);
         return finish(process);
     }
 
@@ -370,21 +357,15 @@ int main(int argc, char* argv[])
             only = arguments[i + 1];
     }
     // Where Samba and Wine keep DOS attributes: a place on disk, as a tmpfs may refuse them.
-    QString place;
-    for (const QString& candidate : {qEnvironmentVariable("TESSARO_FAULT_WORK"), QStringLiteral("/var/tmp"), QCoreApplication::applicationDirPath()}) {
-        const QTemporaryDir probe(candidate + QStringLiteral("/tessaro-probe-XXXXXX"));
-        if (!candidate.isEmpty() && probe.isValid() && tessaro::test::keepsUserXattrs(probe.path())) {
-            place = candidate;
-            break;
-        }
-    }
+    const QString chosen = qEnvironmentVariable("TESSARO_FAULT_WORK");
+    const QString place = chosen.isEmpty() ? userXattrTemplate() : chosen + QStringLiteral("/tessaro-XXXXXX");
     if (place.isEmpty()) {
         std::fputs("tessaro_fault_campaign: no folder here keeps user.* extended attributes (set TESSARO_FAULT_WORK)\n", stderr);
         return 2;
     }
-    Campaign campaign(arguments[1], arguments[2], place + QStringLiteral("/tessaro-faults-XXXXXX"));
+    Campaign campaign(arguments[1], arguments[2], place);
     if (!campaign.valid())
-        qFatal("no work folder in %s", qPrintable(place));
+        qFatal("no work folder at %s", qPrintable(place));
 
     QElapsedTimer clock;
     clock.start();

@@ -31,23 +31,17 @@ static size_t traced;
 
 static void configure(void)
 {
-    static int done;
-    if (done)
-        return;
-    done = 1;
+    static const char* const names[] = {"kill", "EIO", "ENOSPC", "EROFS"};
+    static const int errors[] = {0, EIO, ENOSPC, EROFS};
     const char* fault = getenv("TESSARO_FAULT");
-    if (!fault)
-        return;
     char* rest = NULL;
-    target = strtol(fault, &rest, 10);
-    if (!rest || *rest != ':')
-        return;
-    ++rest;
-    failure = strcmp(rest, "kill") == 0 ? 0 : strcmp(rest, "EIO") == 0 ? EIO : strcmp(rest, "ENOSPC") == 0 ? ENOSPC
-            : strcmp(rest, "EROFS") == 0                                ? EROFS
-                                                                        : -1;
-    if (failure < 0)
-        target = -1;
+    const long n = fault ? strtol(fault, &rest, 10) : -1;
+    for (size_t i = 0; rest && *rest == ':' && i < sizeof errors / sizeof *errors; ++i) {
+        if (strcmp(rest + 1, names[i]) == 0) {
+            target = n;
+            failure = errors[i];
+        }
+    }
 }
 
 static void writeTrace(void)
@@ -104,7 +98,6 @@ static int fault(const char* name)
 
 // A call whose failure is `failed` with errno set.
 #define WRAP(type, name, failed, params, args) \
-    type name params; \
     type name params \
     { \
         REAL(name); \
@@ -117,7 +110,6 @@ static int fault(const char* name)
 
 // open and its kin take a mode only when they create.
 #define OPEN(name, params, args, flagsArg) \
-    int name params; \
     int name params \
     { \
         REAL(name); \
@@ -145,7 +137,6 @@ CALL(int, creat, (const char* path, mode_t mode), (path, mode))
 CALL(int, creat64, (const char* path, mode_t mode), (path, mode))
 
 // A failed close frees the descriptor all the same, as Linux's does.
-int close(int fd);
 int close(int fd)
 {
     REAL(close);
@@ -207,7 +198,6 @@ CALL(ssize_t, readlinkat, (int dir, const char* path, char* buffer, size_t size)
 POINTER(char*, realpath, (const char* path, char* resolved), (path, resolved))
 POINTER(char*, canonicalize_file_name, (const char* path), (path))
 
-int access(const char* path, int mode);
 int access(const char* path, int mode)
 {
     REAL(access);
@@ -233,7 +223,6 @@ CALL(int, flock, (int fd, int operation), (fd, operation))
 
 // ioctl and fcntl pass their optional third argument on as a pointer, whatever it is.
 #define VARIADIC(name, request) \
-    int name(int fd, request command, ...); \
     int name(int fd, request command, ...) \
     { \
         REAL(name); \

@@ -31,10 +31,17 @@ std::string escaped(std::u16string_view text)
     return escapedValue(tessaro::os::encodeExactly(text, "UTF-8").value_or("\xEF\xBF\xBD"));
 }
 
-int refused(ini::Refusal why)
+// Writes what `result` holds, as `bytesOf` gives it, or says why the file was refused.
+template <typename Result, typename BytesOf>
+int give(const Result& result, BytesOf bytesOf)
 {
-    std::fprintf(stderr, "refused %d\n", static_cast<int>(why));
-    return 1;
+    if (!result) {
+        std::fprintf(stderr, "refused %d\n", static_cast<int>(result.refusal));
+        return 1;
+    }
+    const std::string out = bytesOf(*result.value);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
 }
 
 } // namespace
@@ -49,23 +56,12 @@ int main(int argc, char** argv)
     std::ifstream in(argv[2], std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(in), {}};
     const ini::Codec& codec = tessaro::readerCodec();
-    std::string out;
     if (command == "read") {
-        const auto values = ini::read(bytes, codec);
-        if (!values)
-            return refused(values.refusal);
-        out = "image=" + escaped(values.value->image.value_or(u"")) + " text=" + escaped(values.value->text.value_or(u"")) + "\n";
-    } else if (command == "merge") {
-        const auto merged = ini::merge(bytes, fromUtf8(argv[3]), fromUtf8(argv[4]), codec);
-        if (!merged)
-            return refused(merged.refusal);
-        out = merged.value->bytes;
-    } else {
-        const auto removed = ini::remove(bytes, codec);
-        if (!removed)
-            return refused(removed.refusal);
-        out = removed.value->file.bytes;
+        return give(ini::read(bytes, codec), [](const auto& values) {
+            return "image=" + escaped(values.image.value_or(u"")) + " text=" + escaped(values.text.value_or(u"")) + "\n";
+        });
     }
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    return 0;
+    if (command == "merge")
+        return give(ini::merge(bytes, fromUtf8(argv[3]), fromUtf8(argv[4]), codec), [](const auto& merged) { return merged.bytes; });
+    return give(ini::remove(bytes, codec), [](const auto& removed) { return removed.file.bytes; });
 }

@@ -110,15 +110,11 @@ int wmain(int argc, wchar_t** argv)
     ::PathAppendW(ini, L"desktop.ini");
 
     const std::wstring image = profileValue(ini, L"IconArea_Image", false);
-    const std::wstring trimmedImage = profileValue(ini, L"IconArea_Image", true);
-    std::wstring path;
-    if (!trimmedImage.empty()) {
+    std::wstring path = profileValue(ini, L"IconArea_Image", true);
+    if (!path.empty() && ::PathIsRelativeW(path.c_str())) {
         wchar_t joined[MAX_PATH * 2];
-        ::lstrcpynW(joined, trimmedImage.c_str(), MAX_PATH * 2);
-        if (::PathIsRelativeW(trimmedImage.c_str())) {
-            ::lstrcpynW(joined, folder.c_str(), MAX_PATH * 2);
-            ::PathAppendW(joined, trimmedImage.c_str());
-        }
+        ::lstrcpynW(joined, folder.c_str(), MAX_PATH * 2);
+        ::PathAppendW(joined, path.c_str());
         path = joined;
     }
     const std::wstring text = profileValue(ini, L"IconArea_Text", false);
