@@ -33,6 +33,11 @@ std::vector<std::string> allTexts(std::string_view alphabet, std::size_t length)
     return texts;
 }
 
+// The window's file list: the pictures it can show.
+struct PictureList : FileList {
+    PictureList() { setPattern(QStringLiteral("*.bmp;*.jpg;*.gif")); }
+};
+
 // Once every read for the list has ended, and whatever it posted has been taken.
 void waitForTheReaders()
 {
@@ -55,8 +60,7 @@ private Q_SLOTS:
         const QStringList names = QStringLiteral("b.JPG A.jpg c.Gif a.b.BmP d.jpeg e.png Z.BMP f.jpg.txt jpg 写真.jpg").split(QLatin1Char(' '));
         for (const QString& name : names)
             writeFile(dir.filePath(name), "x");
-        FileList list;
-        list.setPattern(QStringLiteral("*.bmp;*.jpg;*.gif"));
+        PictureList list;
         QVERIFY(list.setPath(dir.path()));
         QCOMPARE(entries(list).join(QLatin1Char(' ')), QStringLiteral("a.b.BmP A.jpg b.JPG c.Gif Z.BMP 写真.jpg"));
 
@@ -69,8 +73,7 @@ private Q_SLOTS:
 
     void fileList_bigFolder_listsEveryPictureSortedOnceRead()
     {
-        FileList list;
-        list.setPattern(QStringLiteral("*.bmp;*.jpg;*.gif"));
+        PictureList list;
         QVERIFY(list.setPath(path(QStringLiteral("small"))));
         QVERIFY(list.setPath(path(QStringLiteral("big"))));
         QCOMPARE(list.path(), path(QStringLiteral("big")));
@@ -83,8 +86,7 @@ private Q_SLOTS:
 
     void fileList_leftBeforeTheReadEnds_showsOnlyTheNewFolder()
     {
-        FileList list;
-        list.setPattern(QStringLiteral("*.bmp;*.jpg;*.gif"));
+        PictureList list;
         QSignalSpy clicks(&list, &FileList::clicked);
         QVERIFY(list.setPath(path(QStringLiteral("big"))));
         QVERIFY(list.setPath(path(QStringLiteral("small"))));
@@ -100,8 +102,7 @@ private Q_SLOTS:
 
     void fileList_patternChangedWhileReading_usesTheNewPattern()
     {
-        FileList list;
-        list.setPattern(QStringLiteral("*.bmp;*.jpg;*.gif"));
+        PictureList list;
         QVERIFY(list.setPath(path(QStringLiteral("big"))));
         list.setPattern(QStringLiteral("*.gif"));
         QTRY_VERIFY(!list.filling());
@@ -120,8 +121,7 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         writeFile(dir.filePath(QStringLiteral("b.jpg")), "x");
-        FileList list;
-        list.setPattern(QStringLiteral("*.bmp;*.jpg;*.gif"));
+        PictureList list;
         QVERIFY(list.setPath(dir.path()));
         list.setListIndex(0);
         writeFile(dir.filePath(QStringLiteral("a.jpg")), "x");
