@@ -42,23 +42,31 @@ class BrowserTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void dir1Moves_file1FollowsWithTheFoldersPictures()
+    // The preview and its sample caption go with the selection when the folder changes.
+    void dir1Moves_file1FollowsWithTheFoldersPictures_thePreviewClears()
     {
         TempHome home;
         const QString two = home.mkpath(QStringLiteral("one/two"));
         for (const char* name : {"b.JPG", "A.gif", "notes.txt"})
             writeFile(two + QLatin1Char('/') + QLatin1String(name), "x");
+        QVERIFY(twoColourImage(QSize(10, 10), Qt::green, Qt::green).save(home.path(QStringLiteral("one/good.bmp"))));
         Window w(home);
+        auto* sample = w.find<QLabel>("Label1");
         w.form.show(); // the lists follow the disk while they are shown
         QVERIFY(w.dir1->setPath(home.path(QStringLiteral("one"))));
         QCOMPARE(w.file1->path(), w.dir1->path());
+        QVERIFY(!sample->isVisible()); // no picture, no caption over it
+        QVERIFY(!w.click(QStringLiteral("good.bmp")).isNull());
+        QVERIFY(sample->isVisible());
 
         // The user moves the highlight to "two", below "one".
         w.dir1->selectionModel()->setCurrentIndex(w.dir1->model()->index(0, 0, w.dir1->currentIndex()), QItemSelectionModel::ClearAndSelect);
         QCOMPARE(w.dir1->path(), QDir::toNativeSeparators(two));
-        QCOMPARE(w.dir1->toolTip(), w.dir1->path());
         QCOMPARE(w.file1->path(), w.dir1->path());
         QCOMPARE(entries(*w.file1), (QStringList{QStringLiteral("A.gif"), QStringLiteral("b.JPG")}));
+        QCOMPARE(w.file1->listIndex(), -1);
+        QVERIFY(w.image1->picture().isNull());
+        QVERIFY(!sample->isVisible());
 
         // "two" removed meanwhile: both lists go back to the folder that is left, quietly.
         QVERIFY(watching(*w.dir1, QDir::toNativeSeparators(two)));
@@ -68,28 +76,14 @@ private Q_SLOTS:
         QVERIFY(w.dialogs.messages.isEmpty());
     }
 
-    void drive1_otherDrive_movesDir1AndFile1ToItsRoot()
-    {
-        TempHome home;
-        const QString other = home.mkpath(QStringLiteral("usb"));
-        writeFile(other + QStringLiteral("/photo.jpg"), "x");
-        FakeVolumes volumes({os::systemVolume(), toPath(other)});
-        Window w(home);
-        auto* drive1 = w.find<DriveList>("Drive1");
-        QVERIFY(drive1->setDrive(other));
-        QCOMPARE(w.dir1->path(), other);
-        QCOMPARE(w.dir1->root(), other);
-        QCOMPARE(w.file1->path(), other);
-        QCOMPARE(entries(*w.file1), QStringList{QStringLiteral("photo.jpg")});
-        QCOMPARE(drive1->toolTip(), other);
-    }
-
     // A mount point inside the tree opens as a folder; the drive list keeps showing the drive
-    // the tree is on, and choosing that drive again goes back to its current folder.
-    void dir1_mountPointBelow_keepsTheDrive_andTheDriveAgainGoesBack()
+    // the tree is on, and choosing that drive again goes back to its current folder. Another
+    // drive chosen moves both lists to its root.
+    void dir1_mountPointBelow_keepsTheDrive_andADriveChosenMovesTheListsThere()
     {
         TempHome home;
         const QString usb = home.mkpath(QStringLiteral("usb"));
+        writeFile(usb + QStringLiteral("/photo.jpg"), "x");
         FakeVolumes volumes({os::systemVolume(), toPath(usb)});
         Window w(home);
         auto* drive1 = w.find<DriveList>("Drive1");
@@ -104,6 +98,13 @@ private Q_SLOTS:
         Q_EMIT drive1->activated(drive1->currentIndex());
         QCOMPARE(w.dir1->path(), QDir::toNativeSeparators(QDir::currentPath()));
         QCOMPARE(w.file1->path(), w.dir1->path());
+
+        QVERIFY(drive1->setDrive(usb));
+        QCOMPARE(w.dir1->path(), usb);
+        QCOMPARE(w.dir1->root(), usb);
+        QCOMPARE(w.file1->path(), usb);
+        QCOMPARE(entries(*w.file1), QStringList{QStringLiteral("photo.jpg")});
+        QCOMPARE(drive1->toolTip(), usb);
     }
 
     // Too big to show here says nothing of whether the file manager can draw it: that one is
@@ -117,9 +118,7 @@ private Q_SLOTS:
         writeFile(folder + QStringLiteral("/huge.bmp"), bmpFile(16000, 16000, 0));
         Window w(home);
         QVERIFY(w.dir1->setPath(folder));
-        const QImage shown = w.click(QStringLiteral("good.bmp")); // stretched to the box
-        QCOMPARE(shown.size(), w.image1->pictureSize());
-        QCOMPARE(shown.pixelColor(shown.width() * 7 / 8, shown.height() / 2), QColor(Qt::blue));
+        QVERIFY(!w.click(QStringLiteral("good.bmp")).isNull());
         QVERIFY(w.dialogs.messages.isEmpty());
         QVERIFY(w.click(QStringLiteral("letter.jpg")).isNull());
         QCOMPARE(w.dialogs.messages.size(), 1);
@@ -171,26 +170,6 @@ private Q_SLOTS:
         QVERIFY(cleared);
         QCOMPARE(w.dialogs.messages.size(), 2); // one for the preview, one for apply
         QVERIFY(!QFile::exists(home.path(QStringLiteral("desktop.ini"))));
-    }
-
-    void preview_dir1Moves_clearsThePreviewWithTheSelection()
-    {
-        TempHome home;
-        const QString folder = home.mkpath(QStringLiteral("pics"));
-        home.mkpath(QStringLiteral("pics/more"));
-        QVERIFY(twoColourImage(QSize(10, 10), Qt::green, Qt::green).save(folder + QStringLiteral("/good.bmp")));
-        Window w(home);
-        auto* sample = w.find<QLabel>("Label1");
-        QVERIFY(w.dir1->setPath(folder));
-        QVERIFY(!sample->isVisibleTo(&w.form)); // no picture, no caption over it
-        QVERIFY(!w.click(QStringLiteral("good.bmp")).isNull());
-        QVERIFY(sample->isVisibleTo(&w.form));
-
-        QVERIFY(w.dir1->setPath(folder + QStringLiteral("/more")));
-        QCOMPARE(w.file1->listIndex(), -1);
-        QVERIFY(w.image1->picture().isNull());
-        QVERIFY(!sample->isVisibleTo(&w.form));
-        QVERIFY(w.dialogs.messages.isEmpty());
     }
 
     // The file list follows its folder: a picture made there comes, the one selected stays

@@ -68,8 +68,7 @@ private Q_SLOTS:
     void inspect_neverFollowsALink_data() { rows(inspectCases); }
     void inspect_neverFollowsALink()
     {
-        QFETCH(int, row);
-        const InspectCase& c = inspectCases[row];
+        const InspectCase& c = currentRow(inspectCases);
         const Files files;
         os::Entry entry{Kind::Folder, "stale"};
         const auto error = os::inspect(files.at(c.path).toStdString(), true, c.limit, entry);
@@ -86,8 +85,7 @@ private Q_SLOTS:
     void sameContents_onlyARegularFile_data() { rows(sameCases); }
     void sameContents_onlyARegularFile()
     {
-        QFETCH(int, row);
-        const SameCase& c = sameCases[row];
+        const SameCase& c = currentRow(sameCases);
         const Files files;
         bool same = !c.same;
         const auto error = os::sameContents(files.at(c.file).toStdString(), files.at(c.source).toStdString(), same);

@@ -13,15 +13,10 @@ using namespace tessaro::test;
 
 namespace {
 
-struct OpenCase {
-    const char* name;
-    const char* opener;  // the script's body; none: no xdg-open on PATH
-    bool folderExists;
-    std::error_code expected;
-    bool opened;         // whether the opener was run, with the folder as its one argument
-};
+// `opener`: the script's body, none for no xdg-open on PATH; `opened`: whether it was run,
+// with the folder as its one argument.
+struct OpenCase { const char* name; const char* opener; bool folderExists; std::error_code expected; bool opened; };
 const OpenCase openCases[] = {
-    {"opened", "exit 0", true, {}, true},
     {"missing folder, opener not run", "exit 0", false, std::error_code(ENOENT, std::system_category()), false},
     {"opener without a file manager", "exit 3", true, make_error_code(os::Failure::NoFileManager), true},
     {"file manager failed", "exit 4", true, make_error_code(os::Failure::OpenerFailed), true},
@@ -37,8 +32,7 @@ private Q_SLOTS:
     void openFolder_runsTheOpenerAndReportsItsAnswer_data() { rows(openCases); }
     void openFolder_runsTheOpenerAndReportsItsAnswer()
     {
-        QFETCH(int, row);
-        const OpenCase& c = openCases[row];
+        const OpenCase& c = currentRow(openCases);
         QTemporaryDir dir;
         const QString bin = dir.filePath(QStringLiteral("bin")), log = dir.filePath(QStringLiteral("asked"));
         const QString folder = dir.filePath(QStringLiteral("Summer Trip"));

@@ -96,6 +96,13 @@ void rows(const Case (&cases)[N])
         QTest::newRow(cases[i].name) << static_cast<int>(i);
 }
 
+// The case of the row the test runs, of a table given to rows().
+template <typename Case, std::size_t N>
+const Case& currentRow(const Case (&cases)[N])
+{
+    return cases[*static_cast<int*>(QTest::qData("row", qMetaTypeId<int>()))];
+}
+
 } // namespace tessaro::test
 
 // Qt Test's main, ending with the program's own end: under Wine a test program whose workers
