@@ -4,8 +4,9 @@
 // and subfolders, in one folder, with a small folder beside it. The lists read such a folder
 // on a worker thread; what they show in the end must be what a small folder would show.
 
+#include "test_support.h"
+
 #include <QDir>
-#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
@@ -47,7 +48,7 @@ public:
                                      .arg(i % 3 ? QStringLiteral("img_") : QStringLiteral("IMG_"))
                                      .arg(i, 5, 10, QLatin1Char('0'))
                                      .arg(QLatin1String(picture ? pictureTypes[i / 10 % 4] : otherTypes[i % 4]));
-            touch(root.filePath(QStringLiteral("big/") + name));
+            writeFile(root.filePath(QStringLiteral("big/") + name), {});
             if (picture)
                 pictures << name;
         }
@@ -60,8 +61,8 @@ public:
         }
         sortLikeWindows(folders);
 
-        touch(root.filePath(QStringLiteral("small/one.jpg")));
-        touch(root.filePath(QStringLiteral("small/two.gif")));
+        writeFile(root.filePath(QStringLiteral("small/one.jpg")), {});
+        writeFile(root.filePath(QStringLiteral("small/two.gif")), {});
     }
 
     QString path(const QString& relative) const { return QDir::toNativeSeparators(m_dir.filePath(relative)); }
@@ -70,12 +71,6 @@ public:
     QStringList folders;  // its subfolders that a list shows, in order
 
 private:
-    static void touch(const QString& path)
-    {
-        QFile file(path);
-        QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    }
-
     QTemporaryDir m_dir;
 };
 
