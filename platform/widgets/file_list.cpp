@@ -101,17 +101,6 @@ bool FileList::entryExact(int index) const
     return it && !it->data(InexactRole).toBool();
 }
 
-bool FileList::matches(QStringView name, QStringView pattern)
-{
-    for (QStringView part : pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        const std::u16string_view wanted(reinterpret_cast<const char16_t*>(part.trimmed().utf16()), static_cast<std::size_t>(part.trimmed().size()));
-        const std::u16string_view candidate(reinterpret_cast<const char16_t*>(name.utf16()), static_cast<std::size_t>(name.size()));
-        if (wildcardMatch(candidate, wanted))
-            return true;
-    }
-    return false;
-}
-
 bool FileList::read(const QString& folder)
 {
     m_found = false;

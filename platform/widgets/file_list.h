@@ -43,10 +43,6 @@ public:
     // decode): it does not lead back to its file.
     bool entryExact(int index) const;
 
-    // Whether `name` matches one of the semicolon-separated wildcards of `pattern`
-    // (* and ?), without regard to case.
-    static bool matches(QStringView name, QStringView pattern);
-
 Q_SIGNALS:
     // The selection changed, by the user or by code: an entry was selected, or none is now.
     void clicked();
