@@ -4,7 +4,7 @@
 # keeps the DOS attributes Samba and Wine read. Uses the build in BUILD_DIR (build/ by
 # default) and builds what it needs there.
 #
-#   bash tests/fault/run.sh               # every point: about ten minutes on two cores
+#   bash tests/fault/run.sh               # every point: about four minutes on two cores
 #   bash tests/fault/run.sh --sample 10   # ten points of each run per fault, as CI runs it
 #   bash tests/fault/run.sh --only take-off
 set -euo pipefail
