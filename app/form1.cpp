@@ -292,7 +292,6 @@ void Form1::Drive1_Change()
 
 void Form1::Dir1_Change()
 {
-    Dir1->setToolTip(shownName(Dir1->path()));
     File1->setPath(Dir1->path());
 }
 
