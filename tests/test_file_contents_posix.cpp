@@ -5,7 +5,23 @@
 #include "posix_support.h"
 #include "test_support.h"
 
+#include <dlfcn.h>
 #include <sys/stat.h>
+
+#include <string>
+#include <string_view>
+
+// Another program's move, at the worst moment: a name ending in "/swapped" becomes the link
+// "swapped-link" right after it was looked at, before it is opened.
+extern "C" int lstat(const char* path, struct stat* info) noexcept
+{
+    using Lstat = int (*)(const char*, struct stat*);
+    static const auto real = reinterpret_cast<Lstat>(::dlsym(RTLD_NEXT, "lstat"));
+    const int result = real(path, info);
+    if (result == 0 && std::string_view(path).ends_with("/swapped"))
+        ::rename((std::string(path) + "-link").c_str(), path);
+    return result;
+}
 
 using namespace tessaro;
 using namespace tessaro::test;
@@ -14,7 +30,8 @@ using Kind = os::Entry::Kind;
 namespace {
 
 // The folder each case looks in holds: file (4 bytes), empty, big (2 MiB), folder/, link ->
-// file, dangling -> nothing, pipe, and the case looks at `name`.
+// file, dangling -> nothing, pipe, swapped (a file that becomes a link to file), and the case
+// looks at `name`.
 struct InspectCase { const char* name; const char* path; Kind kind; const char* bytes; int error = 0; std::size_t limit = 1 << 20; };
 const InspectCase inspectCases[] = {
     {"absent", "missing", Kind::Absent, ""},
@@ -25,6 +42,7 @@ const InspectCase inspectCases[] = {
     {"a link to a file: not followed", "link", Kind::Other, ""},
     {"a dangling link", "dangling", Kind::Other, ""},
     {"a pipe: not waited on", "pipe", Kind::Other, ""},
+    {"a file that becomes a link once looked at: not followed", "swapped", Kind::Other, ""},
     {"below a file", "file/desktop.ini", Kind::Absent, "", ENOTDIR},
 };
 
@@ -52,6 +70,8 @@ public:
         QVERIFY(QFile::link(at("file"), at("link")));
         QVERIFY(QFile::link(at("nothing"), at("dangling")));
         QCOMPARE(::mkfifo(QFile::encodeName(at("pipe")), 0600), 0);
+        writeFile(at("swapped"), "ours");
+        QVERIFY(QFile::link(at("file"), at("swapped-link")));
     }
     QString at(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
 
