@@ -112,9 +112,9 @@ const MarkCase markCases[] = {
 // desktop.ini holds `before`, or when it is empty the three lines naming `picture`, which is made
 // where it names; the user answers `yes` and ticks the picture's box or not; `changed`: another
 // program changes desktop.ini to `after` while the question is open. `after`: what is left of
-// desktop.ini, empty when it is gone.
+// desktop.ini, empty when it is gone. `readOnly`: desktop.ini has the Read-only attribute.
 struct TakeOffCase { const char* name; QString picture; QByteArray before; QByteArray after; bool yes = true; bool tick = false;
-                     bool offered = true; bool changed = false; };
+                     bool offered = true; bool changed = false; bool readOnly = false; };
 const QByteArray ansiShell = "[.ShellClassInfo]\r\nIconResource=C:\\x.dll,3\r\n";
 const QString sea = QStringLiteral("sea.jpg");
 const TakeOffCase takeOffCases[] = {
@@ -128,6 +128,7 @@ const TakeOffCase takeOffCases[] = {
     // The other program's desktop.ini is not the one the user agreed to delete.
     {"desktop.ini changed while asked: it stays, and the picture", sea, {}, "[.ShellClassInfo]\r\nInfoTip=theirs\r\n" + lines(sea), true, true,
      true, true},
+    {"read-only: the question says so", sea, {}, {}, true, false, true, false, true},
 };
 
 } // namespace
@@ -251,6 +252,10 @@ void TakeOffTest::takeOff_leavesTheOtherSettingsAndThePictureUnlessTicked()
     // Marked as apply leaves them, where the filesystem keeps the attributes Samba and Wine read.
     const bool marks = keepsUserXattrs(window.target);
     QVERIFY(!marks || (!os::markSystem(toPath(window.target)) && !os::markHiddenSystem(toPath(window.ini))));
+    if (c.readOnly && !marks)
+        QSKIP("this filesystem keeps no user.* attributes");
+    if (c.readOnly) // Read-only, Hidden, System and Archive, as Windows marks it
+        QCOMPARE(::setxattr(QFile::encodeName(window.ini), "user.DOSATTRIB", "0x27", 4, 0), 0);
     const QByteArray folderMarks = dosAttributes(window.target), iniMarks = dosAttributes(window.ini);
     QCOMPARE(iniMarks.isEmpty(), !marks);
     window.show();
@@ -283,6 +288,7 @@ void TakeOffTest::takeOff_leavesTheOtherSettingsAndThePictureUnlessTicked()
     QVERIFY(!markedAsItEnded);
     // The question says what becomes of desktop.ini.
     QCOMPARE(window.dialogs.questions.value(0).contains(QStringLiteral("desktop.ini を削除します")), c.after.isEmpty());
+    QCOMPARE(window.dialogs.questions.value(0).contains(QStringLiteral("読み取り専用です")), c.readOnly);
     QCOMPARE(window.dialogs.messages.size(), 1);
     QVERIFY2(window.dialogs.messages.front().contains(QStringLiteral("外しました")), qPrintable(window.dialogs.messages.front()));
     QVERIFY(window.dialogs.warnings.isEmpty());
