@@ -69,7 +69,7 @@ const TypedCase typedCases[] = {
     {"full-width lower case and space", u"ｆｆ００\u3000", "#00ff00", "0000ff00"},
     {"eight digits, the top byte unused", u"FF0000FF", "#ff0000", "FF0000FF"},
     {"prefixed", u"0xFF", nullptr, nullptr, u"「x」は16進数の数字ではありません"},
-    {"ten digits: the first eight are no colour either", u"1234567890", nullptr, nullptr, u"8 桁まで"},
+    {"nine digits: the first eight are no colour either", u"123456789", nullptr, nullptr, u"8 桁まで"},
     {"empty", u"", nullptr, nullptr, u"入力されていません"},
     {"circled digit is no digit", u"\u2460", nullptr, nullptr, u"16進数の数字ではありません"},
 };
