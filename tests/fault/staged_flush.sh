@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The staged desktop.ini is on the disk before anything goes into the folder: the flush after
 # apply's first write is the staged file's, and when the disk does not confirm it, apply stops
-# there and the folder stays as it was. Run by ctest with tessaro_decorate and the fault shim.
+# there and the folder stays as it was. When the folder's flush after desktop.ini took its name
+# fails, the decoration is in place but apply says it could not confirm it. Run by ctest with
+# tessaro_decorate and the fault shim.
 #
 #   staged_flush.sh DECORATE SHIM
 set -euo pipefail
@@ -11,8 +13,8 @@ trap 'rm -rf "$work"' EXIT
 export TMPDIR="$work/tmp"
 # The shim is no sanitizer's: under ASan it comes first all the same.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
-mkdir -p "$TMPDIR" "$work/traced" "$work/failed"
-printf 'a picture' | tee "$work/traced/sea.jpg" > "$work/failed/sea.jpg"
+mkdir -p "$TMPDIR" "$work/traced" "$work/failed" "$work/unconfirmed"
+printf 'a picture' | tee "$work/traced/sea.jpg" "$work/failed/sea.jpg" > "$work/unconfirmed/sea.jpg"
 
 # Counted first, free of faults (0 fails no call): the flush after the run's first write, the
 # staged file's (the picture lies in the folder: nothing else is written before it).
@@ -26,4 +28,12 @@ case "$said" in
 *) echo "the first flush was not the staged file's: $said"; exit 1 ;;
 esac
 [ "$(ls -A "$work/failed")" = sea.jpg ] || { echo "the folder changed: $(ls -A "$work/failed")"; exit 1; }
-echo "the staged desktop.ini is flushed first, and its failure stops apply"
+
+m="$(awk '/^rename/ { moved = 1 } moved && /^(fsync|fdatasync)$/ { print NR; exit }' "$work/trace")"
+[ -n "$m" ] || { echo "apply flushed no folder after desktop.ini took its name"; exit 1; }
+said="$(TESSARO_FAULT="$m:EIO" LD_PRELOAD="$shim" "$decorate" "$work/unconfirmed/sea.jpg" "$work/unconfirmed" FF)" || true
+case "$said" in
+*ディスクに書き込まれたことを確かめられません*) ;;
+*) echo "an unconfirmed desktop.ini was not said: $said"; exit 1 ;;
+esac
+echo "the staged desktop.ini is flushed first, and its failure stops apply; an unconfirmed one is said"
