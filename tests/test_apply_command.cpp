@@ -419,6 +419,23 @@ private Q_SLOTS:
         QCOMPARE(QDir(folders.staging).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
     }
 
+    // Without a temporary folder to write in (TMPDIR names a file), desktop.ini is staged in the
+    // program's own data folder.
+    void staging_withoutATemporaryFolder_inTheDataFolder()
+    {
+        const Folders folders;
+        const QByteArray tmp = qgetenv("TMPDIR"), data = qgetenv("XDG_DATA_HOME");
+        qputenv("TMPDIR", QFile::encodeName(folders.pictures + QStringLiteral("/sea.jpg")));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(folders.path(QStringLiteral("data"))));
+        FakeDialogs dialogs;
+        dialogs.answers = {true};
+        const bool applied = ApplyCommand(dialogs, nullptr, QString()).run({folders.pictures, QStringLiteral("sea.jpg"), true, QStringLiteral("FF")}, folders.target);
+        for (const auto& [name, value] : {std::pair{"TMPDIR", tmp}, std::pair{"XDG_DATA_HOME", data}})
+            value.isEmpty() ? qunsetenv(name) : qputenv(name, value);
+        QVERIFY2(applied, qPrintable(dialogs.messages.join(u'\n')));
+        QCOMPARE(imageOf(folders.ini), QStringLiteral("sea.jpg"));
+    }
+
     // Two applies of the same picture to one folder at once (two windows, or two programs),
     // 200 times: one decoration ends whole, each run shows one message, and a success is true.
     void twoRunsAtOnce_endWithOneWholeDecoration()
