@@ -188,6 +188,8 @@ private Q_SLOTS:
         QSignalSpy changes(&tree, &FolderList::changed);
         for (int i = 0; i < 3; ++i)
             QTest::keyClick(&tree, Qt::Key_Down);
+        // A key held down comes again within the rest, before the folder it passed is reported.
+        QCoreApplication::processEvents();
         checkOneFolder(tree, rowOf(tree, drive.path(QStringLiteral("f02"))));
         for (const QString& passed : numbered(QStringLiteral("f%1"), 3))
             QVERIFY2(!tree.isExpanded(rowOf(tree, drive.path(passed))), qPrintable(passed));
