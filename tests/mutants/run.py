@@ -278,9 +278,12 @@ def compare(before, after):
         lines.append("caught before, not now: " + ", ".join(f"{i} ({after.get(i, ('not run', []))[0]})" for i in lost))
     else:
         lines.append("every fault caught before is caught now")
-    gained = [i for i, (s, _) in after.items() if s == CAUGHT and before.get(i, ("", []))[0] != CAUGHT]
+    gained = [i for i, (s, _) in after.items() if s == CAUGHT and i in before and before[i][0] != CAUGHT]
     if gained:
         lines.append("caught now, not before: " + ", ".join(gained))
+    unknown = [i for i, (s, _) in after.items() if s == CAUGHT and i not in before]
+    if unknown:
+        lines.append(f"caught now, not run before: {len(unknown)}")
     return "\n".join(lines), not lost
 
 
