@@ -38,7 +38,9 @@ private Q_SLOTS:
         QElapsedTimer clock;
         clock.start();
         drives.showPopup();
-        QVERIFY(clock.elapsed() < 500);
+        // Not waiting for the drive that does not answer, not even for the time limit: a bound
+        // any shorter would measure how long Wine takes to make a first popup on a busy machine.
+        QVERIFY(clock.elapsed() < AnswerTimeLimit.count());
         QCOMPARE(drives.count(), 3);
         QCOMPARE(drives.drive(), toQString(os::systemVolume()));
         QTRY_COMPARE(drives.itemText(1), home.path(QStringLiteral("usb")) + QStringLiteral(" [FAKE]"));
