@@ -98,6 +98,33 @@ private Q_SLOTS:
         QVERIFY(dialogs.questions.isEmpty());
         QCoreApplication::processEvents();
     }
+
+    // The program ends once a command running at the close has ended, not before (a folder
+    // left half changed), or at the limit should its volume never answer.
+    void windowClosed_programEndsWhenTheCommandHas_orAtTheLimit()
+    {
+        FakeDialogs dialogs;
+        QWidget window;
+        auto* commands = new BackgroundCommand(dialogs, &window);
+        QSignalSpy finished(commands, &BackgroundCommand::finished);
+        for (const auto& [runsMs, limitMs] : {std::pair(300, 10000), std::pair(10000, 300)}) {
+            auto volume = std::make_shared<std::promise<void>>();
+            QVERIFY(commands->start(QStringLiteral("背景の設定"), [answers = volume->get_future().share(), runsMs](UserDialogs&) {
+                answers.wait_for(std::chrono::milliseconds(runsMs));
+            }));
+            commands->windowClosed(limitMs);
+            const QObject iteration;
+            QTimer::singleShot(5000, &iteration, [] { QCoreApplication::quit(); }); // a test that would hang
+            QElapsedTimer ran;
+            ran.start();
+            QCoreApplication::exec();
+            QVERIFY2(ran.elapsed() >= 280 && ran.elapsed() < 5000, qPrintable(QString::number(ran.elapsed())));
+            QCOMPARE(finished.size(), runsMs < limitMs ? 1 : 0);
+            volume->set_value();
+            QTRY_VERIFY(!commands->busy());
+            finished.clear();
+        }
+    }
 };
 
 TESSARO_TEST_MAIN(BackgroundCommandTest)
