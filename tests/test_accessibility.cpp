@@ -7,7 +7,6 @@
 
 #include <QAccessible>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSet>
@@ -84,11 +83,8 @@ private Q_SLOTS:
         QVERIFY(w.find<FolderList>("Dir2")->setPath(target));
         QCOMPARE(w.of("Dir2")->text(QAccessible::Description), QDir::toNativeSeparators(target));
         QVERIFY(w.of("Command2")->text(QAccessible::Description).contains(QDir::toNativeSeparators(target)));
-        QVERIFY(w.find<FolderList>("Dir1")->setPath(home.path()));
-        QCOMPARE(w.of("Dir1")->text(QAccessible::Description), QDir::toNativeSeparators(home.path()));
 
         // The preview is an image naming the picture shown.
-        QVERIFY(w.find<FolderList>("Dir1")->setPath(pictures));
         QAccessibleInterface* preview = w.of("Image1");
         QCOMPARE(preview->role(), QAccessible::Graphic);
         QCOMPARE(preview->text(QAccessible::Name), QStringLiteral("プレビュー"));
