@@ -112,7 +112,6 @@ private Q_SLOTS:
         auto* figure = w.find<QLabel>("Label5");
         const auto description = [&] { return QAccessible::queryAccessibleInterface(text1)->text(QAccessible::Description); };
         QCOMPARE(figure->text(), QStringLiteral("読みやすさ 5.2 : 1"));
-        QVERIFY(description().contains(QStringLiteral("読みやすさ 5.2 : 1")));
         QVERIFY(!description().contains(legibilityWarning()));
 
         text1->setText(QStringLiteral("FFFFFF"));
@@ -148,14 +147,13 @@ private Q_SLOTS:
         w.dialogs.answers = {true}; // copy the picture into the target folder
         w.press("Command1");
         const QByteArray settings = readFile(home.path(QStringLiteral("work/desktop.ini")));
+        QCOMPARE(w.dialogs.messages.size(), 1); // the success message, or the refusal
         if (c.written) {
-            QCOMPARE(w.dialogs.messages.size(), 1); // the success message only
             QVERIFY(w.dialogs.messages.front().contains(QStringLiteral("背景を設定しました")));
             QVERIFY(settings.endsWith("\r\niconarea_text=0x" + QByteArray(c.written) + "\r\n"));
             return;
         }
         QCOMPARE(settings, QByteArray());
-        QCOMPARE(w.dialogs.messages.size(), 1);
         // The message gives the order of the bytes and an example.
         for (const QString& part : {QStringLiteral("青・緑・赤"), QStringLiteral("0x00BBGGRR"), QStringLiteral("赤は FF")})
             QVERIFY2(w.dialogs.messages.front().contains(part), qPrintable(w.dialogs.messages.front()));
