@@ -58,7 +58,6 @@ struct TypedCase {
 // user's choice to make, and apply goes ahead all the same.
 const TypedCase typedCases[] = {
     {"blue is the high byte, lower case", u"ff0000", "#0000ff", "00ff0000"},
-    {"spaces around", u" 00FF00 ", "#00ff00", "0000FF00"},
     {"full-width lower case and space", u"ｆｆ００\u3000", "#00ff00", "0000ff00"},
     {"eight digits, the top byte unused", u"FF0000FF", "#ff0000", "FF0000FF"},
     {"prefixed", u"0xFF", nullptr, nullptr, u"「x」は16進数の数字ではありません"},
