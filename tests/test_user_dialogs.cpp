@@ -83,7 +83,7 @@ private Q_SLOTS:
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         bool belowTheMiddle = false; // where the apply button's caption is
         QAccessible::Role role = QAccessible::NoRole;
-        QString text, title;
+        QString title;
         bool answer = false;
         const QString asked = QStringLiteral("置き換えますか?");
         QVERIFY(play(
@@ -102,7 +102,6 @@ private Q_SLOTS:
                     return;
                 icon = box->icon();
                 role = QAccessible::queryAccessibleInterface(box)->role();
-                text = box->text();
                 title = box->windowTitle();
                 belowTheMiddle = box->frameGeometry().top() > owner.frameGeometry().center().y();
                 QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, static_cast<Qt::Key>(c.key));
@@ -110,7 +109,6 @@ private Q_SLOTS:
         QCOMPARE(answer, c.expected);
         QCOMPARE(icon, c.icon);
         QCOMPARE(role, c.role);
-        QCOMPARE(text, asked);
         QCOMPARE(title, QStringLiteral("背景の設定"));
         QVERIFY(belowTheMiddle);
     }
