@@ -112,7 +112,6 @@ const CopyCase copyCases[] = {
     {"appears meanwhile, declined", Existing::Nothing, false, "sync file, rename if absent", 0, Obstacle::AppearsMeanwhile},
     {"appears meanwhile, accepted", Existing::Nothing, true, "sync file, rename if absent, sync file, rename, sync folder", 0,
      Obstacle::AppearsMeanwhile},
-    {"folder is a file", Existing::Nothing, true, "", ENOTDIR, Obstacle::None, "desktop.ini", "desktop.ini"},
     {"missing source", Existing::File, true, "", ENOENT, Obstacle::None, "missing.ini"},
     {"destination is a folder", Existing::Nothing, true, "", EISDIR, Obstacle::None, "desktop.ini", "Nested"},
     // Root ignores permission bits, so for root the folder is made immutable instead.
