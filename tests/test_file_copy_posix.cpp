@@ -275,10 +275,8 @@ private Q_SLOTS:
         QCOMPARE(outcome.placed, !c.error);
         QCOMPARE(watch.calls.join(QStringLiteral(", ")), QString::fromLatin1(c.calls));
         QCOMPARE(entriesOf(at("target")), c.error ? before : QStringList{QStringLiteral("海 (2).jpg")});
-        if (!c.error)
-            QCOMPARE(readFile(destination), picture);
-        if (c.there == There::File)
-            QCOMPARE(readFile(destination), QByteArray("theirs"));
+        // The copy, or what another program put under the name first.
+        QCOMPARE(readFile(destination), c.there == There::File ? QByteArray("theirs") : c.error ? QByteArray() : picture);
     }
 
     void removeLeftovers_onlyThoseOfRunsThatEnded_data() { rows(leftoverCases); }
