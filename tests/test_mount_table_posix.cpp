@@ -20,6 +20,8 @@ const MountCase mountCases[] = {
      "/dev|devtmpfs|udev hidden; /run|tmpfs|tmpfs hidden"},
     {"removable media under /run/media", "29 22 8:33 / /run/media/user/CAMERA rw - exfat /dev/sdc1 rw",
      "/run/media/user/CAMERA|exfat|/dev/sdc1 storage"},
+    {"escaped point, an escape at its end too", "28 22 8:17 / /media/usb\\040stick\\040 rw - vfat /dev/sdb1 rw",
+     "/media/usb stick |vfat|/dev/sdb1 storage"},
     {"a later mount over the same point hides the earlier",
      "50 22 8:1 / /mnt/a rw - ext4 /dev/sde1 rw\n51 22 8:2 / /mnt/a rw - xfs /dev/sdf1 rw", "/mnt/a|xfs|/dev/sdf1 storage"},
     {"malformed lines", "malformed line\n22 1 8:1 / / rw shared:1 ext4 /dev/sda1 rw\n22 1 8:1 / / rw - ext4\n\n", ""},
