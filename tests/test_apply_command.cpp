@@ -514,18 +514,6 @@ private Q_SLOTS:
                                            : lines(QStringLiteral("sea.jpg"), QStringLiteral("0x00000000")));
         QCOMPARE(readFile(copy), iniThere ? QByteArray() : picture);
     }
-
-    void window_openingAFolderGoneMeanwhile_saysWhyItFailed()
-    {
-        TempHome home;
-        const QString target = home.mkpath(QStringLiteral("Summer Trip"));
-        FakeDialogs dialogs;
-        Form1 form(dialogs);
-        QVERIFY(form.findChild<FolderList*>(QStringLiteral("Dir2"))->setPath(target));
-        QVERIFY(QDir(target).removeRecursively());
-        QVERIFY(press(form, "Command2"));
-        QCOMPARE(dialogs.warnings, QStringList{QStringLiteral("失敗しました\nフォルダまたはファイルが見つかりません。")});
-    }
 };
 
 TESSARO_TEST_MAIN(ApplyCommandTest)
