@@ -150,7 +150,6 @@ void TakeOffTest::dir2_marksDecoratedFoldersAndTheirPictures()
     QCOMPARE(window.dir2->mark(window.target)->state, c.state);
     const auto iconOf = [&](const QString& name) { return window.row(name).data(Qt::DecorationRole).value<QIcon>().cacheKey(); };
     QCOMPARE(iconOf(QStringLiteral("target")) != iconOf(QStringLiteral("other")), c.state != FolderMark::State::Plain);
-    QVERIFY(window.row(QStringLiteral("other")).data(Qt::ToolTipRole).toString().isEmpty());
     const QString rowTip = window.row(QStringLiteral("target")).data(Qt::ToolTipRole).toString();
 
     // A screen reader hears the emblem with the row's name, and the tooltip as its description.
@@ -168,12 +167,9 @@ void TakeOffTest::dir2_marksDecoratedFoldersAndTheirPictures()
 
     // Label4 says it once the target is selected; the menu offers the take-off for it alone.
     auto* label4 = window.form->findChild<QLabel*>(QStringLiteral("Label4"));
-    QVERIFY(label4->toolTip().isEmpty());
     QMenu* menu = window.menu();
     QVERIFY(menu);
-    QCOMPARE(menu->actions().at(1)->text(), QStringLiteral("背景と文字色を外す"));
     QCOMPARE(menu->actions().at(1)->isEnabled(), c.state != FolderMark::State::Plain);
-    QCOMPARE(label4->accessibleDescription(), label4->toolTip());
     // Tabbing into the list, the reader hears the selected folder with its state.
     QCOMPARE(tree->text(QAccessible::Description), QString(said[static_cast<int>(c.state)]).replace(0, 6, window.target));
     // The menu opens on its first item, and Down reaches the take-off even when it is off,
