@@ -370,15 +370,12 @@ private Q_SLOTS:
         const QStringList before = snapshot(folders.path(QString()));
         FakeDialogs dialogs;
         dialogs.answers = {true, true};
-        bool applied = false;
-        {
-            const std::optional<ReadOnlyFolder> locked = c.fault == Fault::ReadOnlyTarget ? std::optional<ReadOnlyFolder>(std::in_place, target) : std::nullopt;
-            if (locked && !locked->active())
-                QSKIP("this filesystem cannot make a folder unchangeable");
-            applied = ApplyCommand(dialogs, nullptr, staging).run({pictures, name, true, QStringLiteral("FF")}, target);
-        }
+        std::optional<ReadOnlyFolder> locked;
+        if (c.fault == Fault::ReadOnlyTarget && !locked.emplace(target).active())
+            QSKIP("this filesystem cannot make a folder unchangeable");
+        QVERIFY(!ApplyCommand(dialogs, nullptr, staging).run({pictures, name, true, QStringLiteral("FF")}, target));
+        locked.reset();
 
-        QVERIFY(!applied);
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(dialogs.warnings, dialogs.messages);
         const QString message = dialogs.messages.front();

@@ -241,7 +241,6 @@ void TakeOffTest::takeOff_leavesTheOtherSettingsAndThePictureUnlessTicked()
     if (c.readOnly) // Read-only, Hidden, System and Archive, as Windows marks it
         QCOMPARE(::setxattr(QFile::encodeName(window.ini), "user.DOSATTRIB", "0x27", 4, 0), 0);
     const QByteArray folderMarks = dosAttributes(window.target), iniMarks = dosAttributes(window.ini);
-    QCOMPARE(iniMarks.isEmpty(), !marks);
     window.show();
     const QStringList before = snapshot(window.target);
 
