@@ -154,10 +154,11 @@ const EarlierCase earlierCases[] = {
     {"outside the folder: not offered", "..\\sea.jpg", {}, true, false, false, false},
 };
 
-enum class Fault { TargetPathTooLong, MergedTooBig, ReadOnlyTarget, NowhereToStage, PictureIsAPipe, UnknownAttributeFormat };
+enum class Fault { TargetPathTooLong, IniIsAFolder, MergedTooBig, ReadOnlyTarget, NowhereToStage, PictureIsAPipe, UnknownAttributeFormat };
 struct FailureCase { const char* name; Fault fault; const char* reason; bool changes = false; };
 const FailureCase failureCases[] = {
     {"target path too long", Fault::TargetPathTooLong, "長すぎます"},
+    {"desktop.ini is a folder", Fault::IniIsAFolder, "同じ名前のフォルダがあります"},
     // Within the limit before, over it once merged: refused before anything is written.
     {"desktop.ini one byte over the limit once merged", Fault::MergedTooBig, "1,048,577 バイトになり"},
     {"read-only folder", Fault::ReadOnlyTarget, "アクセスが拒否されました"},
@@ -352,6 +353,7 @@ private Q_SLOTS:
         QString target = folders.target, pictures = folders.pictures, staging = folders.staging;
         switch (c.fault) {
         case Fault::TargetPathTooLong: target += QStringLiteral("/a").repeated(2600); break;
+        case Fault::IniIsAFolder: QVERIFY(QDir().mkdir(folders.ini)); break;
         // Merging sea.jpg and FF adds 94 bytes to a file of one line.
         case Fault::MergedTooBig: writeFile(folders.ini, QByteArray((1 << 20) - 93, ';')); break;
         case Fault::ReadOnlyTarget: break;
