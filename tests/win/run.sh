@@ -71,13 +71,11 @@ x86_64-w64-mingw32-g++ -std=c++20 -municode -O1 -Wall -Wextra -Wconversion -Wno-
 
 echo "== preparing a Wine prefix in $prefix"
 wine_make_prefix "$prefix" "$build/wineboot.log" || exit 1
-# N: a network drive, R: a removable one, whose readers may be other machines. Wine takes the
-# drives' types from the registry when its server starts.
-mkdir -p "$build/network-drive" "$build/removable-drive"
+# N: a network drive, whose readers may be other machines. Wine takes the drives' types from
+# the registry when its server starts.
+mkdir -p "$build/network-drive"
 ln -s "$build/network-drive" "$prefix/dosdevices/n:"
-ln -s "$build/removable-drive" "$prefix/dosdevices/r:"
 wine reg add 'HKLM\Software\Wine\Drives' /v n: /d network /f >/dev/null 2>&1
-wine reg add 'HKLM\Software\Wine\Drives' /v r: /d floppy /f >/dev/null 2>&1
 wineserver -k >/dev/null 2>&1 || true
 
 echo "== win_services_test.exe under Wine"
