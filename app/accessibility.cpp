@@ -32,8 +32,6 @@ public:
     {
         if (t == QAccessible::Value)
             return box()->currentText();
-        if (t == QAccessible::Name && !box()->accessibleName().isEmpty())
-            return box()->accessibleName();
         return QAccessibleWidget::text(t);
     }
 

@@ -26,17 +26,19 @@ using namespace tessaro::test;
 
 namespace {
 
-// Each question by what it is about.
-QStringList kinds(const QStringList& questions)
+// Each question asked, by what it is about, with the answer it offers first: "copy/Y merge/N".
+QString asked(const FakeDialogs& dialogs)
 {
     static const std::pair<const char*, const char*> marks[] = {{"コピーしますか", "copy"}, {"読み取り専用です", "merge-read-only"},
         {"ほかの設定はそのまま残し", "merge"}, {"ふつうのファイルではありません", "replace"}, {"は既にあります。\n置き換えますか", "appeared"}};
     QStringList result;
-    for (const QString& q : questions) {
+    for (qsizetype i = 0; i < dialogs.questions.size(); ++i) {
+        const QString& q = dialogs.questions[i];
         const auto* mark = std::ranges::find_if(marks, [&q](const auto& m) { return q.contains(QString::fromUtf8(m.first)); });
-        result << (mark == std::end(marks) ? q : QString::fromLatin1(mark->second));
+        result << (mark == std::end(marks) ? q : QString::fromLatin1(mark->second))
+                + (dialogs.defaults.value(i) == UserDialogs::Default::Yes ? QStringLiteral("/Y") : QStringLiteral("/N"));
     }
-    return result;
+    return result.join(QLatin1Char(' '));
 }
 
 // A target folder, a folder of pictures elsewhere and a staging place, all on a filesystem
@@ -87,27 +89,27 @@ void verifyMarked(const Folders& folders)
 enum class Setup { Nothing, OldFile, LinkToNotes, ReadOnlyMark, ReadOnlyFile, SameDecoration };
 enum class Meanwhile { Nothing, IniAppears, IniChanges, IniNamingTheCopyAppears };
 
-// `answers`: the user's, in turn. `asked`: the questions, in order; `defaults`: "Y" or "N" each.
+// `answers`: the user's, in turn. `asked`: the questions, in order, as asked() says them.
 struct NoCase { const char* name; bool elsewhere; Setup setup; Meanwhile meanwhile; QList<bool> answers; const char* asked;
-                const char* defaults; int messages; bool stagingInTarget = false; bool applied = false; };
+                int messages; bool stagingInTarget = false; bool applied = false; };
 const NoCase noCases[] = {
     // Applying again what the folder has asks nothing (not even about the desktop.ini there),
     // writes nothing, and says so.
-    {"the same decoration again", true, Setup::SameDecoration, Meanwhile::Nothing, {}, "", "", 1, false, true},
-    {"copy declined", true, Setup::Nothing, Meanwhile::Nothing, {false}, "copy", "Y", 1},
-    {"merge declined", false, Setup::OldFile, Meanwhile::Nothing, {false}, "merge", "N", 0},
+    {"the same decoration again", true, Setup::SameDecoration, Meanwhile::Nothing, {}, "", 1, false, true},
+    {"copy declined", true, Setup::Nothing, Meanwhile::Nothing, {false}, "copy/Y", 1},
+    {"merge declined", false, Setup::OldFile, Meanwhile::Nothing, {false}, "merge/N", 0},
     // Where the program once staged: a No must keep the old desktop.ini there too.
-    {"merge declined, staging below the target", true, Setup::OldFile, Meanwhile::Nothing, {true, false}, "copy merge", "YN", 0, true},
-    {"a link in desktop.ini's place kept", false, Setup::LinkToNotes, Meanwhile::Nothing, {false}, "replace", "N", 0},
-    {"desktop.ini marked Read-only: said so, declined", false, Setup::ReadOnlyMark, Meanwhile::Nothing, {false}, "merge-read-only", "N", 0},
-    {"desktop.ini the user may not write: said so, declined", false, Setup::ReadOnlyFile, Meanwhile::Nothing, {false}, "merge-read-only", "N", 0},
+    {"merge declined, staging below the target", true, Setup::OldFile, Meanwhile::Nothing, {true, false}, "copy/Y merge/N", 0, true},
+    {"a link in desktop.ini's place kept", false, Setup::LinkToNotes, Meanwhile::Nothing, {false}, "replace/N", 0},
+    {"desktop.ini marked Read-only: said so, declined", false, Setup::ReadOnlyMark, Meanwhile::Nothing, {false}, "merge-read-only/N", 0},
+    {"desktop.ini the user may not write: said so, declined", false, Setup::ReadOnlyFile, Meanwhile::Nothing, {false}, "merge-read-only/N", 0},
     {"desktop.ini appears while asking, declined: the copied picture goes again", true, Setup::Nothing, Meanwhile::IniAppears,
-     {true, false}, "copy appeared", "YN", 0},
+     {true, false}, "copy/Y appeared/N", 0},
     {"desktop.ini changes after the merge was agreed, declined", false, Setup::OldFile, Meanwhile::IniChanges, {true, false},
-     "merge appeared", "NN", 0},
+     "merge/N appeared/N", 0},
     // Another run has found the copy and named it: it is no longer this run's to take back.
     {"desktop.ini naming the copy appears, declined: the copy stays", true, Setup::Nothing, Meanwhile::IniNamingTheCopyAppears,
-     {true, false}, "copy appeared", "YN", 0},
+     {true, false}, "copy/Y appeared/N", 0},
 };
 
 struct MergeCase { const char* name; QByteArray existing; const char16_t* picture; QByteArray merged; const char* refusal = nullptr; };
@@ -132,16 +134,12 @@ const NameCase nameCases[] = {
     {"inside: a relative path", u"写真/海.jpg", false, {}, u"写真\\海.jpg", false, false},
     {"elsewhere: copied under its name", u"sea.jpg", true, {}, u"sea.jpg", true, true},
     {"the name taken by another file: numbered", u"sea.jpg", true, {{u"sea.jpg", false}}, u"sea (2).jpg", true, true},
-    {"taken twice", u"sea.jpg", true, {{u"sea.jpg", false}, {u"sea (2).jpg", false}}, u"sea (3).jpg", true, true},
     {"taken in another case: Windows does not tell them apart", u"sea.jpg", true, {{u"SEA.JPG", false}}, u"sea (2).jpg", true, true},
     {"the same bytes already there: used without asking", u"sea.jpg", true, {{u"sea.jpg", true}}, u"sea.jpg", false, false},
-    {"the same bytes under a numbered name", u"sea.jpg", true, {{u"sea.jpg", false}, {u"sea (2).jpg", true}}, u"sea (2).jpg", false, false},
-    {"the same bytes in another case", u"sea.jpg", true, {{u"SEA.JPG", true}}, u"SEA.JPG", false, false},
     {"a name Windows cannot open: copied under one it can", u"12:30?.jpg", true, {}, u"12_30_.jpg", true, true},
     {"inside under such a name: copied to the folder itself", u"写真/a|b.jpg", false, {}, u"a_b.jpg", true, true},
     {"the name taken while asking: the next one", u"sea.jpg", true, {}, u"sea (2).jpg", true, true, true},
     {"wider than 1600: said to show only its corner", u"big.bmp", false, {}, u"big.bmp", false, false, false, {1601, 8}, true},
-    {"taller than 1200: the same", u"big.bmp", false, {}, u"big.bmp", false, false, false, {8, 1201}, true},
     {"1600 × 1200 fits", u"big.bmp", false, {}, u"big.bmp", false, false, false, {1600, 1200}, false},
 };
 
@@ -150,28 +148,22 @@ const NameCase nameCases[] = {
 struct EarlierCase { const char* name; const char* named; QByteArray more; bool tick; bool declineAgain; bool offered; bool gone; };
 const EarlierCase earlierCases[] = {
     {"an earlier copy, ticked: deleted", "sea.jpg", {}, true, false, true, true},
-    {"an earlier copy in a subfolder, ticked: deleted", "pics\\sea.jpg", {}, true, false, true, true},
     {"an earlier copy, left off: kept", "sea.jpg", {}, false, false, true, false},
     {"ticked, but the new decoration never goes in: kept", "sea.jpg", {}, true, true, true, false},
     {"named elsewhere in desktop.ini: not offered", "sea.jpg", "[.ShellClassInfo]\r\nIconResource=SEA.JPG,0\r\n", true, false, false, false},
     {"outside the folder: not offered", "..\\sea.jpg", {}, true, false, false, false},
 };
 
-enum class Fault { TargetMissing, TargetPathTooLong, TargetIsAFile, IniIsAFolder, IniTooBig, MergedTooBig, ReadOnlyTarget,
-                   NowhereToStage, PictureIsAPipe, PictureGone, UnknownAttributeFormat };
+enum class Fault { TargetPathTooLong, IniIsAFolder, MergedTooBig, ReadOnlyTarget, NowhereToStage, PictureIsAPipe, UnknownAttributeFormat };
 struct FailureCase { const char* name; Fault fault; const char* reason; bool changes = false; };
 const FailureCase failureCases[] = {
-    {"target missing", Fault::TargetMissing, "見つかりません"},
     {"target path too long", Fault::TargetPathTooLong, "長すぎます"},
-    {"target is a file", Fault::TargetIsAFile, "フォルダではありません"},
     {"desktop.ini is a folder", Fault::IniIsAFolder, "同じ名前のフォルダがあります"},
-    {"desktop.ini too big to be settings", Fault::IniTooBig, "大きすぎます"},
     // Within the limit before, over it once merged: refused before anything is written.
     {"desktop.ini one byte over the limit once merged", Fault::MergedTooBig, "1,048,577 バイトになり"},
     {"read-only folder", Fault::ReadOnlyTarget, "アクセスが拒否されました"},
     {"nowhere to stage", Fault::NowhereToStage, "一時フォルダを作れません"},
     {"the picture a pipe inside the folder", Fault::PictureIsAPipe, "ふつうのファイルではありません"},
-    {"the picture has gone", Fault::PictureGone, "見つかりません"},
     {"the folder's attributes in a form unknown here", Fault::UnknownAttributeFormat, "知らない形式", true},
 };
 
@@ -229,11 +221,7 @@ private Q_SLOTS:
                      .run({pictures, QStringLiteral("sea.jpg"), true, QStringLiteral("FF")}, folders.target),
                  c.applied);
 
-        QCOMPARE(kinds(dialogs.questions).join(QLatin1Char(' ')), QString::fromLatin1(c.asked));
-        QString defaults;
-        for (const auto d : dialogs.defaults)
-            defaults += d == UserDialogs::Default::Yes ? QLatin1Char('Y') : QLatin1Char('N');
-        QCOMPARE(defaults, QString::fromLatin1(c.defaults));
+        QCOMPARE(asked(dialogs), QString::fromLatin1(c.asked));
         QCOMPARE(dialogs.messages.size(), c.messages);
         QCOMPARE(snapshot(folders.path(QString())), before);
         if (c.applied)
@@ -267,7 +255,7 @@ private Q_SLOTS:
             QVERIFY(!dosAttrib(folders.target));
             return;
         }
-        QCOMPARE(kinds(dialogs.questions), QStringList{QStringLiteral("merge")});
+        QCOMPARE(asked(dialogs), QStringLiteral("merge/N"));
         QCOMPARE(QFileInfo(folders.ini).permissions(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
         if (!marks)
             QSKIP("this filesystem keeps no user.* attributes");
@@ -299,11 +287,9 @@ private Q_SLOTS:
 
         const QString written = QString::fromUtf16(c.written);
         QCOMPARE(imageOf(folders.ini), written);
-        QCOMPARE(dialogs.questions.size(), c.asked ? 1 : 0);
-        if (c.asked) {
-            QCOMPARE(dialogs.defaults, QList{UserDialogs::Default::Yes});
+        QCOMPARE(asked(dialogs), c.asked ? QStringLiteral("copy/Y") : QString());
+        if (c.asked)
             QVERIFY(dialogs.questions.front().contains(c.takenWhileAsking ? QStringLiteral("sea.jpg") : written));
-        }
         const QString copy = folders.target + QLatin1Char('/') + written;
         QCOMPARE(QDir(folders.target).entryList(QDir::Files).contains(written) && !before.contains(written), c.copied);
         if (c.copied)
@@ -366,11 +352,8 @@ private Q_SLOTS:
         const Folders folders;
         QString target = folders.target, pictures = folders.pictures, staging = folders.staging;
         switch (c.fault) {
-        case Fault::TargetMissing: target += QStringLiteral("/gone"); break;
         case Fault::TargetPathTooLong: target += QStringLiteral("/a").repeated(2600); break;
-        case Fault::TargetIsAFile: target = pictures + QStringLiteral("/sea.jpg"); break;
         case Fault::IniIsAFolder: QVERIFY(QDir().mkdir(folders.ini)); break;
-        case Fault::IniTooBig: writeFile(folders.ini, QByteArray((1 << 20) + 1, ';')); break;
         // Merging sea.jpg and FF adds 94 bytes to a file of one line.
         case Fault::MergedTooBig: writeFile(folders.ini, QByteArray((1 << 20) - 93, ';')); break;
         case Fault::ReadOnlyTarget: break;
@@ -379,41 +362,29 @@ private Q_SLOTS:
             pictures = target;
             QCOMPARE(::mkfifo(QFile::encodeName(pictures + QStringLiteral("/pipe.jpg")), 0600), 0);
             break;
-        case Fault::PictureGone: break;
         case Fault::UnknownAttributeFormat:
             if (!folders.marksKept())
                 QSKIP("this filesystem keeps no user.* attributes");
             QCOMPARE(::setxattr(QFile::encodeName(target), "user.DOSATTRIB", "0xzz", 4, 0), 0);
             break;
         }
-        const QString name = c.fault == Fault::PictureIsAPipe ? QStringLiteral("pipe.jpg")
-            : c.fault == Fault::PictureGone                   ? QStringLiteral("gone.jpg")
-                                                              : QStringLiteral("sea.jpg");
+        const QString name = c.fault == Fault::PictureIsAPipe ? QStringLiteral("pipe.jpg") : QStringLiteral("sea.jpg");
         const QStringList before = snapshot(folders.path(QString()));
         FakeDialogs dialogs;
         dialogs.answers = {true, true};
-        bool applied = false;
-        {
-            const std::optional<ReadOnlyFolder> locked = c.fault == Fault::ReadOnlyTarget ? std::optional<ReadOnlyFolder>(std::in_place, target) : std::nullopt;
-            if (locked && !locked->active())
-                QSKIP("this filesystem cannot make a folder unchangeable");
-            applied = ApplyCommand(dialogs, nullptr, staging).run({pictures, name, true, QStringLiteral("FF")}, target);
-        }
+        std::optional<ReadOnlyFolder> locked;
+        if (c.fault == Fault::ReadOnlyTarget && !locked.emplace(target).active())
+            QSKIP("this filesystem cannot make a folder unchangeable");
+        QVERIFY(!ApplyCommand(dialogs, nullptr, staging).run({pictures, name, true, QStringLiteral("FF")}, target));
+        locked.reset();
 
-        QVERIFY(!applied);
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(dialogs.warnings, dialogs.messages);
-        QCOMPARE(dialogs.titles.back(), QStringLiteral("背景の設定"));
         const QString message = dialogs.messages.front();
         // A path too long for a message is shown elided in the middle.
         const QString shownTarget = shownName(QDir::toNativeSeparators(target));
         QVERIFY2(message.contains(shownTarget) && message.size() < 1000, qPrintable(message));
         QVERIFY2(message.contains(QString::fromUtf8(c.reason)), qPrintable(message));
-        QVERIFY2(!message.contains(folders.staging), qPrintable(message));
-        // Not the system's English: no word of four or more Latin letters once the paths are gone.
-        static const QRegularExpression english(QStringLiteral("\\b(?!desktop\\b|Windows\\b)[A-Za-z]{4,}"));
-        const QString words = QString(message).remove(pictures + QLatin1Char('/') + name).remove(shownTarget);
-        QVERIFY2(!english.match(words).hasMatch(), qPrintable(message));
         if (!c.changes)
             QCOMPARE(snapshot(folders.path(QString())), before);
         QCOMPARE(QDir(folders.staging).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
@@ -479,24 +450,16 @@ private Q_SLOTS:
         }
     }
 
-    // Closing the window while apply runs lets it run to its end: cut off, it could leave the
-    // folder half changed. A question still to come is answered No, and nothing more shows.
-    void window_closedWhileApplying_runsToItsEnd_data()
+    // Closing the window while apply runs lets it run to its end, as a question still to come is
+    // answered No: the desktop.ini there stays as it was, and nothing more shows.
+    void window_closedBeforeTheMergeQuestion_answersNo()
     {
-        QTest::addColumn<bool>("iniThere");
-        QTest::newRow("closed while asked to copy the picture, Yes: applied") << false;
-        QTest::newRow("closed before the merge question: No, nothing changes") << true;
-    }
-
-    void window_closedWhileApplying_runsToItsEnd()
-    {
-        QFETCH(bool, iniThere);
         TempHome home;
-        const QString ini = home.path(QStringLiteral("work/desktop.ini")), copy = home.path(QStringLiteral("work/sea.jpg"));
+        const QString ini = home.path(QStringLiteral("work/desktop.ini"));
         const QByteArray picture = encoded(twoColourImage(QSize(40, 30), Qt::red, Qt::blue), "JPG");
+        const QByteArray mine = "[.ShellClassInfo]\r\nInfoTip=mine\r\n";
         writeFile(home.mkpath(QStringLiteral("pics")) + QStringLiteral("/sea.jpg"), picture);
-        if (iniThere)
-            writeFile(ini, "[.ShellClassInfo]\r\nInfoTip=mine\r\n");
+        writeFile(ini, mine);
         FakeDialogs dialogs;
         dialogs.answers = {true, true};
         Form1 form(dialogs);
@@ -510,21 +473,8 @@ private Q_SLOTS:
         QVERIFY(!form.isVisible());
         QCOMPARE(dialogs.questions.size(), 1);
         QCOMPARE(dialogs.messages, QStringList());
-        QCOMPARE(readFile(ini), iniThere ? QByteArray("[.ShellClassInfo]\r\nInfoTip=mine\r\n")
-                                           : lines(QStringLiteral("sea.jpg"), QStringLiteral("0x00000000")));
-        QCOMPARE(readFile(copy), iniThere ? QByteArray() : picture);
-    }
-
-    void window_openingAFolderGoneMeanwhile_saysWhyItFailed()
-    {
-        TempHome home;
-        const QString target = home.mkpath(QStringLiteral("Summer Trip"));
-        FakeDialogs dialogs;
-        Form1 form(dialogs);
-        QVERIFY(form.findChild<FolderList*>(QStringLiteral("Dir2"))->setPath(target));
-        QVERIFY(QDir(target).removeRecursively());
-        QVERIFY(press(form, "Command2"));
-        QCOMPARE(dialogs.warnings, QStringList{QStringLiteral("失敗しました\nフォルダまたはファイルが見つかりません。")});
+        QCOMPARE(readFile(ini), mine);
+        QCOMPARE(readFile(home.path(QStringLiteral("work/sea.jpg"))), QByteArray());
     }
 };
 

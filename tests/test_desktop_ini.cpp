@@ -16,22 +16,6 @@ using test::utf16;
 
 namespace {
 
-std::string_view viewOf(const QByteArray& bytes)
-{
-    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
-}
-
-std::u16string_view viewOf(const QString& text)
-{
-    return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
-}
-
-// A value as the reader gets it, or "<absent>" when it gets its default.
-QString shown(const std::optional<std::u16string>& value)
-{
-    return value ? QString::fromStdU16String(*value) : QStringLiteral("<absent>");
-}
-
 // The reader's code page: ASCII, or a double-byte page in miniature.
 using MakeCodec = ini::Codec (*)();
 constexpr MakeCodec Ascii = ini::asciiCodec, DoubleByte = test::doubleByteCodec;
@@ -80,8 +64,6 @@ const MergeCase mergeCases[] = {
      Ascii, QStringLiteral("海.jpg")},
     {"conversion decodes the file's own characters", "InfoTip=\x81\x41\r\n",
      utf16(QStringLiteral("InfoTip=\u4E41\r\n") + linesText(QStringLiteral("海.jpg"))), DoubleByte, QStringLiteral("海.jpg")},
-    {"an old value outside the codec need not come over", ours + "\r\niconarea_image=\x93\xFA.jpg\r\n",
-     utf16(linesText(QStringLiteral("海.jpg"))), Ascii, QStringLiteral("海.jpg")},
     {"bytes outside the codec kept when the value fits", "[.ShellClassInfo]\r\nInfoTip=\x93\xFA\x96\x7B\r\n",
      "[.ShellClassInfo]\r\nInfoTip=\x93\xFA\x96\x7B\r\n" + decoration("sea.jpg")},
     {"a ']' inside a double-byte character does not end the section name", ours + "\x81]\r\nfoo=1\r\n",
@@ -93,15 +75,12 @@ const MergeCase mergeCases[] = {
     {"our section without its ']'", "[{BE098140-A513-11D0-A3A4-00C04FD706EC}\r\niconarea_image=old.jpg\r\n",
      "[{BE098140-A513-11D0-A3A4-00C04FD706EC}\r\n" + ourLines},
     // Only what can change the two values refuses a file.
-    {"names outside the codec are not ours: a section, a comment, a key in our section",
-     "[\x93\xFA]\r\n;\x93\xFA\r\n" + ours + "\r\n\x93\xFA=1\r\n", "[\x93\xFA]\r\n;\x93\xFA\r\n" + ours + "\r\n\x93\xFA=1\r\n" + ourLines},
     {"a look-alike section after ours is never read", ours + "\r\n[\x81\x40{BE098140-A513-11D0-A3A4-00C04FD706EC}]\r\n",
      ours + "\r\n" + ourLines + "[\x81\x40{BE098140-A513-11D0-A3A4-00C04FD706EC}]\r\n", DoubleByte},
     {"a CR, or a line ending in a lead byte, after our section", ours + "\n[x]\na=\x81\nb=1\r[y]\n",
      ours + "\niconarea_image=sea.jpg\niconarea_text=0x000000FF\n[x]\na=\x81\nb=1\r[y]\n", DoubleByte},
     {"a line ending in a double-byte character whose second byte could lead one", "x=\x81\x81\n" + ours + "\n",
      "x=\x81\x81\n" + ours + "\niconarea_image=sea.jpg\niconarea_text=0x000000FF\n", DoubleByte},
-    {"a CR before our section in a line that holds no section", "a=1\rb=2\r\n", "a=1\rb=2\r\n" + decoration("sea.jpg")},
     {"double-byte text in our section and out comes over whole",
      "[\x81\x41]\r\n;\x81\x42\r\n" + ours + "\r\n\x81\x43=\x81\x5D\r\niconarea_image=old.jpg\r\n",
      utf16(QStringLiteral("[\u4E41]\r\n;\u4E42\r\n") + oursText
@@ -125,14 +104,12 @@ const RefusalCase refusalCases[] = {
      ini::Refusal::AmbiguousName, 2},
     {"ideographic space in a section name: ours to some readers",
      utf16(QStringLiteral("[\u3000{BE098140-A513-11D0-A3A4-00C04FD706EC}]\r\n")), ini::Refusal::AmbiguousName, 1},
-    {"the same in a double-byte file, before ours", "[x]\r\n[ \x81\x40{be098140-a513-11d0-a3a4-00c04fd706ec}\x81\x40]\r\n" + ours,
-     ini::Refusal::AmbiguousName, 2, DoubleByte},
     {"value needs UTF-16LE, a line not in the codec", "[.ShellClassInfo]\r\n\r\nInfoTip=\x93\xFA\r\n", ini::Refusal::NotConvertible, 3,
      Ascii, QStringLiteral("海.jpg")},
     {"line feed in the value", {}, ini::Refusal::ValueHasLineBreak, 0, Ascii, QStringLiteral("sea\n.jpg")},
 };
 
-// What shown() gives for a value the reader does not get.
+// What a value the reader does not get is shown as.
 const QString absent = QStringLiteral("<absent>");
 struct ReadCase { const char* name; QByteArray bytes; QString image, text; };
 const ReadCase readCases[] = {
@@ -142,9 +119,6 @@ const ReadCase readCases[] = {
      absent, QStringLiteral("")},
     {"a second section of our name is not read", ours + "\r\nfoo=1\r\n" + decoration("a.jpg"), absent, absent},
     {"a key before any section is not ours", "iconarea_image=a.jpg\r\n" + ours + "\r\niconarea_text=1\r\n", absent, QStringLiteral("1")},
-    {"a value of 65,535 characters is read, one longer reads as nothing",
-     ours + "\r\niconarea_image=" + QByteArray(65535, 'x') + "\r\niconarea_text=" + QByteArray(65536, '1'), QString(65535, u'x'),
-     QStringLiteral("")},
 };
 
 struct RemoveCase { const char* name; QByteArray bytes, expected; bool nothingLeft; };
@@ -172,7 +146,7 @@ private Q_SLOTS:
     void merge_changesOnlyOurValues()
     {
         const MergeCase& c = test::currentRow(mergeCases);
-        const auto merged = ini::merge(viewOf(c.existing), viewOf(c.image), u"0x000000FF", c.codec());
+        const auto merged = ini::merge(c.existing.toStdString(), c.image.toStdU16String(), u"0x000000FF", c.codec());
         QVERIFY(merged);
         QCOMPARE(QByteArray::fromStdString(merged.value->bytes), c.expected);
         QCOMPARE(merged.value->encoding, c.expected.startsWith("\xFF\xFE") ? ini::Encoding::Utf16le : ini::Encoding::Ansi);
@@ -182,7 +156,7 @@ private Q_SLOTS:
     void merge_refusesWhatItCannotKeepExactly()
     {
         const RefusalCase& c = test::currentRow(refusalCases);
-        const auto merged = ini::merge(viewOf(c.existing), viewOf(c.image), u"0x000000FF", c.codec());
+        const auto merged = ini::merge(c.existing.toStdString(), c.image.toStdU16String(), u"0x000000FF", c.codec());
         QVERIFY(!merged);
         QCOMPARE(merged.refusal, c.refusal);
         QCOMPARE(merged.line, std::size_t(c.line));
@@ -192,17 +166,17 @@ private Q_SLOTS:
     void read_returnsWhatTheProfileApiReturns()
     {
         const ReadCase& c = test::currentRow(readCases);
-        const auto values = ini::read(viewOf(c.bytes), ini::asciiCodec());
+        const auto values = ini::read(c.bytes.toStdString(), ini::asciiCodec());
         QVERIFY(values);
-        QCOMPARE(shown(values.value->image), c.image);
-        QCOMPARE(shown(values.value->text), c.text);
+        QCOMPARE(QString::fromStdU16String(values.value->image.value_or(absent.toStdU16String())), c.image);
+        QCOMPARE(QString::fromStdU16String(values.value->text.value_or(absent.toStdU16String())), c.text);
     }
 
     void remove_takesOffOnlyOurLines_data() { test::rows(removeCases); }
     void remove_takesOffOnlyOurLines()
     {
         const RemoveCase& c = test::currentRow(removeCases);
-        const auto removed = ini::remove(viewOf(c.bytes), ini::asciiCodec());
+        const auto removed = ini::remove(c.bytes.toStdString(), ini::asciiCodec());
         QVERIFY(removed);
         QCOMPARE(QByteArray::fromStdString(removed.value->file.bytes), c.expected);
         QCOMPARE(removed.value->nothingLeft, c.nothingLeft);

@@ -112,7 +112,6 @@ const CopyCase copyCases[] = {
     {"appears meanwhile, declined", Existing::Nothing, false, "sync file, rename if absent", 0, Obstacle::AppearsMeanwhile},
     {"appears meanwhile, accepted", Existing::Nothing, true, "sync file, rename if absent, sync file, rename, sync folder", 0,
      Obstacle::AppearsMeanwhile},
-    {"folder is a file", Existing::Nothing, true, "", ENOTDIR, Obstacle::None, "desktop.ini", "desktop.ini"},
     {"missing source", Existing::File, true, "", ENOENT, Obstacle::None, "missing.ini"},
     {"destination is a folder", Existing::Nothing, true, "", EISDIR, Obstacle::None, "desktop.ini", "Nested"},
     // Root ignores permission bits, so for root the folder is made immutable instead.
@@ -276,10 +275,8 @@ private Q_SLOTS:
         QCOMPARE(outcome.placed, !c.error);
         QCOMPARE(watch.calls.join(QStringLiteral(", ")), QString::fromLatin1(c.calls));
         QCOMPARE(entriesOf(at("target")), c.error ? before : QStringList{QStringLiteral("海 (2).jpg")});
-        if (!c.error)
-            QCOMPARE(readFile(destination), picture);
-        if (c.there == There::File)
-            QCOMPARE(readFile(destination), QByteArray("theirs"));
+        // The copy, or what another program put under the name first.
+        QCOMPARE(readFile(destination), c.there == There::File ? QByteArray("theirs") : c.error ? QByteArray() : picture);
     }
 
     void removeLeftovers_onlyThoseOfRunsThatEnded_data() { rows(leftoverCases); }

@@ -49,10 +49,8 @@ private Q_SLOTS:
         watch();
         const QModelIndex c = go(QStringLiteral("a/b/c"));
         QCOMPARE(m_model->pathOf(c), native(QStringLiteral("a/b/c")));
-        QCOMPARE(c.parent().data().toString(), QStringLiteral("b"));
         QCOMPARE(m_model->find(native(QStringLiteral("a/b/c"))), c);
         const QModelIndex hidden = go(QStringLiteral("a/.hidden"));
-        QCOMPARE(hidden.data().toString(), QStringLiteral(".hidden"));
         QCOMPARE(namesBelow(*m_model, hidden.parent()), (QStringList{QStringLiteral(".hidden"), QStringLiteral("b"), QStringLiteral("D")}));
         QVERIFY(!m_model->wayTo(m_model->root(), QDir::toNativeSeparators(QDir::tempPath() + QStringLiteral("/elsewhere"))));
     }

@@ -19,7 +19,6 @@ struct OpenCase { const char* name; const char* opener; bool folderExists; std::
 const OpenCase openCases[] = {
     {"missing folder, opener not run", "exit 0", false, std::error_code(ENOENT, std::system_category()), false},
     {"opener without a file manager", "exit 3", true, make_error_code(os::Failure::NoFileManager), true},
-    {"file manager failed", "exit 4", true, make_error_code(os::Failure::OpenerFailed), true},
     {"no opener installed", nullptr, true, make_error_code(os::Failure::NoFileManager), false},
 };
 
