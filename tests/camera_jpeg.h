@@ -15,7 +15,6 @@ struct ExifLayout {
     bool linked = true;           // whether the first directory points to the second
     quint16 compression = 6;      // 6 is JPEG
     qint64 offsetShift = 0;       // added to the thumbnail's true offset
-    qint64 lengthShift = 0;       // added to its true length
 };
 
 // `jpeg` with an APP1 segment holding `layout` right after its start, where cameras put it:
@@ -37,7 +36,7 @@ inline QByteArray withExifThumbnail(const QByteArray& jpeg, const ExifLayout& la
     QByteArray tiff = QByteArray(layout.bigEndian ? "MM" : "II") + number(42, 2) + number(8, 4);
     tiff += number(0, 2) + number(layout.linked ? second : 0, 4);
     tiff += number(3, 2) + entry(0x0103, 3, layout.compression) + entry(0x0201, 4, at + layout.offsetShift)
-        + entry(0x0202, 4, layout.thumbnail.size() + layout.lengthShift) + number(0, 4);
+        + entry(0x0202, 4, layout.thumbnail.size()) + number(0, 4);
     tiff += layout.thumbnail;
     const QByteArray app1 = QByteArray("Exif\0\0", 6) + tiff;
     const qint64 length = app1.size() + 2;
