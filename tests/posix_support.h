@@ -23,6 +23,7 @@
 #include <linux/magic.h>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
@@ -83,6 +84,13 @@ inline std::optional<std::string> dosAttrib(const QString& path)
     if (size < 0)
         return std::nullopt;
     return std::string(value, static_cast<std::size_t>(size));
+}
+
+// Gives `path` the user.DOSATTRIB value `text`, as Samba and Wine write it; false when the
+// filesystem keeps none.
+inline bool setDosAttrib(const QString& path, std::string_view text)
+{
+    return ::setxattr(QFile::encodeName(path).constData(), "user.DOSATTRIB", text.data(), text.size(), 0) == 0;
 }
 
 // Whether the filesystem holding `path` keeps user.* extended attributes.
