@@ -1,7 +1,8 @@
-// The window as it opens: its captions, its Tab order, how it grows, and where the picture
-// browser starts.
+// The window as it opens: its captions, its Tab order, how it grows, where the picture
+// browser starts, and the icon it gets once it has painted.
 
 #include "app/form1.h"
+#include "app/startup.h"
 #include "gui_support.h"
 #include "platform/os/native_path.h"
 #include "platform/widgets/drive_list.h"
@@ -11,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QHash>
+#include <QIcon>
 #include <QLabel>
 #include <QtTest>
 
@@ -38,6 +40,18 @@ class Form1Test : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // First: the icon, once set, is the application's for the rest of the run.
+    void icon_isSetOnceTheWindowHasPainted()
+    {
+        QWidget window;
+        setIconAfterFirstPaint(window);
+        QCoreApplication::processEvents();
+        QVERIFY(QApplication::windowIcon().isNull());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_COMPARE(QApplication::windowIcon().availableSizes().size(), 6);
+    }
+
     void window_opensAtItsDesignWithItsCaptionsAndTabOrder_growsButNeverShrinks()
     {
         TempHome home;

@@ -1,7 +1,13 @@
 // How desktop.ini names its picture for a reader on another machine: names Windows can open,
-// the numbered names of a copy, and whether a picture lies inside the folder.
+// the numbered names of a copy, and whether a picture lies inside the folder; and the bytes of
+// the file, composed for a reader that does not share this machine's code page. The colour's
+// value, padded from what was typed, is the colour test's.
 
 #include "decoration/picture_reference.h"
+#include "decoration/settings_file.h"
+#include "platform/os/os_services.h"
+
+#include "ini_support.h"
 #include "test_support.h"
 
 #include <QtTest>
@@ -55,6 +61,15 @@ const InsideCase insideCases[] = {
     {"a missing picture: an error", "target/gone.jpg", "target", "?"},
 };
 
+// Not ASCII: UTF-16, unless this machine is the reader (Windows) and its code page holds it.
+QByteArray unicode(const QString& lines)
+{
+    if (os::readerEncodingCertain())
+        if (const auto ansi = os::encodeExactly(lines.toStdU16String(), os::readerEncoding()))
+            return QByteArray::fromStdString(*ansi);
+    return utf16(lines);
+}
+
 } // namespace
 
 class PictureReferenceTest : public QObject {
@@ -100,6 +115,31 @@ private Q_SLOTS:
         const std::error_code error = pathInside(at(c.picture), at(c.folder), names);
         QCOMPARE(error, inside == u'?' ? std::make_error_code(std::errc::no_such_file_or_directory) : std::error_code());
         QCOMPARE(names ? names->join(QLatin1Char('|')) : error ? QStringLiteral("?") : QStringLiteral("-"), inside);
+    }
+
+    // Off Windows the locale is UTF-8, which a Windows reader would read as its ANSI code page.
+    void composed_isAsciiOrUtf16_neverTheLocalesEncoding_data()
+    {
+        QTest::addColumn<QString>("image");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("ASCII") << "pics\\sea.jpg" << test::lines(QStringLiteral("pics\\sea.jpg"));
+        QTest::newRow("Japanese") << "海.jpg" << unicode(test::linesText(QStringLiteral("海.jpg")));
+        QTest::newRow("Latin-1") << "café.jpg" << unicode(test::linesText(QStringLiteral("café.jpg")));
+    }
+    void composed_isAsciiOrUtf16_neverTheLocalesEncoding()
+    {
+        QFETCH(QString, image);
+        QFETCH(QByteArray, bytes);
+        const auto file = ini::compose(image.toStdU16String(), u"0x000000FF", readerCodec());
+        QVERIFY(file);
+        QCOMPARE(QByteArray::fromStdString(file.value->bytes), bytes);
+    }
+
+    // A value is read to the end of its line: a line break in the path would add lines of its own.
+    void choice_withALineBreakInThePicturesPath_isRefused()
+    {
+        const auto reason = checkChoice({QStringLiteral("pics"), QStringLiteral("sea\n.jpg"), true, QStringLiteral("FF")});
+        QVERIFY(reason && reason->contains(QStringLiteral("改行")));
     }
 };
 

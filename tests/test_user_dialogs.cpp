@@ -1,7 +1,11 @@
 // The real dialogs, played as the user would: which answer Enter and Escape give to a
-// question that may replace a file, the icons the messages carry, and the colour dialog.
+// question that may replace a file, the icons the messages carry, and the colour dialog. And
+// the words in which a message describes a failure, in Japanese: the errno values the services
+// return, the program's own failures, and an unknown code by its number alone.
 
 #include "platform/widgets/user_dialogs.h"
+#include "platform/widgets/error_text.h"
+#include "platform/os/os_services.h"
 
 #include "gui_support.h"
 
@@ -15,6 +19,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
+
+#include <cerrno>
 
 #include <functional>
 
@@ -63,6 +69,18 @@ const BoxCase boxCases[] = {
     {"default Yes: Escape still says No", Box::AskYes, Qt::Key_Escape, false},
     {"inform", Box::Inform, Qt::Key_Return, false, QMessageBox::Information},
     {"warn", Box::Warn, Qt::Key_Return, false, QMessageBox::Warning, QAccessible::AlertMessage},
+};
+
+struct ErrnoCase { const char* name; std::error_code error; const char* text; };
+// One row for each way to a text: a reason with what to do about it, a reason alone, an errno
+// without Japanese, the program's own failure, and one of the program's unknown.
+const ErrnoCase errnoCases[] = {
+    {"EACCES", {EACCES, std::generic_category()},
+     "アクセスが拒否されました。\n書き込みが許されているフォルダを選ぶか、フォルダの持ち主に権限をもらってください。"},
+    {"EIO", {EIO, std::generic_category()}, "ディスクの読み書きに失敗しました。"},
+    {"unknown: its number only", {199, std::generic_category()}, "エラー 199"},
+    {"no file manager", os::make_error_code(os::Failure::NoFileManager), "フォルダを開くファイルマネージャが設定されていません。"},
+    {"a failure of the program's unknown", os::make_error_code(static_cast<os::Failure>(77)), "エラー 77"},
 };
 
 } // namespace
@@ -210,6 +228,17 @@ private Q_SLOTS:
         // Qt would keep the custom colours in ~/.config/QtProject.conf; Tessaro keeps no settings.
         QDirIterator files(home.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
         QCOMPARE(files.hasNext() ? files.next() : QString(), QString());
+    }
+
+    void error_isJapanese_data() { rows(errnoCases); }
+    void error_isJapanese()
+    {
+        QFETCH(int, row);
+        const ErrnoCase& c = errnoCases[row];
+        QCOMPARE(describeError(c.error), QString::fromUtf8(c.text));
+        // The system's own numbers are errno values on Linux; Windows' codes are another table.
+        if (!windowsBuild && c.error.category() == std::generic_category())
+            QCOMPARE(describeError({c.error.value(), std::system_category()}), QString::fromUtf8(c.text));
     }
 };
 
