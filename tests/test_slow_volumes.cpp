@@ -63,7 +63,7 @@ bool start(VolumeTask& task, Outcome& outcome, VolumeTask::Work work)
 
 } // namespace
 
-class FolderReadingTest : public QObject {
+class SlowVolumesTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -303,5 +303,5 @@ private Q_SLOTS:
     }
 };
 
-TESSARO_TEST_MAIN(FolderReadingTest)
-#include "test_folder_reading.moc"
+TESSARO_TEST_MAIN(SlowVolumesTest)
+#include "test_slow_volumes.moc"

@@ -137,7 +137,7 @@ const ContrastCase contrastCases[] = {
 
 } // namespace
 
-class PictureBoxTest : public QObject {
+class PreviewTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -440,5 +440,5 @@ private Q_SLOTS:
     }
 };
 
-TESSARO_TEST_MAIN(PictureBoxTest)
-#include "test_picture_box.moc"
+TESSARO_TEST_MAIN(PreviewTest)
+#include "test_preview.moc"
