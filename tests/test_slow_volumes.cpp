@@ -149,7 +149,7 @@ private Q_SLOTS:
 
     // A drive that does not answer is shown so, the list answering meanwhile; chosen, it is
     // reported and the list stays where it was.
-    void startsWithTheCurrentDrive_listsTheOthersWhenOpened_oneThatDoesNotAnswerIsShownSo()
+    void driveList_startsWithTheCurrentDrive_listsTheOthersWhenOpened_oneThatDoesNotAnswerIsShownSo()
     {
         TempHome home;
         const os::Path dead = toPath(home.mkpath(QStringLiteral("nas")));
@@ -180,7 +180,7 @@ private Q_SLOTS:
         QCOMPARE(changes.size(), 0);
     }
 
-    void setDrive_takesDriveLettersAndKnownRootsOnly_data()
+    void driveList_setDrive_takesDriveLettersAndKnownRootsOnly_data()
     {
         QTest::addColumn<QString>("asked");
         QTest::addColumn<bool>("taken");
@@ -190,7 +190,7 @@ private Q_SLOTS:
         QTest::newRow("a folder that is no root") << QDir::tempPath() << false;
     }
 
-    void setDrive_takesDriveLettersAndKnownRootsOnly()
+    void driveList_setDrive_takesDriveLettersAndKnownRootsOnly()
     {
         QFETCH(QString, asked);
         QFETCH(bool, taken);
